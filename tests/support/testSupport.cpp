@@ -1,0 +1,238 @@
+/*
+** Test support: temporary directories, private bin directories, child
+** processes with captured output and bounded waits, queue and shm clean-up.
+*/
+#include "tests/support/testSupport.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <signal.h>
+#include <sstream>
+#include <sys/ipc.h>
+#include <sys/mman.h>
+#include <sys/msg.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ftw.h>
+
+namespace testsup {
+
+static int rmEntry(const char* path, const struct stat*, int, struct FTW*) {
+  return remove(path);
+}
+
+TempDir::TempDir() {
+  const char* base = getenv("TMPDIR");
+  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/dovaTest.XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data()) != nullptr) dir = buf.data();
+}
+
+TempDir::~TempDir() {
+  if (!dir.empty()) nftw(dir.c_str(), rmEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string buildBinDir() {
+  const char* env = getenv("DOVA_TEST_BIN_DIR");
+  return env && *env ? env : DOVA_BIN_DIR;
+}
+
+BinDir::BinDir() {}
+
+BinDir::~BinDir() { removeQueuesFor(path()); }
+
+std::string BinDir::link(const std::string& program) {
+  std::string target = buildBinDir() + "/" + program;
+  std::string here = file(program);
+  unlink(here.c_str());
+  if (symlink(target.c_str(), here.c_str()) != 0) perror("symlink");
+  return here;
+}
+
+/* Every queue whose key is ftok(dir, b) + 99 for some byte b. */
+int removeQueuesFor(const std::string& dir) {
+  std::vector<key_t> keys;
+  for (int b = 0; b < 256; b++) {
+    key_t k = ftok(dir.c_str(), b);
+    if (k != -1) keys.push_back(k + 99);
+  }
+  int removed = 0;
+  std::ifstream in("/proc/sysvipc/msg");
+  std::string line;
+  std::getline(in, line);  /* header */
+  while (std::getline(in, line)) {
+    std::istringstream ls(line);
+    long long key = 0;
+    int id = -1;
+    ls >> key >> id;
+    for (key_t k : keys) {
+      if ((key_t)key == k) {
+        if (msgctl(id, IPC_RMID, nullptr) == 0) removed++;
+        break;
+      }
+    }
+  }
+  return removed;
+}
+
+static std::atomic<int> shmCounter{0};
+
+ShmName::ShmName() {
+  name = "/dovaTest." + std::to_string(getpid()) + "." + std::to_string(shmCounter++);
+}
+
+ShmName::~ShmName() { shm_unlink(name.c_str()); }
+
+Proc::~Proc() {
+  if (child > 0 && running()) {
+    kill(child, SIGKILL);
+    int st;
+    waitpid(child, &st, 0);
+  }
+  if (stdinFd >= 0) close(stdinFd);
+  delete files;
+}
+
+bool Proc::start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                 const std::string& cwd, bool withStdinPipe) {
+  if (files == nullptr) files = new TempDir();
+  outPath = files->file("stdout");
+  errPath = files->file("stderr");
+  int pipeFds[2] = {-1, -1};
+  if (withStdinPipe && pipe(pipeFds) != 0) return false;
+  fflush(stdout);
+  fflush(stderr);
+  pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    int in = withStdinPipe ? pipeFds[0] : open("/dev/null", O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (withStdinPipe) close(pipeFds[1]);
+    setpgid(0, 0);
+    for (const auto& e : env) putenv(strdup(e.c_str()));
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  child = pid;
+  status = -1;
+  if (withStdinPipe) {
+    close(pipeFds[0]);
+    stdinFd = pipeFds[1];
+  }
+  return true;
+}
+
+static int decodeStatus(int st) {
+  if (WIFEXITED(st)) return WEXITSTATUS(st);
+  if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
+  return -1;
+}
+
+int Proc::wait(int timeoutMs) {
+  if (child <= 0) return status;
+  for (int waited = 0;; waited += 5) {
+    int st;
+    pid_t r = waitpid(child, &st, WNOHANG);
+    if (r == child) {
+      status = decodeStatus(st);
+      child = -1;
+      return status;
+    }
+    if (waited >= timeoutMs) return -1;
+    usleep(5000);
+  }
+}
+
+bool Proc::running() {
+  if (child <= 0) return false;
+  int st;
+  pid_t r = waitpid(child, &st, WNOHANG);
+  if (r == child) {
+    status = decodeStatus(st);
+    child = -1;
+    return false;
+  }
+  return true;
+}
+
+void Proc::signal(int sig) {
+  if (child > 0) kill(child, sig);
+}
+
+int Proc::stop(int timeoutMs) {
+  if (child <= 0) return status;
+  kill(child, SIGTERM);
+  int st = wait(timeoutMs);
+  if (st == -1 && child > 0) {
+    kill(child, SIGKILL);
+    st = wait(2000);
+  }
+  return st;
+}
+
+void Proc::writeStdin(const std::string& text) {
+  if (stdinFd < 0) return;
+  size_t off = 0;
+  while (off < text.size()) {
+    ssize_t w = ::write(stdinFd, text.data() + off, text.size() - off);
+    if (w <= 0) break;
+    off += (size_t)w;
+  }
+}
+
+void Proc::closeStdin() {
+  if (stdinFd >= 0) close(stdinFd);
+  stdinFd = -1;
+}
+
+std::string Proc::out() const { return outPath.empty() ? "" : readFile(outPath); }
+std::string Proc::err() const { return errPath.empty() ? "" : readFile(errPath); }
+
+bool Proc::waitForOutput(const std::string& text, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 5) {
+    if (out().find(text) != std::string::npos) return true;
+    usleep(5000);
+  }
+  return false;
+}
+
+int runProgram(const std::vector<std::string>& argv, std::string* out, std::string* err,
+               const std::vector<std::string>& env, int timeoutMs, const std::string& cwd) {
+  Proc p;
+  if (!p.start(argv, env, cwd)) return -1;
+  int st = p.wait(timeoutMs);
+  if (st == -1) st = p.stop(1000), st = -1;
+  if (out) *out = p.out();
+  if (err) *err = p.err();
+  return st;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+}  // namespace testsup

@@ -1,0 +1,107 @@
+/*
+** Test support: private key directories, real child processes with bounded
+** waits, and clean-up of the queues and shared memory a test made.
+**
+** Every test that starts programs links the built programs into a fresh
+** temporary bin directory (BinDir) and runs them from there, so the queue
+** keys (derived from the program's directory) are private to the test.
+*/
+#ifndef TESTS_SUPPORT_TESTSUPPORT_H
+#define TESTS_SUPPORT_TESTSUPPORT_H
+
+#include <string>
+#include <vector>
+#include <sys/types.h>
+
+namespace testsup {
+
+/* A fresh directory under $TMPDIR (or /tmp), removed with its contents. */
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return dir; }
+  std::string file(const std::string& name) const { return dir + "/" + name; }
+private:
+  std::string dir;
+};
+
+/* A temporary bin directory holding symlinks to the built programs
+** (doVA.x, cfgMaster.x, ...).  On destruction removes every System V queue
+** whose key derives from this directory. */
+class BinDir : public TempDir {
+public:
+  BinDir();
+  ~BinDir();
+  /* Link a program of the build's bin directory here; returns its path. */
+  std::string link(const std::string& program);
+  std::string prog(const std::string& program) const { return file(program); }
+};
+
+/* Remove every message queue whose key is ftok(dir, b) + 99 for any byte b. */
+int removeQueuesFor(const std::string& dir);
+
+/* A shared-memory name unique to this process and call ("/dovaTest.<pid>.<n>");
+** ShmName unlinks it on destruction. */
+class ShmName {
+public:
+  ShmName();
+  ~ShmName();
+  const char* c_str() const { return name.c_str(); }
+  const std::string& str() const { return name; }
+private:
+  std::string name;
+};
+
+/* A child process with stdout and stderr captured to files (stdin from a
+** pipe the test can write to, or /dev/null). */
+class Proc {
+public:
+  Proc() = default;
+  ~Proc();   /* kills (SIGKILL) and reaps a child still running */
+  Proc(const Proc&) = delete;
+  Proc& operator=(const Proc&) = delete;
+
+  /* argv[0] is the program path.  env entries "NAME=value" are added to the
+  ** current environment.  cwd empty: inherit.  Returns false when the fork
+  ** failed. */
+  bool start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+             const std::string& cwd = "", bool withStdinPipe = false);
+  /* Wait at most timeoutMs; returns the exit status, 128+signal for a
+  ** signal, or -1 when still running at the timeout. */
+  int wait(int timeoutMs);
+  bool running();
+  void signal(int sig);
+  /* SIGTERM, wait up to timeoutMs, then SIGKILL; returns the status. */
+  int stop(int timeoutMs = 3000);
+  void writeStdin(const std::string& text);
+  void closeStdin();
+  std::string out() const;  /* everything captured on stdout so far */
+  std::string err() const;
+  /* Poll (every 5 ms) until stdout contains `text`; false after timeoutMs. */
+  bool waitForOutput(const std::string& text, int timeoutMs);
+  pid_t pid() const { return child; }
+
+private:
+  pid_t child = -1;
+  int stdinFd = -1;
+  int status = -1;
+  std::string outPath, errPath;
+  TempDir* files = nullptr;
+};
+
+/* Run a program to completion (bounded): returns the exit status and fills
+** out/err.  -1 on timeout (the child is killed). */
+int runProgram(const std::vector<std::string>& argv, std::string* out, std::string* err = nullptr,
+               const std::vector<std::string>& env = {}, int timeoutMs = 10000,
+               const std::string& cwd = "");
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& text);
+
+/* The build's bin directory (where the real programs are). */
+std::string buildBinDir();
+
+}  // namespace testsup
+
+#endif
