@@ -224,7 +224,7 @@ void hexDump(std::ostream& os, const void* data, int length) {
     int n = length - off < 16 ? length - off : 16;
     char line[160];
     int w = snprintf(line, sizeof line, "%08x: ", off);
-    char bytes[49];
+    char bytes[49] = "";
     int bw = 0;
     for (int k = 0; k < n; k++) bw += snprintf(bytes + bw, sizeof bytes - bw, " %02x", p[off + k]);
     w += snprintf(line + w, sizeof line - w, "%-48s | ", bytes);
