@@ -1,0 +1,320 @@
+/*
+** The command interpreter as an operator meets it: lines written into a
+** real pipe, everything the console prints captured in a file and compared
+** byte for byte.
+*/
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+#include "cmdline/cmdInterp.h"
+
+namespace {
+
+/* A console on a pipe: type() writes to the interpreter's input, said()
+** returns what it printed since the last call. */
+struct PipeConsole {
+  int fds[2] = {-1, -1};
+  FILE* out = nullptr;
+  long seen = 0;
+
+  PipeConsole() {
+    if (pipe(fds) != 0) ADD_FAILURE() << "pipe";
+    out = tmpfile();
+  }
+  ~PipeConsole() {
+    if (fds[1] >= 0) close(fds[1]);
+    close(fds[0]);
+    fclose(out);
+  }
+  void type(const std::string& text) {
+    ssize_t n = write(fds[1], text.data(), text.size());
+    EXPECT_EQ((ssize_t)text.size(), n);
+  }
+  void hangUp() {
+    close(fds[1]);
+    fds[1] = -1;
+  }
+  std::string said() {
+    fflush(out);
+    fseek(out, 0, SEEK_END);
+    long end = ftell(out);
+    std::string text((size_t)(end - seen), '\0');
+    fseek(out, seen, SEEK_SET);
+    size_t got = fread(&text[0], 1, text.size(), out);
+    text.resize(got);
+    seen = end;
+    fseek(out, 0, SEEK_END);
+    return text;
+  }
+};
+
+/* Reads until something other than "no line yet" comes back (bounded). */
+int nextCommand(cmdInterp& ci) {
+  for (int i = 0; i < 200; i++) {
+    int id = ci.readCommand();
+    if (id != CMD_NO_LINE) return id;
+  }
+  return CMD_NO_LINE;
+}
+
+const char TOP_HELP[] =
+    "Available commands....\n"
+    "     c : Data Change Mode                 (no parameters)\n"
+    "    ew : Edit window mode                 (0 to 2 parameters)\n"
+    "       : [ rows [ cols ]]\n"
+    "    em : Edit module mode                 (no parameters)\n"
+    "    sv : Set a paramter value             (2 parameters)*\n"
+    "       : ID#|TextName NewValue\n"
+    "    gv : Get a value of a configuration parameter (1 parameter)\n"
+    "       : ID#|TextName\n"
+    "getAll : Get a list of all values.  dispLevel = 1,2,3 (0 to 1 parameters)\n"
+    "       : [dispLevel]\n"
+    " scrpt : Trigger a script with the embedded exporter (1 parameter)*\n"
+    "       : ScriptFileName\n"
+    "   tst : Temporary test functions         (no parameters)\n"
+    "  kill : Send kill message to Master and then exit (no parameters)\n"
+    "     x : exit                             (no parameters)\n"
+    "     u : up one level                     (no parameters)\n"
+    "    -t : Set Trace Level (0-9)            (1 parameter)\n"
+    "       : (0-9)\n"
+    "     h : Help.                            (0 to 1 parameters)\n"
+    "       : [cmd] (Include specific cmd for details)\n"
+    "     r : Recall and execute previous command (no parameters)*\n";
+
+}  // namespace
+
+TEST(CmdInterp, helpListsTopLevelThenCommonRowsThenRecallByteForByte) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("h\n");
+  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
+  ci.help();
+  EXPECT_EQ(std::string("cfg->") + TOP_HELP, con.said());
+}
+
+TEST(CmdInterp, detailedHelpOfSvUAndUnknownR) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("h sv\n");
+  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
+  ci.help();
+  EXPECT_EQ("cfg->Detailed help for 'sv':\n"
+            "    sv : Set a paramter value             (2 parameters)\n"
+            "       : ID#|TextName NewValue\n"
+            "This sets the value of a system paramter.  Use quotes to enclose text\n"
+            "values that include spaces.\n",
+            con.said());
+  con.type("h u\n");
+  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
+  ci.help();
+  EXPECT_EQ("cfg->Detailed help for 'u':\n"
+            "     u : up one level                     (no parameters)\n"
+            "Detailed help not available for this command.\n",
+            con.said());
+  con.type("h r\n");
+  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
+  ci.help();
+  EXPECT_EQ("cfg->r is not an available command.\n", con.said());
+}
+
+TEST(CmdInterp, argumentCountsAreCheckedWithTheirMessages) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("sv Slogan\n");
+  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+  EXPECT_EQ("cfg-> Too few arguments (minimum=2)\n", con.said());
+  con.type("ew 1 2 3\n");
+  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+  EXPECT_EQ("cfg-> Too many arguments (maximum=2)\n", con.said());
+  con.type("SV a b\n");  // names are case-sensitive
+  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+  EXPECT_EQ("cfg->Invalid command\n", con.said());
+  con.type("-t\n");
+  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+  EXPECT_EQ("cfg-> Too few arguments (minimum=1)\n", con.said());
+}
+
+TEST(CmdInterp, wordsSplitOnBlanksCommasAndTabsAndQuotesKeepBlanks) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("sv,Slogan,Hello\n");
+  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
+  EXPECT_EQ(2, ci.argCount());
+  EXPECT_STREQ("Slogan", ci.arg(1));
+  EXPECT_STREQ("Hello", ci.arg(2));
+  EXPECT_STREQ("", ci.arg(3));
+  con.type("sv\tStationNameShort  \"Hello world\"\r\n");
+  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
+  EXPECT_STREQ("Hello world", ci.arg(2));
+  con.type("-t 12\n");
+  ASSERT_EQ(CMDID_TRACE, nextCommand(ci));
+  EXPECT_EQ(12, ci.argInt(1));
+  EXPECT_EQ(0, ci.argInt(5));
+  con.type("sv Slogan \"unbalanced quote\n");
+  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
+  EXPECT_STREQ("unbalanced quote", ci.arg(2));
+}
+
+TEST(CmdInterp, emptyAndSeparatorOnlyLinesOnlyRepeatThePrompt) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("\n , ,\t\n\r\nx\n");
+  int id = CMD_NO_LINE;
+  for (int i = 0; i < 10 && id == CMD_NO_LINE; i++) id = ci.readCommand();
+  EXPECT_EQ(CMDID_EXIT, id);
+  // CR LF is one end of line: three lines before "x", so four prompts.
+  EXPECT_EQ("cfg->cfg->cfg->cfg->", con.said());
+}
+
+TEST(CmdInterp, aPartialLineWaitsForItsEndAcrossCalls) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("s");
+  EXPECT_EQ(CMD_NO_LINE, ci.readCommand());
+  con.type("v a ");
+  EXPECT_EQ(CMD_NO_LINE, ci.readCommand());
+  con.type("b\n");
+  EXPECT_EQ(CMDID_SET_VALUE, ci.readCommand());
+  EXPECT_EQ("cfg->", con.said());
+}
+
+TEST(CmdInterp, overlongLineIsCutAt120CharactersAndStillEndsAtItsNewline) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  std::string value(300, 'v');
+  con.type("sv Slogan " + value + "\nx\n");
+  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
+  EXPECT_EQ(std::string(120 - 10, 'v'), ci.arg(2));
+  EXPECT_EQ(CMDID_EXIT, nextCommand(ci));
+  // Far more words than the 40 kept: rejected, never read past the table.
+  std::string many;
+  for (int i = 0; i < 59; i++) many += "a,";
+  con.type("sv" + many + "\n");
+  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+}
+
+TEST(CmdInterp, recallRepeatsThePreviousLongLineAndIsInvalidBeforeIt) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("r\n");
+  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+  EXPECT_EQ("cfg->Invalid command\n", con.said());
+  con.type("sv a 1\n");
+  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
+  con.type("x\n");  // too short to be remembered
+  ASSERT_EQ(CMDID_EXIT, nextCommand(ci));
+  con.said();
+  con.type("r\n");
+  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
+  EXPECT_STREQ("1", ci.arg(2));
+  EXPECT_EQ("cfg->cfg->sv a 1\n", con.said());
+}
+
+TEST(CmdInterp, levelsPushAndPopWithTheirPrompts) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("u\n");
+  ASSERT_EQ(CMDID_UP, nextCommand(ci));
+  ci.popLevel();  // nothing above the top level
+  EXPECT_EQ(0, ci.depth());
+  con.type("c\n");
+  ASSERT_EQ(CMDID_DATA_MODE, nextCommand(ci));
+  ci.pushLevel(dataLevelCmds, commonCmds, "dta->");
+  EXPECT_EQ(1, ci.depth());
+  con.type("em\n");  // not a row of the data level
+  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+  con.type("u\n");
+  ASSERT_EQ(CMDID_UP, nextCommand(ci));
+  ci.popLevel();
+  con.type("tst\n");
+  ASSERT_EQ(CMDID_TEST, nextCommand(ci));
+  ci.pushLevel(testLevelCmds, commonCmds, "tst->");
+  con.type("c 1\n");
+  EXPECT_EQ(CMDID_CURSOR, nextCommand(ci));
+  EXPECT_EQ("cfg->cfg->dta->Invalid command\ndta->cfg->tst->", con.said());
+}
+
+TEST(CmdInterp, endOfInputEndsTheConsoleAfterTheLastLine) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  con.type("x");  // no end of line before the input closes
+  con.hangUp();
+  EXPECT_EQ(CMDID_EXIT, nextCommand(ci));
+  EXPECT_EQ(CMD_END_OF_INPUT, nextCommand(ci));
+  EXPECT_EQ(CMD_END_OF_INPUT, nextCommand(ci));
+}
+
+TEST(CmdInterp, inputIsBackInBlockingModeWhenTheLevelsAreGone) {
+  PipeConsole con;
+  {
+    cmdInterp ci(con.fds[0], con.out);
+    ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+    EXPECT_EQ(CMD_NO_LINE, ci.readCommand());
+    EXPECT_TRUE(fcntl(con.fds[0], F_GETFL) & O_NONBLOCK);
+    ci.pushLevel(dataLevelCmds, commonCmds, "dta->");
+    ci.popLevel();
+    EXPECT_EQ(CMD_NO_LINE, ci.readCommand());  // the top level reads without blocking again
+    EXPECT_TRUE(fcntl(con.fds[0], F_GETFL) & O_NONBLOCK);
+  }
+  EXPECT_FALSE(fcntl(con.fds[0], F_GETFL) & O_NONBLOCK);
+}
+
+TEST(CmdInterp, faultyTablesThrowWithTheReason) {
+  static const CmdDef badEnd[] = {{4, "a", "", 0, 0, "", nullptr}, {-1, "zz", "", 0, 0, "", nullptr}};
+  static const CmdDef emptyName[] = {{4, "a", "", 0, 0, "", nullptr}, {3, "", "", 0, 0, "", nullptr}};
+  static const CmdDef dupId[] = {{4, "a", "", 0, 0, "", nullptr}, {4, "b", "", 0, 0, "", nullptr},
+                                 {-1, "", "", 0, 0, "", nullptr}};
+  static const CmdDef dupName[] = {{4, "a", "", 0, 0, "", nullptr}, {5, "a", "", 0, 0, "", nullptr},
+                                   {-1, "", "", 0, 0, "", nullptr}};
+  static const CmdDef clashWithCommon[] = {{7, "help", "", 0, 0, "", nullptr},
+                                           {-1, "", "", 0, 0, "", nullptr}};
+  static const CmdDef zeroEndsFirst[] = {{4, "a", "", 0, 0, "", nullptr}, {0, "", "", 0, 0, "", nullptr}};
+  static const CmdDef zeroInCommon[] = {{0, "", "", 0, 0, "", nullptr}};
+  const char* term = "\n\n Command list must be terminated with command id -1 and a null command\n";
+  struct Case {
+    const CmdDef* table;
+    const CmdDef* common;
+    std::string said;
+  } cases[] = {
+      {badEnd, nullptr, std::string(term) + " Found -1 cmd but command = 'zz'\n\n"},
+      {emptyName, nullptr, std::string(term) + " Found empty command but command id = 3\n\n"},
+      {zeroEndsFirst, zeroInCommon, std::string(term) + " Found empty command but command id = 0\n\n"},
+      {dupId, nullptr, "\n\n Duplicated command id: 4\n Used with commands 'a' and 'b'\n\n"},
+      {dupName, nullptr, "\n\n Duplicated command: 'a'\n\n"},
+      {clashWithCommon, commonCmds,
+       "\n\n Duplicated command id: 7\n Used with commands 'help' and 'h'\n\n"},
+  };
+  for (const Case& c : cases) {
+    PipeConsole con;
+    cmdInterp ci(con.fds[0], con.out);
+    ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+    int thrown = 0;
+    try {
+      ci.pushLevel(c.table, c.common, "bad->");
+    } catch (int e) {
+      thrown = e;
+    }
+    EXPECT_EQ(1, thrown);
+    EXPECT_EQ(c.said, con.said());
+    EXPECT_EQ(0, ci.depth());  // the failed level never became current
+    EXPECT_STREQ("cfg->", ci.current()->prompt());
+  }
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  EXPECT_EQ(2, ci.pushLevel(zeroEndsFirst, nullptr, nullptr)->commandCount() + 1);
+  EXPECT_STREQ(">>", ci.current()->prompt());
+}
