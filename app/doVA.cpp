@@ -1,0 +1,328 @@
+/*
+** doVA: the console unit's start-up, from the switches to the exit status.
+**
+** The order of the steps is fixed (see doVA.h for the table).  The steps
+** that reach the configuration client, the host link, the front ends and
+** the command console are separate functions further down, each marked
+** "HOOK" with what belongs there; until a piece exists its hook says so in
+** the trace and the process ends cleanly after attaching the status region.
+*/
+#include "app/doVA.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "diag/ErrTrcLog.h"
+#include "diag/trace.h"
+
+/* ------------------------------------------------------------------ */
+/* The switch table and the help header                                 */
+/* ------------------------------------------------------------------ */
+
+/* Row order is the help order.  Rows giving only a minimum get the same
+** maximum from the parser. */
+static SwitchDef switchTable[] = {
+    /* id            case  name     parameter text     help text                                   min max */
+    {SW_VIEW,        1, "-v",    "Data Name",       "Views a data item",                        1, 0, false},
+    {SW_SET,         1, "-s",    "Data Name",       "Sets a data item",                         2, 0, false},
+    {SW_KILL,        0, "-kill", "",                "Terminate supervisor process",             0, 0, false},
+    {SW_TRACE,       0, "-T",    " value",          "Set trace level for debug (0-9)",          1, 0, false},
+    {SW_MINI,        1, "-mc",   "[nRows [nCols]]", "Mini display (2x20 etc)",                  0, 2, false},
+    {SW_LABELS,      1, "-sl",   "",                "Show LED/Indicator Labels (only used for console operation)", 0, 0, false},
+    {SW_LCD,         1, "-lcd",  "",                "Use LCD Interface (default mode)",         0, 0, false},
+    {SW_INTERACTIVE, 0, "-i",    "[0|<1>]",         "Enable / disable interactive mode.",       0, 1, false},
+    {SW_HELP,        0, "-h",    "",                "Display help",                             0, 0, false},
+    {SW_DUMMY,       0, "-dumy", "",                "Extra param",                              0, 0, false},
+    {-1,             0, nullptr, nullptr,           nullptr,                                    0, 0, false},
+};
+
+const char* const doVA_helpHeader =
+    "\nThis tests sending of IPC messages to the DovIdu background supervisor.\n"
+    "USAGE: %s MessageText\n"
+    "Default operation is lcd operation in background\n\n";
+
+SwitchDef* doVA_switchTable() { return switchTable; }
+
+/* Every start-up error is reported as unit "doVA", function "main". */
+#define APP_ERROR(app, num, text) \
+  reportError((app).pErrLog, 3, (num), "doVA", "main", __LINE__, "%s", (text))
+
+/* ------------------------------------------------------------------ */
+/* SIGTERM                                                              */
+/* ------------------------------------------------------------------ */
+
+static volatile sig_atomic_t* stopFlag = nullptr;
+
+static void onSigTerm(int) {
+  if (stopFlag != nullptr) *stopFlag = 1;
+}
+
+/* Every wait and main loop polls stopRequested, so SIGTERM ends the
+** process through its normal shutdown (goodbye sent, display closed). */
+int installStopHandler(consoleApp& app) {
+  stopFlag = &app.stopRequested;
+  struct sigaction sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sa_handler = onSigTerm;
+  sigemptyset(&sa.sa_mask);
+  return sigaction(SIGTERM, &sa, nullptr);
+}
+
+/* ------------------------------------------------------------------ */
+/* Steps 1 to 9                                                         */
+/* ------------------------------------------------------------------ */
+
+int parseSwitches(consoleApp& app, int argc, char** argv) {
+  app.argc = argc;
+  app.argv = argv;
+  app.parser = new cmdLine();
+  app.traceLevel = 0;
+  app.pTraceLevel = &app.traceLevel;
+
+  if (app.pErrLog != nullptr && app.pErrLog->setProgramDir(argc > 0 ? argv[0] : "") != 0) {
+    APP_ERROR(app, doVA_ERR_PROG_DIR, "Could not set the system path variable");
+    return 0;
+  }
+  if (app.parser->absorb(argc, argv, switchTable) != 0) {
+    TRACE(app.pTraceLevel, -1, "%s\n", app.parser->errorText());
+    app.parser->printHelp(doVA_helpHeader);
+    return 1;
+  }
+  if (app.parser->isPresent(SW_HELP)) {
+    app.parser->printHelp(doVA_helpHeader);
+    return 0;
+  }
+  if (app.parser->isPresent(SW_TRACE)) app.traceLevel = (int)app.parser->paramInt(SW_TRACE, 0);
+  setModeFlags(app);
+  return doVA_CONTINUE;
+}
+
+/* "-s" and "-v" come last on purpose: they override "-kill", so a
+** parameter access never sends a kill request. */
+void setModeFlags(consoleApp& app) {
+  const cmdLine& p = *app.parser;
+  if (p.isPresent(SW_KILL)) {
+    app.lcdMode = false;
+    app.daemonMode = false;
+    app.killPath = true;
+  } else {
+    app.daemonMode = !p.isPresent(SW_MINI) && !p.isPresent(SW_INTERACTIVE);
+    app.lcdMode = !p.isPresent(SW_MINI);
+    if (p.isPresent(SW_MINI)) app.showLedLabels = p.isPresent(SW_LABELS);
+    app.killPath = false;
+  }
+  if (p.isPresent(SW_SET) || p.isPresent(SW_VIEW)) {
+    app.daemonMode = false;
+    app.lcdMode = false;
+    app.killPath = false;
+  }
+}
+
+/* The child re-reads the switches with a fresh parser: the parent's was
+** destroyed before the fork so that nothing is owned twice. */
+int detachIfDaemon(consoleApp& app) {
+  if (!app.daemonMode) return doVA_CONTINUE;
+  delete app.parser;
+  app.parser = nullptr;
+  fflush(stdout);
+  fflush(stderr);
+  pid_t pid = fork();
+  if (pid < 0) {
+    APP_ERROR(app, doVA_ERR_FORK, "Could not start child process");
+    return 1;
+  }
+  if (pid > 0) {
+    /* priority 6 never reaches the system log; the trace is how an
+    ** operator (or a test) learns the child's PID */
+    TRACE(app.pTraceLevel, 0, "Child process launched with PID=%i\n", (int)pid);
+    if (app.pErrLog != nullptr) {
+      app.pErrLog->logMessage(6, "Child process launched with PID=%i", (int)pid);
+      app.pErrLog->logMessage(6, "Parent processing exiting now.\n");
+    }
+    return 0;
+  }
+  usleep(200 * 1000);
+  if (app.pErrLog != nullptr)
+    app.pErrLog->logMessage(6, "Child process startup: %s\n", app.argc > 0 ? app.argv[0] : "");
+  app.parser = new cmdLine();
+  (void)app.parser->absorb(app.argc, app.argv, switchTable);
+  return doVA_CONTINUE;
+}
+
+int attachStatusMemory(consoleApp& app) {
+  if (app.parser != nullptr) app.parser->setTraceLevel(app.pTraceLevel);
+  app.statusMem.pTraceLevel = app.pTraceLevel;
+  if (app.statusMem.initSharedMem(app.pErrLog, false) != 0) {
+    APP_ERROR(app, doVA_ERR_SHARED_MEM, "Could not initialize shared memory");
+    return 1;
+  }
+  TRACE(app.pTraceLevel, 1, "Shared memory initialized\n");
+  return doVA_CONTINUE;
+}
+
+/* ------------------------------------------------------------------ */
+/* Steps 10 and 11: choosing the run mode                               */
+/* ------------------------------------------------------------------ */
+
+void enterDisplayPath(consoleApp& app) {
+  app.runMode = RUNMODE_DISPLAY;
+  if (app.lcdMode || app.parser == nullptr) return;
+  const cmdLine& p = *app.parser;
+  if (p.paramCount(SW_MINI) >= 1) {
+    app.dispRows = (int)p.paramInt(SW_MINI, 0);
+    TRACE(app.pTraceLevel, 0, "Rows = %i\n", app.dispRows);
+  }
+  if (p.paramCount(SW_MINI) >= 2) {
+    app.dispCols = (int)p.paramInt(SW_MINI, 1);
+    TRACE(app.pTraceLevel, 0, "Cols = %i\n", app.dispCols);
+  }
+}
+
+/* HOOK (kill path): create hostQueue ("Console to Host", key path ".",
+** key byte 104, capacity 50000, client), trace "Waiting for CONSOLE
+** registration grant..." (level > 1, not with "-i"), waitForHostMessage(5,
+** 3), then choose the run mode.  Until the host link exists this takes
+** the no-supervisor fallback. */
+void enterKillPath(consoleApp& app) {
+  const bool interactive = app.parser != nullptr && app.parser->isPresent(SW_INTERACTIVE);
+  TRACE(app.pTraceLevel, -1, "Kill path: the \"Console to Host\" link is not built yet\n");
+  TRACE(app.pTraceLevel, 0,
+        "Failed to connect with configuration master, access will be limited to config "
+        "library functions\n");
+  app.runMode = (!app.daemonMode && interactive) ? RUNMODE_COMMAND : RUNMODE_NONE;
+}
+
+/* ------------------------------------------------------------------ */
+/* Step 12: configuration client, parameter access, main loops          */
+/* ------------------------------------------------------------------ */
+
+void showStatus(consoleApp& app, const char* text) {
+  TRACE(app.pTraceLevel, 1, "%s\n", text);
+  /* HOOK (front end): when runMode is RUNMODE_DISPLAY and app.frontEnd
+  ** exists, app.frontEnd->addLogLine(text). */
+}
+
+/* HOOK (data set): construct app.cfg (dovidu_config with pTraceLevel and
+** pErrLog).  Returns false when there is no data set to build. */
+static bool createDataSet(consoleApp& app) {
+  TRACE(app.pTraceLevel, -1,
+        "Configuration data set not built yet: stopping after start-up\n");
+  return false;
+}
+
+/* HOOK (data set): delete app.cfg and clear the pointer. */
+static void destroyDataSet(consoleApp& app) { app.cfg = nullptr; }
+
+/* Clamp the display size and (re)make the front end; hardware opens the
+** device, otherwise the menu is initialised on it.  0 ok, non-zero failed.
+** HOOK (front ends): creation of treeEditorModule / treeEditorCnsl,
+** openDisplay, init with the menu tables, LED labels and colours, boot
+** text and indicators. */
+static int miniDispInit(consoleApp& app, bool hardware) {
+  if (app.dispCols < 16) app.dispCols = 16;
+  if (app.dispCols > 80) app.dispCols = 80;
+  if (app.dispRows < 2) app.dispRows = 2;
+  if (app.dispRows > 10) app.dispRows = 10;
+  (void)hardware;
+  TRACE(app.pTraceLevel, -1, "Display front ends not built yet\n");
+  return 1;
+}
+
+/* Up to 4 attempts of "Cfg Init %i", then subscribe to every item.
+** HOOK (configuration client): initDataSet(pTraceLevel, pErrLog, 0,
+** "doVA.x", 0, -1) per attempt; addAllItems(2); subscribeListSend(). */
+static void startConfigClient(consoleApp& app) {
+  showStatus(app, "Cfg Init Fail");
+  APP_ERROR(app, doVA_ERR_CFG_INIT, "Configuration initialization failure");
+  app.startupErrors++;
+}
+
+/* HOOK (parameter access by name): paramAccess(app) for "-v"/"-s". */
+static void runParamAccess(consoleApp& app) {
+  TRACE(app.pTraceLevel, -1, "Parameter access not built yet\n");
+}
+
+/* HOOK (data set): write doVA_USER_IF_VERSION to item 0, read item 77
+** and set the front end's AM flag for the values 4 and 5. */
+static void announceVersion(consoleApp& app) { (void)app; }
+
+/* HOOK (display loop): the menu loop with powerWatch, serviceCfg(0, 0)
+** and the front end's service; HOOK (command console): runCommandLoop. */
+static void runMainLoop(consoleApp& app) {
+  if (app.runMode == RUNMODE_DISPLAY)
+    TRACE(app.pTraceLevel, -1, "Menu display loop not built yet\n");
+  else if (app.runMode == RUNMODE_COMMAND)
+    TRACE(app.pTraceLevel, -1, "Command console not built yet\n");
+}
+
+int runConfiguredMode(consoleApp& app) {
+  if (app.runMode == RUNMODE_NONE) return doVA_CONTINUE;
+  TRACE(app.pTraceLevel, 1, "Interactive Init...\n");
+  if (!createDataSet(app)) return doVA_CONTINUE;
+
+  if (app.runMode == RUNMODE_DISPLAY && miniDispInit(app, true) != 0) {
+    TRACE(app.pTraceLevel, 0, "Error in miniDispInit\n");
+    app.startupErrors++;
+  }
+  if (app.startupErrors == 0) startConfigClient(app);
+
+  /* the parameter access runs even after start-up errors */
+  if (app.parser != nullptr && (app.parser->isPresent(SW_VIEW) || app.parser->isPresent(SW_SET))) {
+    runParamAccess(app);
+    return 0;
+  }
+  delete app.parser;
+  app.parser = nullptr;
+  announceVersion(app);
+  if (app.startupErrors == 0) runMainLoop(app);
+  destroyDataSet(app);
+  return doVA_CONTINUE;
+}
+
+/* ------------------------------------------------------------------ */
+/* Steps 13 and 14                                                      */
+/* ------------------------------------------------------------------ */
+
+/* HOOK (front ends): delete app.frontEnd.  HOOK (kill path): when
+** hostQueue exists send code 5 (killRequested) or 4 without payload and
+** delete it. */
+void shutdownApp(consoleApp& app) {
+  app.frontEnd = nullptr;
+  app.hostQueue = nullptr;
+  delete app.parser;
+  app.parser = nullptr;
+}
+
+/* ------------------------------------------------------------------ */
+/* The whole start-up                                                   */
+/* ------------------------------------------------------------------ */
+
+static int runConsole(consoleApp& app, int argc, char** argv) {
+  int status = parseSwitches(app, argc, argv);
+  if (status != doVA_CONTINUE) return status;
+  status = detachIfDaemon(app);
+  if (status != doVA_CONTINUE) return status;
+  status = attachStatusMemory(app);
+  if (status != doVA_CONTINUE) return status;
+
+  if (app.killPath)
+    enterKillPath(app);
+  else
+    enterDisplayPath(app);
+
+  status = runConfiguredMode(app);
+  if (status != doVA_CONTINUE) return status;
+  return 0;
+}
+
+int doVA_main(int argc, char** argv) {
+  static consoleApp app;  /* lives until exit, as the handler expects */
+  app.pErrLog = pErrTrcLog;
+  installStopHandler(app);
+  int status = runConsole(app, argc, argv);
+  shutdownApp(app);
+  return status;
+}

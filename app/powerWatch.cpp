@@ -1,0 +1,84 @@
+/*
+** powerWatch: the console unit's side of "power off" and "restart".
+**
+** The configuration master sets POWEROFF_CMD (item 50) or SYSRESTART_CMD
+** (item 51); the console acts only when one stays set for more than 10
+** seconds, and then again every 11 seconds while it stays set, by running
+** the maintenance tool ("kvUpgrade.x -s" powers down, "-r" restarts).
+** A cleared item forgets its timer at once.
+*/
+#include "app/doVA.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "diag/cppUtils.h"
+#include "diag/shellSeam.h"
+#include "diag/sysPaths.h"
+
+namespace {
+
+const uint32_t kHoldSeconds = 10;
+
+/* true when the text can stand in a shell command unquoted */
+bool shellPlain(const char* s) {
+  for (; *s != '\0'; ++s) {
+    char c = *s;
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '/' || c == '.' || c == '_' || c == '-' || c == '+';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+/* One item's timer: returns true when the action is due now. */
+bool holdExpired(bool set, uint32_t* since, uint32_t now) {
+  if (!set) {
+    *since = 0;
+    return false;
+  }
+  if (*since == 0) *since = now;
+  if (now - *since > kHoldSeconds) {
+    *since = now;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+/* The box's own command is "/mnt/run/kvUpgrade.x -s"; a run directory
+** moved by DOVA_RUN_DIR is quoted when it holds anything unusual. */
+void maintenanceCommand(char* out, int size, const char* option) {
+  std::string tool = std::string(runDir()) + "/kvUpgrade.x";
+  if (!shellPlain(tool.c_str())) tool = shellQuote(tool.c_str());
+  snprintf(out, size, "%s %s", tool.c_str(), option);
+}
+
+void powerWatchAt(consoleApp& app, bool powerOff, bool restart, uint32_t now) {
+  char cmd[512];
+  if (holdExpired(powerOff, &app.powerOffSince, now)) {
+    maintenanceCommand(cmd, sizeof cmd, "-s");
+    runShell(cmd);
+  }
+  if (holdExpired(restart, &app.restartSince, now)) {
+    printf("Forcing restart ...\n");
+    fflush(stdout);
+    maintenanceCommand(cmd, sizeof cmd, "-r");
+    runShell(cmd);
+  }
+}
+
+/* HOOK (configuration client): read the bool items itmPOWEROFF_CMD (50)
+** and itmSYSRESTART_CMD (51) from app.cfg into powerOff and restart. */
+void powerWatch(consoleApp& app) {
+  bool powerOff = false;
+  bool restart = false;
+  if (powerOff || restart) {
+    kvTimeStamp now;
+    getTimeStamp(&now);
+    powerWatchAt(app, powerOff, restart, now.sec);
+  } else {
+    powerWatchAt(app, false, false, 0);
+  }
+}
