@@ -39,9 +39,9 @@
 **
 ** Receive buffer: buffer() holds capacity + 17 bytes; after a receive the
 ** type word is at offset 0, code/argument/stamp at 4/8/12, the payload at 16
-** with payloadLen() = received text - 16, and a NUL just past the received
-** bytes (so a text payload can always be read as a C string, even when the
-** sender lied about a terminating NUL).
+** with payloadLen() = received text - 16, and a NUL at payload() +
+** payloadLen() (over the first spare byte), so a text payload can always be
+** read as a C string, even when the sender lied about a terminating NUL.
 **
 ** Limits: one message carries at most msgmax bytes of text (8192 by
 ** default, /proc/sys/kernel/msgmax), a queue holds msgmnb bytes (16384)
@@ -135,7 +135,7 @@ public:
 
 private:
   const int* level() const { return pTraceLevel ? pTraceLevel : &ownLevel; }
-  int sendStaged(int size, int32_t msgType, int* err);
+  int sendStaged(const char* from, int size, int32_t msgType, int* err);
   int receiveInto(int32_t msgType, int flags, int* err);
   void clearLast();
 

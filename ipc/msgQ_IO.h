@@ -144,7 +144,7 @@ public:
   int master;        /* 1 master endpoint, 0 client */
 
 private:
-  int traceSend(const char* tag, int size, const char* payload);
+  bool levelIn(int above, int atMost) const;
 
   ipcMsgQBase tx;
   ipcMsgQBase rx;
