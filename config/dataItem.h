@@ -118,6 +118,8 @@ public:
   int loadChoices(const choiceEntry_s* list);
   /* Replace, in place, every character not in validChars by its first one. */
   void filterValidChars(char* text) const;
+  /* Length of the item's binary record now (12, 14, 32 or 10 + L). */
+  int recordLength() const;
   /* Release an item of any type (items have no virtual destructor). */
   static void destroy(data_itm_Base* item);
 
@@ -156,7 +158,7 @@ protected:
 /* One concrete item class per value type T: int, float, bool, ip_addr_s,
 ** mac_addr_s, kvtime_s, string_wrapper_s. */
 template <typename T>
-class data_itm : public data_itm_Base {
+class data_itm final : public data_itm_Base {
 public:
   explicit data_itm(const T& defaultValue);
   ~data_itm() = default;
@@ -168,9 +170,6 @@ public:
   const char* lookupText() override;
   int32_t intValue() override;
   void strIn(const char* text) override;
-
-  /* Record length of the current value (12, 14, 32 or 10 + L). */
-  int recordLength() const;
 
   T value;
   T defValue;

@@ -179,8 +179,10 @@ public:
   int formatValues(int fileNum, char* buf, int size);
   /* Run the file reader over writable text in memory (may hold NULs). */
   void applyCfgText(char* text, int length);
-  /* 0 item found and given the value, 1 unknown name (13020, 20 times). */
+  /* 0 item found and given the value, 1 unknown name (13020, reported for
+  ** the first 19 unknown names of the process). */
   int parseItem(const char* name, const char* value);
+  static void resetParseMisses(); /* tests */
 
   int fileCount() const { return nFiles; }
   cfgFile* getFile(int fileNum);
@@ -285,7 +287,9 @@ private:
   int sendRecordChunks(int32_t clientId, const std::vector<data_itm_Base*>& items,
                        std::set<int32_t>* unsent);
   int flushChunk(int32_t clientId, int bytes, int nItems);
+  void keepUnsent(int32_t clientId, const std::set<int32_t>& unsent);
   int sendEnvelopeOnly(int code);
+  void closeLink();
   int sendText(int code, const char* text, int len);
 
   int ownTraceLevel = 0;

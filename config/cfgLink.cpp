@@ -1,0 +1,631 @@
+/*
+** The master/client link of generic_cfg over one msgQ_IO queue pair.
+**
+** Payloads of the configuration link (behind the 16-byte envelope):
+**
+**   code  payload
+**   13    log line: prio u32 | sec u32 | usec u32 | L u32 | 4 unwritten |
+**         L characters and a NUL (length counted 20 + L)
+**   20    subscription list: "%i,%s\n" (index, name) per item, then a NUL
+**   21    change request: "%s,%s" or "%s,\"%s\"" (name, value), no NUL
+**   22    index list: "i,j,k" (a CR or LF ends it)
+**   23    binary records back to back (dataItem.h), at most one message
+**         (maxPayload) each: a longer answer goes out as several 23s
+**   26    empty / NUL: write all files; else a file number in decimal
+**   27    configuration text in the file format
+**
+** Everything read from a queue is untrusted: lengths come from the bytes
+** received, never from the payload; text is copied and NUL-terminated
+** before it is parsed.
+**
+** Exports: every change books the item's index for every subscriber other
+** than its source (dataItem.cpp).  After three idle service calls in a row
+** the master sends each client its set, but only when nothing of that
+** client still waits in the queue; a client whose oldest message waits
+** more than 9 s is dropped, so a client that stops reading never blocks the
+** master nor fills the queue for the others.
+*/
+#include "config/genericConfig.h"
+#include "config/cfgInternal.h"
+
+#include "diag/ErrTrcLog.h"
+#include "diag/trace.h"
+#include "ipc/msgQ_IO.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+static const char* const kModule = "genericConfig";
+
+/* ---- set-up and tear-down ------------------------------------------------ */
+
+int generic_cfg::linkInit(const char* qName, const char* kPath, int kByte, int rxCap, int mstr,
+                          int* traceLevel, ErrTrcLog* errLog) {
+  queueName = qName ? qName : "";
+  keyPath = kPath ? kPath : ".";
+  keyByte = kByte;
+  rxCapacity = rxCap;
+  master = mstr == 1 ? 1 : 0;
+  if (traceLevel) pTraceLevel = traceLevel;
+  if (errLog) pErrLog = errLog;
+  return initQueues();
+}
+
+int generic_cfg::initQueues() {
+  if (queuesReady) return 0;
+  queuesReady = true;
+  pQ = new msgQ_IO(queueName.c_str(), keyPath.c_str(), keyByte, rxCapacity, master, pTraceLevel,
+                   pErrLog);
+  if (master == 1) return 0;
+  if (!pQ->linkOk()) return 1; /* no request went out: nothing to wait for */
+  serviceCfg(1, 3.0f);
+  return (!registered || registrationRefused) ? 1 : 0;
+}
+
+void generic_cfg::closeLink() {
+  if (!pQ) return;
+  if (master == 1) {
+    for (const auto& c : clientRecs) pQ->ipcCopySendMsgConst(ipcMSG_REG_SHUTDOWN, 0, c.first);
+  } else if (registered && !shutdownReceived) {
+    pQ->ipcSendMsgConst(ipcMSG_REG_GOODBYE, 0);
+  }
+  delete pQ;
+  pQ = nullptr;
+}
+
+void generic_cfg::dropClient(int32_t clientId) {
+  for (data_itm_Base* it : itemsInOrder) it->subscribers.erase(clientId);
+  pendingExport.clients.erase(clientId);
+  clientRecs.erase(clientId);
+}
+
+/* ---- sending ------------------------------------------------------------- */
+
+/* Payload `text` (len bytes) behind an envelope, own message type. */
+int generic_cfg::sendText(int code, const char* text, int len) {
+  if (!pQ || len < 0) return 1;
+  std::vector<char> buf((size_t)cfgENVELOPE + (size_t)len + ipcSPARE_BYTES, '\0');
+  if (len) memcpy(&buf[cfgENVELOPE], text, (size_t)len);
+  return pQ->ipcSendMsg(code, 0, &buf[0], cfgENVELOPE + len);
+}
+
+int generic_cfg::sendEnvelopeOnly(int code) { return pQ ? pQ->ipcSendMsgConst(code, 0) : 1; }
+
+int generic_cfg::sendPing() { return sendEnvelopeOnly(ipcMSG_PING_REQ); }
+
+int generic_cfg::requestFileWrite(int fileNum) {
+  char t[16] = "";
+  if (fileNum >= 0) snprintf(t, sizeof t, "%d", fileNum);
+  return sendText(ipcMSG_WRITE_FILES, t, (int)strlen(t) + 1);
+}
+
+int generic_cfg::requestBinData(const char* indexList) {
+  if (!indexList) return 1;
+  return sendText(ipcMSG_BIN_DATA_REQ, indexList, (int)strlen(indexList));
+}
+
+int generic_cfg::sendChangeRequest(const char* name, const char* value, bool quoted) {
+  if (!name) return 1;
+  std::string v(value ? value : "");
+  if (data_itm_Base* it = findItem(name)) it->filterValidChars(&v[0]);
+  /* 1000-byte request buffer: envelope, at most 983 characters, NUL. */
+  char buf[cfgCHANGE_REQ_BUF];
+  char* text = buf + cfgENVELOPE;
+  int n = cfgPutf(text, cfgCHANGE_REQ_BUF - cfgENVELOPE, quoted ? "%s,\"%s\"" : "%s,%s", name,
+                  v.c_str());
+  if (master == 1) return processChangeRequest((uint8_t*)text, n);
+  TRACE(pTraceLevel, 2, "Sending Request: <%s> \n", text);
+  if (!pQ) return 1;
+  return pQ->ipcSendMsg(ipcMSG_NEW_DATA_VALUE, 0, buf, cfgENVELOPE + n);
+}
+
+/* ---- the service step ---------------------------------------------------- */
+
+int generic_cfg::serviceCfg(int slot, float timeoutSec) {
+  bool waits = slot >= 1 && slot <= 3 && timeoutSec > 0.0f;
+  deadlineTimer tmr;
+  kvTimeStamp t0;
+  getTimeStamp(&t0);
+  if (waits) {
+    waitSlot[slot].done = false;
+    tmr.setPeriod(timeoutSec);
+    TRACE(pTraceLevel, 3, "Waiting %1.3f seconds for queue response...", (double)timeoutSec);
+  }
+  if (!pQ) return 0;
+  int last = 0;
+  do {
+    int code = pQ->msgQGetMsg();
+    if (code == 0 && !waits) {
+      if (idleCount < 3) ++idleCount;
+      else if (master == 1) exportUpdates();
+      return 0;
+    }
+    while (code == 0 && !tmr.isExpired()) {
+      usleep(5000);
+      code = pQ->msgQGetMsg();
+    }
+    if (code == 0) {
+      TRACE(pTraceLevel, 3, " finished. Elapsed=%1.3f\n", (double)elapsedSeconds(&t0));
+      return 0;
+    }
+    idleCount = 0;
+    ++msgCount;
+    if (master == 1)
+      TRACE(pTraceLevel, 3, "Master Rxd Msg: %s\n", ipcMsgName(code));
+    else
+      TRACE(pTraceLevel, 3, "Client Rxd Msg: %s, Length=%i\n", ipcMsgName(code), pQ->payloadLen());
+    dispatch(code, (uint8_t*)pQ->payload(), pQ->payloadLen(), pQ->senderType());
+    last = code;
+  } while (waits && !waitSlot[slot].done);
+  if (waits) TRACE(pTraceLevel, 3, " finished. Elapsed=%1.3f\n", (double)elapsedSeconds(&t0));
+  return last;
+}
+
+int generic_cfg::dispatch(int code, uint8_t* payload, int length, int32_t sender) {
+  if (length < 0) length = 0;
+  if (master == 1) return masterLinkCode(code, payload, length, sender);
+  int r = clientLinkCode(code);
+  return r >= 0 ? r : processClientRx(code, payload, length);
+}
+
+/* Registration and link control in the master; other codes go on to
+** processMasterRx. */
+int generic_cfg::masterLinkCode(int code, uint8_t* payload, int length, int32_t sender) {
+  switch (code) {
+    case ipcMSG_REG_REQUEST: {
+      TRACE(pTraceLevel, 2, "Registration request received from %i\n", sender);
+      pQ->ipcCopySendMsgConst(ipcMSG_REG_GRANT, 0, sender);
+      if (!clientRecs.count(sender)) {
+        cfgClientRec& r = clientRecs[sender];
+        r.clientId = sender;
+        getTimeStamp(&r.created);
+        r.name.assign((const char*)payload, strnlen((const char*)payload, (size_t)length));
+      }
+      return 0;
+    }
+    case ipcMSG_REG_GOODBYE: dropClient(sender); return 0;
+    case ipcMSG_REG_SHUTDOWN:
+      clientRecs.erase(sender);
+      shutdownReceived = true;
+      return 0;
+    case ipcMSG_PING_REQ: pQ->ipcCopySendMsgConst(ipcMSG_PING_RESP, 0, sender); return 0;
+    case ipcMSG_PING_RESP: return 0;
+    case ipcMSG_ERROR:
+      ERRLOG(pErrLog, 4, 13012, kModule, "Received error status from msg Queue");
+      return 0;
+    case ipcMSG_REG_GRANT:
+    case ipcMSG_REG_DENY:
+    case ipcMSG_INVALID:
+      ERRLOG(pErrLog, 4, 13009, kModule, "Invalid message type for config master: %s",
+             ipcMsgName(code));
+      return 0;
+    default: return processMasterRx(code, payload, length, sender);
+  }
+}
+
+/* Registration and link control in a client; -1 for codes that go on to
+** processClientRx. */
+int generic_cfg::clientLinkCode(int code) {
+  switch (code) {
+    case ipcMSG_REG_GRANT:
+      registered = true;
+      waitSlot[1].done = true;
+      ++waitSlot[1].received;
+      ++waitSlot[1].good;
+      return 0;
+    case ipcMSG_REG_DENY:
+      TRACE(pTraceLevel, -1, "Registration denied!\n");
+      registrationRefused = true;
+      waitSlot[1].done = true; /* the answer is in; no point waiting on */
+      ++waitSlot[1].received;
+      ++waitSlot[1].errors;
+      return 0;
+    case ipcMSG_REG_SHUTDOWN:
+      TRACE(pTraceLevel, 1, "System shutdown notification from master\n");
+      shutdownReceived = true;
+      /* a shutdown also ends the registration */
+      [[fallthrough]];
+    case ipcMSG_REG_TERMINATED:
+      TRACE(pTraceLevel, 1, "Registration terminated\n");
+      registrationRefused = true;
+      registered = false;
+      return 0;
+    case ipcMSG_PING_REQ: sendEnvelopeOnly(ipcMSG_PING_RESP); return 0;
+    case ipcMSG_PING_RESP: TRACE(pTraceLevel, 1, "Ping response received.\n"); return 0;
+    case ipcMSG_ERROR:
+      ERRLOG(pErrLog, 4, 13012, kModule, "Received error status from msg Queue");
+      return 0;
+    case ipcMSG_REG_REQUEST:
+    case ipcMSG_REG_GOODBYE:
+    case ipcMSG_INVALID:
+      ERRLOG(pErrLog, 4, 13008, kModule, "Invalid message type for config client: %s",
+             ipcMsgName(code));
+      return 0;
+    default: return -1;
+  }
+}
+
+/* ---- client -------------------------------------------------------------- */
+
+int generic_cfg::processClientRx(int code, const uint8_t* payload, int length) {
+  if (code != ipcMSG_BIN_DATA_RESP) {
+    ERRLOG(pErrLog, 4, 13008, kModule, "Invalid message type for config client: %s",
+           ipcMsgName(code));
+    return 0;
+  }
+  int r = binInList(payload, length, 0);
+  if (r) ERRLOG(pErrLog, 4, 13007, kModule, "Error %i occurred when processing binary data", r);
+  cfgWaitSlot& s = waitSlot[3];
+  s.done = true;
+  ++s.received;
+  if (r) {
+    ++s.errors;
+    s.lastError = r;
+  } else {
+    ++s.good;
+  }
+  return r;
+}
+
+int generic_cfg::binInList(const uint8_t* rec, int length, int32_t source) {
+  int pos = 0, count = 0;
+  while (rec && pos < length - binREC_HDR) {
+    ++count;
+    int32_t idx = (int32_t)getLe32(rec + pos);
+    if (idx < 0 || idx >= indexTableSize()) {
+      ERRLOG(pErrLog, 4, 13004, kModule, "Invalid 'BinIn' index:%i. ItmCount=%i", idx, count);
+      return 1;
+    }
+    data_itm_Base* it = indexTable[(size_t)idx];
+    if (!it) {
+      ERRLOG(pErrLog, 4, 13005, kModule,
+             "Invalid 'BinIn' item. Index:%i points to null data item. ItmCount=%i", idx, count);
+      return 2;
+    }
+    int type = rec[pos + 4];
+    if (type != it->typeCode) {
+      ERRLOG(pErrLog, 4, 13006, kModule,
+             "Invalid data type for 'BinIn' item. Data Rxd Type=%i, Index:%i data type=%i. "
+             "ItmCount=%i",
+             type, idx, it->typeCode, count);
+      return 3;
+    }
+    int used = it->binIn(rec + pos + binREC_HDR, length - pos - binREC_HDR, source);
+    if (used < 0) {
+      ERRLOG(pErrLog, 4, 13030, kModule,
+             "Binary record cut short. Index:%i has %i value bytes. ItmCount=%i", idx,
+             length - pos - binREC_HDR, count);
+      return 4;
+    }
+    pos += binREC_HDR + used;
+  }
+  TRACE(pTraceLevel, 3, "Received %i items.  No errors\n", count);
+  return 0;
+}
+
+int generic_cfg::subscribeListSend() {
+  TRACE(pTraceLevel, 3, "Master link begin\n");
+  if (master == 1) {
+    ERRLOG(pErrLog, 4, 13001, kModule, "Only a client instance instance can subscribe to the master");
+    return 1;
+  }
+  if (itemsInOrder.empty()) {
+    ERRLOG(pErrLog, 3, 13002, kModule, "Must subscribe to items before linking to master");
+    return 1;
+  }
+  serviceCfg(0, 0);
+  /* One message holds maxPayload bytes; a longer list goes out in parts,
+  ** each ended by its NUL and answered on its own. */
+  int maxP = pQ && pQ->maxPayload() > 0 ? pQ->maxPayload() : (int)cfgMAX_PAYLOAD;
+  char* text = bigBuff + cfgENVELOPE;
+  int len = 0;
+  for (data_itm_Base* it : indexTable) {
+    if (!it) continue;
+    char line[400];
+    int n = cfgPutf(line, (int)sizeof line, "%i,%s\n", it->index, it->name.c_str());
+    if (len + n + 1 > maxP && len > 0) {
+      text[len++] = '\0';
+      sendText(ipcMSG_CONFIG_LIST, text, len);
+      len = 0;
+    }
+    memcpy(text + len, line, (size_t)n);
+    len += n;
+  }
+  text[len++] = '\0';
+  TRACE(pTraceLevel, 3, "Sending activateItem request.  Length = %i\n", len);
+  sendText(ipcMSG_CONFIG_LIST, text, len);
+  TRACE(pTraceLevel, 3, "Waiting for activateItem response\n");
+  int last = serviceCfg(3, 3.0f);
+  if (waitSlot[3].done) {
+    /* Further parts of a split answer are already queued: take them now so
+    ** every value is in when the subscription returns. */
+    for (int i = 0; i < 64 && serviceCfg(0, 0) == ipcMSG_BIN_DATA_RESP; ++i) {
+    }
+    return 0;
+  }
+  ERRLOG(pErrLog, 4, 13003, kModule, "Expected data message from master.  Received %s",
+         ipcMsgName(last));
+  return 2;
+}
+
+/* ---- master -------------------------------------------------------------- */
+
+int generic_cfg::processMasterRx(int code, uint8_t* payload, int length, int32_t sender) {
+  switch (code) {
+    case ipcMSG_LOG_LINE: return processLogMsg(payload, length);
+    case ipcMSG_CONFIG_LIST: return processSubscription(payload, length, sender);
+    case ipcMSG_NEW_DATA_VALUE: return processChangeRequest(payload, length);
+    case ipcMSG_BIN_DATA_REQ: {
+      std::string list((const char*)payload, (size_t)length);
+      return sendBinData(sender, list.c_str(), nullptr);
+    }
+    case ipcMSG_WRITE_FILES: return processWriteRequest(payload, length);
+    case ipcMSG_CONFIG_TEXT: {
+      TRACE(pTraceLevel, 2, "Rxd new configuration.  Size=%i\n", length);
+      std::vector<char> text((const char*)payload, (const char*)payload + length);
+      if (!text.empty()) applyCfgText(&text[0], length);
+      return 0;
+    }
+    default:
+      ERRLOG(pErrLog, 4, 13009, kModule, "Invalid message type for config master: %s",
+             ipcMsgName(code));
+      return 1;
+  }
+}
+
+/*  offset width  log line payload
+**  0      4      syslog priority
+**  4      4      stamp seconds
+**  8      4      stamp microseconds
+**  12     4      text length L
+**  16     4      not written
+**  20     L+1    text and NUL */
+int generic_cfg::processLogMsg(const uint8_t* payload, int length) {
+  int avail = length - 20;
+  long textLen = length >= 16 ? (long)getLe32(payload + 12) : 0;
+  if (textLen > avail) {
+    ERRLOG(pErrLog, 4, 13027, kModule, "Specified text length=%li but actual=%i", textLen, avail);
+    textLen = avail;
+  }
+  if (textLen < 0 || length < 20) return 1;
+  uint32_t prio = getLe32(payload);
+  std::string text((const char*)payload + 20, (size_t)textLen);
+  int p = prio > 7 ? 7 : (int)prio;
+  if (pErrLog) pErrLog->logMessage(p, "%s", text.c_str());
+  else TRACE(pTraceLevel, -1, "%s", text.c_str());
+  return 0;
+}
+
+int generic_cfg::subscribeOne(const char* indexText, const char* name, int32_t sender) {
+  char* end = nullptr;
+  errno = 0;
+  long idx = strtol(indexText, &end, 10);
+  if (end == indexText || *end || errno || idx < 0 || idx >= indexTableSize()) return 1;
+  data_itm_Base* it = indexTable[(size_t)idx];
+  if (!it) return 1;
+  if (it->name != name) return 2;
+  if (it->noSubscribe) return 3;
+  it->subscribers.insert(sender);
+  return 0;
+}
+
+int generic_cfg::processSubscription(uint8_t* payload, int length, int32_t sender) {
+  TRACE(pTraceLevel, 2, "Processing subscription list\n");
+  TRACE(pTraceLevel, 4, "nBytes=%i\n", length);
+  /* A private copy with a NUL behind it: a last line without terminator
+  ** still ends inside our bytes. */
+  std::vector<char> text((const char*)payload, (const char*)payload + length);
+  text.push_back('\0');
+  int pos = 0, errCount = 0;
+  while (length - pos >= 2) {
+    int cnt = 0;
+    char* tok[2] = {nullptr, nullptr};
+    int used = tokenize(&text[(size_t)pos], &cnt, length - pos, 2, tok, ",", "\r\n");
+    if (cnt == 2) {
+      int r = subscribeOne(tok[0], tok[1], sender);
+      if (r) {
+        TRACE(pTraceLevel, 1, "Error subscribing with <%s>,<%s> err#=%i\n", tok[0], tok[1], r);
+        ++errCount;
+      }
+    }
+    if (used <= 0) break;
+    pos += used;
+  }
+  TRACE(pTraceLevel, 2, "Subscription list complete. Bytes processed=%i  ErrCount=%i\n", pos,
+        errCount);
+  if (errCount == 0) return sendBinData(sender, nullptr, nullptr);
+  dropClient(sender);
+  return errCount;
+}
+
+int generic_cfg::processChangeRequest(uint8_t* payload, int length) {
+  std::vector<char> text((const char*)payload, (const char*)payload + length);
+  text.push_back('\0');
+  TRACE(pTraceLevel, 2, "Received new value:<%s>\n", &text[0]);
+  int cnt = 0;
+  char* tok[2] = {nullptr, nullptr};
+  tokenize(&text[0], &cnt, length, 2, tok, ",", "\r\n");
+  if (cnt != 2) {
+    ERRLOG(pErrLog, 4, 13010, kModule,
+           "Invalid data for value change. 2 parameters required: id,value");
+    return 1;
+  }
+  data_itm_Base* it = findItem(tok[0]);
+  if (!it) {
+    ERRLOG(pErrLog, 4, 13011, kModule, "Invalid item identifier:<%s>/<%s?", tok[0], tok[1]);
+    return 1;
+  }
+  return changeDataItem(it, tok[1]);
+}
+
+int generic_cfg::processWriteRequest(const uint8_t* payload, int length) {
+  if (length <= 0 || payload[0] == '\0') {
+    TRACE(pTraceLevel, 2, "Write to all files\n");
+    return writeFilesAll();
+  }
+  std::string t((const char*)payload, strnlen((const char*)payload, (size_t)length));
+  int n = atoi(t.c_str());
+  TRACE(pTraceLevel, 2, "Write to file #%i\n", n);
+  return writeToFile(n);
+}
+
+int generic_cfg::changeDataItem(data_itm_Base* item, const char* text) {
+  if (master != 1) {
+    ERRLOG(pErrLog, 3, 13028, kModule, "Function only available in MASTER mode");
+    return 1;
+  }
+  if (!item || !text) return 0;
+  int n = item->strOut(bigBuff, cfgBIG_BUFF_SIZE, "change item, %s, from <", 0, nullptr, false);
+  int before = item->changeCount;
+  item->strIn(text);
+  if (item->changeCount == before) return 0;
+  n += cfgPutf(bigBuff + n, cfgBIG_BUFF_SIZE - n, ">, to <");
+  n += item->strOut(bigBuff + n, cfgBIG_BUFF_SIZE - n, nullptr, 0, nullptr, false);
+  cfgPutf(bigBuff + n, cfgBIG_BUFF_SIZE - n, ">");
+  TRACE(pTraceLevel, 3, "Logging this:<%s>\n", bigBuff);
+  return 1;
+}
+
+/* Index list text: decimal numbers separated by ','; the first CR or LF
+** ends it.  Tokens that are not numbers count as invalid. */
+static void parseIndexList(const char* list, std::set<int32_t>* out, int* invalid) {
+  std::string cur;
+  for (const char* p = list;; ++p) {
+    char c = *p;
+    if (c == ',' || c == '\0' || c == '\r' || c == '\n') {
+      size_t b = cur.find_first_not_of(" \t"), e = cur.find_last_not_of(" \t");
+      if (b != std::string::npos) {
+        std::string tok = cur.substr(b, e - b + 1);
+        char* end = nullptr;
+        errno = 0;
+        long v = strtol(tok.c_str(), &end, 10);
+        if (*end || errno || v < INT32_MIN || v > INT32_MAX) ++*invalid;
+        else out->insert((int32_t)v);
+      }
+      cur.clear();
+      if (c != ',') break;
+    } else {
+      cur += c;
+    }
+  }
+}
+
+int generic_cfg::sendBinData(int32_t clientId, const char* indexList,
+                             const std::set<int32_t>* indexSet) {
+  std::set<int32_t> unsent;
+  if (!indexList && !indexSet) {
+    sendRecordChunks(clientId, itemsInOrder, &unsent);
+    keepUnsent(clientId, unsent);
+    return 0;
+  }
+  std::set<int32_t> wanted;
+  int invalid = 0;
+  if (indexList) {
+    TRACE(pTraceLevel, 3, "Requested item list: <%s>\n", indexList);
+    parseIndexList(indexList, &wanted, &invalid);
+  }
+  if (indexSet) wanted.insert(indexSet->begin(), indexSet->end());
+  std::vector<data_itm_Base*> items;
+  for (int32_t idx : wanted) {
+    TRACE(pTraceLevel, 4, "Getting data for <%i> : ", idx);
+    data_itm_Base* it = getItem(idx);
+    if (!it) {
+      TRACE(pTraceLevel, 4, " NOT A VALID ITEM.\n");
+      ++invalid;
+      continue;
+    }
+    items.push_back(it);
+  }
+  sendRecordChunks(clientId, items, &unsent);
+  keepUnsent(clientId, unsent);
+  return invalid;
+}
+
+/* Records a full queue refused go out with a later export. */
+void generic_cfg::keepUnsent(int32_t clientId, const std::set<int32_t>& unsent) {
+  if (unsent.empty()) return;
+  pendingExport.clients[clientId].insert(unsent.begin(), unsent.end());
+  pendingExport.hasWork = true;
+  retryPending = true;
+}
+
+/* Records of `items` for one client in bigBuff, sent as code 23 messages of
+** at most maxPayload bytes each.  After a failed send the rest is not tried
+** (the queue is full or gone); the indexes not sent go to `unsent`.
+** Returns the number of messages sent. */
+int generic_cfg::sendRecordChunks(int32_t clientId, const std::vector<data_itm_Base*>& items,
+                                  std::set<int32_t>* unsent) {
+  int maxP = pQ && pQ->maxPayload() > 0 ? pQ->maxPayload() : (int)cfgMAX_PAYLOAD;
+  if (maxP > cfgBIG_BUFF_SIZE - cfgENVELOPE - ipcSPARE_BYTES)
+    maxP = cfgBIG_BUFF_SIZE - cfgENVELOPE - ipcSPARE_BYTES;
+  uint8_t* base = (uint8_t*)bigBuff + cfgENVELOPE;
+  std::vector<int32_t> chunk;
+  int used = 0, sent = 0;
+  bool failed = false;
+  auto flush = [&]() {
+    if (chunk.empty()) return;
+    if (!failed && flushChunk(clientId, used, (int)chunk.size()) == 0) ++sent;
+    else {
+      failed = true;
+      if (unsent) unsent->insert(chunk.begin(), chunk.end());
+    }
+    chunk.clear();
+    used = 0;
+  };
+  for (data_itm_Base* it : items) {
+    if (clientId >= 0 && !it->subscribers.count(clientId)) continue;
+    int len = it->recordLength();
+    if (len > maxP) {
+      ERRLOG(pErrLog, 4, 15004, "ipcMsgQ_Base",
+             "Error sending message: record of %s is %i bytes, one message holds %i", 
+             it->name.c_str(), len, maxP);
+      continue; /* can never be sent: not kept pending */
+    }
+    if (used + len > maxP) flush();
+    it->binOut(base + used, maxP - used, clientId);
+    used += len;
+    chunk.push_back(it->index);
+  }
+  flush();
+  return sent;
+}
+
+int generic_cfg::flushChunk(int32_t clientId, int bytes, int nItems) {
+  if (!pQ) return 1;
+  int r = pQ->ipcCopySendMsg(ipcMSG_BIN_DATA_RESP, 0, bigBuff, cfgENVELOPE + bytes, clientId);
+  if (r == 0)
+    TRACE(pTraceLevel, 1, "Created binOut with %i items for client %i\n", nItems, clientId);
+  return r;
+}
+
+int generic_cfg::exportUpdates() {
+  if (!pendingExport.hasWork) return 0;
+  std::vector<int32_t> ids;
+  for (const auto& c : pendingExport.clients)
+    if (!c.second.empty()) ids.push_back(c.first);
+  int served = 0;
+  for (int32_t id : ids) {
+    TRACE(pTraceLevel, -1, "Export update to client %i\n", id);
+    int age = pQ ? pQ->checkMsgTimeout(id) : -1;
+    if (age == -1) {
+      std::set<int32_t> work;
+      work.swap(pendingExport.clients[id]);
+      sendBinData(id, nullptr, &work); /* a refused part comes back pending */
+      ++served;
+    } else if (age > cfgSTALE_SECONDS) {
+      TRACE(pTraceLevel, 2, "Detected stale config client (%d)\n", id);
+      dropClient(id);
+      ++served;
+    } else {
+      retryPending = true;
+    }
+  }
+  bool more = false;
+  for (const auto& c : pendingExport.clients) more = more || !c.second.empty();
+  pendingExport.hasWork = more;
+  return served;
+}
