@@ -15,6 +15,10 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "app/cfgClientStart.h"
+#include "app/paramAccess.h"
+#include "app/cmdConsole.h"
+#include "app/hostLink.h"
 #include "diag/ErrTrcLog.h"
 #include "diag/trace.h"
 
@@ -181,19 +185,9 @@ void enterDisplayPath(consoleApp& app) {
   }
 }
 
-/* HOOK (kill path): create hostQueue ("Console to Host", key path ".",
-** key byte 104, capacity 50000, client), trace "Waiting for CONSOLE
-** registration grant..." (level > 1, not with "-i"), waitForHostMessage(5,
-** 3), then choose the run mode.  Until the host link exists this takes
-** the no-supervisor fallback. */
-void enterKillPath(consoleApp& app) {
-  const bool interactive = app.parser != nullptr && app.parser->isPresent(SW_INTERACTIVE);
-  TRACE(app.pTraceLevel, -1, "Kill path: the \"Console to Host\" link is not built yet\n");
-  TRACE(app.pTraceLevel, 0,
-        "Failed to connect with configuration master, access will be limited to config "
-        "library functions\n");
-  app.runMode = (!app.daemonMode && interactive) ? RUNMODE_COMMAND : RUNMODE_NONE;
-}
+/* Step 11: register on "Console to Host" and choose the run mode
+** (hostLink.cpp). */
+void enterKillPath(consoleApp& app) { runKillPath(app); }
 
 /* ------------------------------------------------------------------ */
 /* Step 12: configuration client, parameter access, main loops          */
@@ -205,16 +199,14 @@ void showStatus(consoleApp& app, const char* text) {
   ** exists, app.frontEnd->addLogLine(text). */
 }
 
-/* HOOK (data set): construct app.cfg (dovidu_config with pTraceLevel and
-** pErrLog).  Returns false when there is no data set to build. */
+/* The data set object (cfgClientStart.cpp).  Returns false when there is
+** no data set to build. */
 static bool createDataSet(consoleApp& app) {
-  TRACE(app.pTraceLevel, -1,
-        "Configuration data set not built yet: stopping after start-up\n");
-  return false;
+  cfgCreateDataSet(app);
+  return app.cfg != nullptr;
 }
 
-/* HOOK (data set): delete app.cfg and clear the pointer. */
-static void destroyDataSet(consoleApp& app) { app.cfg = nullptr; }
+static void destroyDataSet(consoleApp& app) { cfgDestroyDataSet(app); }
 
 /* Clamp the display size and (re)make the front end; hardware opens the
 ** device, otherwise the menu is initialised on it.  0 ok, non-zero failed.
@@ -226,36 +218,30 @@ static int miniDispInit(consoleApp& app, bool hardware) {
   if (app.dispCols > 80) app.dispCols = 80;
   if (app.dispRows < 2) app.dispRows = 2;
   if (app.dispRows > 10) app.dispRows = 10;
-  (void)hardware;
+  /* the console window opens no device: it succeeds here */
+  if (hardware && !app.lcdMode) return 0;
   TRACE(app.pTraceLevel, -1, "Display front ends not built yet\n");
   return 1;
 }
 
-/* Up to 4 attempts of "Cfg Init %i", then subscribe to every item.
-** HOOK (configuration client): initDataSet(pTraceLevel, pErrLog, 0,
-** "doVA.x", 0, -1) per attempt; addAllItems(2); subscribeListSend(). */
-static void startConfigClient(consoleApp& app) {
-  showStatus(app, "Cfg Init Fail");
-  APP_ERROR(app, doVA_ERR_CFG_INIT, "Configuration initialization failure");
-  app.startupErrors++;
-}
+/* Up to 4 attempts of "Cfg Init %i", then subscribe to every item
+** (cfgClientStart.cpp). */
+static void startConfigClient(consoleApp& app) { cfgClientStart(app); }
 
-/* HOOK (parameter access by name): paramAccess(app) for "-v"/"-s". */
-static void runParamAccess(consoleApp& app) {
-  TRACE(app.pTraceLevel, -1, "Parameter access not built yet\n");
-}
+/* "-v" / "-s" (paramAccess.cpp); destroys app.cfg. */
+static void runParamAccess(consoleApp& app) { paramAccess(app); }
 
-/* HOOK (data set): write doVA_USER_IF_VERSION to item 0, read item 77
-** and set the front end's AM flag for the values 4 and 5. */
-static void announceVersion(consoleApp& app) { (void)app; }
+/* Write doVA_USER_IF_VERSION to item 0 and read item 77.  HOOK (front
+** ends): set the front end's AM flag to the result. */
+static void announceVersion(consoleApp& app) { (void)cfgAnnounceVersion(app); }
 
 /* HOOK (display loop): the menu loop with powerWatch, serviceCfg(0, 0)
-** and the front end's service; HOOK (command console): runCommandLoop. */
+** and the front end's service. */
 static void runMainLoop(consoleApp& app) {
   if (app.runMode == RUNMODE_DISPLAY)
     TRACE(app.pTraceLevel, -1, "Menu display loop not built yet\n");
   else if (app.runMode == RUNMODE_COMMAND)
-    TRACE(app.pTraceLevel, -1, "Command console not built yet\n");
+    runCommandConsole(app);  /* cmdConsole.cpp */
 }
 
 int runConfiguredMode(consoleApp& app) {
@@ -286,12 +272,11 @@ int runConfiguredMode(consoleApp& app) {
 /* Steps 13 and 14                                                      */
 /* ------------------------------------------------------------------ */
 
-/* HOOK (front ends): delete app.frontEnd.  HOOK (kill path): when
-** hostQueue exists send code 5 (killRequested) or 4 without payload and
-** delete it. */
+/* HOOK (front ends): delete app.frontEnd.  The host queue gets code 5
+** (killRequested) or 4 and is closed (hostLink.cpp). */
 void shutdownApp(consoleApp& app) {
   app.frontEnd = nullptr;
-  app.hostQueue = nullptr;
+  closeHostLink(app);
   delete app.parser;
   app.parser = nullptr;
 }

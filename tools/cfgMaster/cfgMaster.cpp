@@ -1,0 +1,125 @@
+/*
+** cfgMaster.x: the configuration master the console units register with.
+**
+** It owns the exporter data set and its files "kvPrimeConfig.cfg" and
+** "kvSecondaryConfig.cfg" in its working directory: reads them at start
+** (creating a missing one from the defaults, keeping a damaged one aside),
+** answers registrations, subscriptions and change requests, pushes every
+** change to the other subscribers, and writes a modified file two seconds
+** after its last change (and at once on a client's write request).
+** SIGTERM or SIGINT: pending changes are written, every client is told
+** "Registration Shutdown" (code 5), exit 0.
+**
+** Runs in the foreground.  The queue keys derive from the directory of the
+** program itself, so clients must be started from the same directory.
+*/
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "cmdline/cmdLine.h"
+#include "dataset/doviduConfig.h"
+#include "diag/ErrTrcLog.h"
+#include "diag/trace.h"
+#include "tools/cfgMaster/fileCheck.h"
+#include "tools/cfgMaster/masterLoop.h"
+
+enum masterSwitch { MSW_HELP = 1, MSW_TRACE = 2, MSW_DIR = 3 };
+
+static SwitchDef masterSwitches[] = {
+    /* id        case  name  parameter text  help text                                    min max */
+    {MSW_HELP,   0, "-h", "",             "Display help",                                  0, 0, false},
+    {MSW_TRACE,  0, "-T", " value",       "Set trace level for debug (0-9)",               1, 0, false},
+    {MSW_DIR,    1, "-C", " dir",         "Working directory of the configuration files",  1, 0, false},
+    {-1,         0, nullptr, nullptr,     nullptr,                                         0, 0, false},
+};
+
+static const char* const helpHeader =
+    "\nConfiguration master of the exporter data set (foreground).\n"
+    "USAGE: %s [-C dir] [-T level]\n"
+    "Reads and writes kvPrimeConfig.cfg and kvSecondaryConfig.cfg in its working directory.\n"
+    "SIGTERM or SIGINT: writes pending changes, shuts every client down, exits.\n\n";
+
+static volatile sig_atomic_t stopRequested = 0;
+
+static void onStop(int) { stopRequested = 1; }
+
+static void installStopHandlers() {
+  struct sigaction sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sa_handler = onStop;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+}
+
+/* Switches, program directory and working directory.  Returns -1 to go
+** on, else the exit status. */
+static int setUp(cmdLine& sw, int argc, char** argv, int* traceLevel) {
+  if (sw.absorb(argc, argv, masterSwitches) != 0) {
+    fprintf(stderr, "%s\n", sw.errorText());
+    sw.printHelp(helpHeader);
+    return 1;
+  }
+  if (sw.isPresent(MSW_HELP)) {
+    sw.printHelp(helpHeader);
+    return 0;
+  }
+  if (sw.isPresent(MSW_TRACE)) *traceLevel = (int)sw.paramInt(MSW_TRACE, 0);
+  sw.setTraceLevel(traceLevel);
+  /* before any chdir: argv[0] may be relative */
+  if (pErrTrcLog->setProgramDir(argv[0]) != 0) {
+    fprintf(stderr, "cfgMaster.x: cannot determine the program directory\n");
+    return 1;
+  }
+  const char* dir = sw.paramText(MSW_DIR, 0);
+  if (dir != nullptr && chdir(dir) != 0) {
+    fprintf(stderr, "cfgMaster.x: cannot use directory <%s>: %s\n", dir, strerror(errno));
+    return 1;
+  }
+  return -1;
+}
+
+static void serveUntilStopped(dovidu_config& cfg, delayedWriter& writer) {
+  pollPacer pacer;
+  while (!stopRequested) {
+    int handled = servicePass(cfg);
+    uint32_t now = msNow();
+    writer.noteChanges(now);
+    writer.writeDue(now);
+    int sleepUs = pacer.afterPass(handled, handled >= passMAX_MESSAGES, now);
+    if (sleepUs > 0 && !stopRequested) usleep((useconds_t)sleepUs);
+  }
+}
+
+int main(int argc, char** argv) {
+  static int traceLevel = 0;
+  cmdLine sw;
+  int status = setUp(sw, argc, argv, &traceLevel);
+  if (status >= 0) return status;
+  installStopHandlers();
+
+  uint32_t started = msNow();
+  dovidu_config* cfg = new dovidu_config(&traceLevel, pErrTrcLog);
+  if (cfg->initDataSet(&traceLevel, pErrTrcLog, 1, "cfgMaster.x", 0, -1) != 0) {
+    fprintf(stderr, "cfgMaster.x: the configuration queues cannot be opened\n");
+    delete cfg;
+    return 1;
+  }
+  delayedWriter writer(*cfg);
+  writer.acceptCurrent(); /* what was read is what the files hold */
+  prepareCfgFiles(*cfg, pErrTrcLog, &traceLevel);
+  TRACE(&traceLevel, 0, "configuration master ready in %u ms\n", msNow() - started);
+
+  serveUntilStopped(*cfg, writer);
+
+  writer.noteChanges(msNow());
+  if (writer.writeAllModified() != 0)
+    fprintf(stderr, "cfgMaster.x: a modified file could not be written\n");
+  delete cfg; /* tells every registered client "Registration Shutdown" */
+  TRACE(&traceLevel, 0, "configuration master stopped\n");
+  return 0;
+}

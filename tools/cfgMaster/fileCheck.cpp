@@ -1,0 +1,203 @@
+/*
+** Start-up care of the configuration files: create the missing, report and
+** keep the damaged.  See fileCheck.h.
+*/
+#include "tools/cfgMaster/fileCheck.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "config/genericConfig.h"
+#include "diag/ErrTrcLog.h"
+#include "diag/trace.h"
+
+/* Files larger than this are not scanned whole (the box's are ~20 KB). */
+enum { checkMAX_BYTES = 4 * 1024 * 1024 };
+
+static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+static std::string trimmed(const char* b, const char* e) {
+  while (b < e && isBlank(*b)) b++;
+  while (e > b && isBlank(e[-1])) e--;
+  return std::string(b, (size_t)(e - b));
+}
+
+/* Does the value text read as a value of the item's type? */
+static bool valueUnderstood(const data_itm_Base* it, const std::string& v) {
+  int n[6];
+  unsigned u[6];
+  float f;
+  const char* s = v.c_str();
+  switch (it->typeCode) {
+    case dtINT:
+    case dtBOOL: return sscanf(s, "%d", &n[0]) == 1;
+    case dtFLOAT: return sscanf(s, "%f", &f) == 1;
+    case dtIP_ADDR: return sscanf(s, "%d.%d.%d.%d", &n[0], &n[1], &n[2], &n[3]) == 4;
+    case dtMAC_ADDR:
+      return sscanf(s, "%x:%x:%x:%x:%x:%x", &u[0], &u[1], &u[2], &u[3], &u[4], &u[5]) == 6;
+    case dtKVTIME:
+      return sscanf(s, "%d-%d-%d %d:%d:%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]) == 6;
+    default: return true;
+  }
+}
+
+/* One line: true when the reader would use it (or it is blank/comment). */
+static bool lineUsable(generic_cfg& cfg, const char* b, const char* e, bool* unknown,
+                       std::set<const data_itm_Base*>* named) {
+  *unknown = false;
+  if (memchr(b, '\0', (size_t)(e - b)) != nullptr) return false;
+  std::string line = trimmed(b, e);
+  if (line.empty() || line[0] == '#') return true;
+  size_t colon = line.find(':');
+  size_t hash = line.find('#');
+  if (colon == std::string::npos || (hash != std::string::npos && hash < colon)) return false;
+  std::string name = trimmed(line.data(), line.data() + colon);
+  const char* vb = line.data() + colon + 1;
+  const char* ve = hash == std::string::npos ? line.data() + line.size() : line.data() + hash;
+  std::string value = trimmed(vb, ve);
+  data_itm_Base* it = cfg.findItem(name.c_str());
+  if (it == nullptr) {
+    *unknown = true;
+    return false;
+  }
+  named->insert(it);
+  return !value.empty() && valueUnderstood(it, value);
+}
+
+static bool isClosingLine(const std::string& line) {
+  return line.size() >= 3 && line.find_first_not_of('#') == std::string::npos;
+}
+
+cfgFileReport checkCfgText(generic_cfg& cfg, int fileNum, const char* text, size_t len) {
+  cfgFileReport r;
+  std::set<const data_itm_Base*> named;
+  std::string lastLine;
+  const char* end = text + len;
+  for (const char* b = text; b < end;) {
+    const char* e = static_cast<const char*>(memchr(b, '\n', (size_t)(end - b)));
+    if (e == nullptr) e = end;
+    r.lines++;
+    bool unknown = false;
+    if (!lineUsable(cfg, b, e, &unknown, &named)) {
+      r.badLines++;
+      if (unknown) r.unknownNames++;
+      if (r.firstBadLine == 0) r.firstBadLine = r.lines;
+    }
+    std::string t = trimmed(b, e);
+    if (!t.empty()) lastLine = t;
+    b = e + 1;
+  }
+  r.endsEarly = len == 0 || text[len - 1] != '\n' || !isClosingLine(lastLine);
+  cfgFile* f = cfg.getFile(fileNum);
+  if (f)
+    for (const data_itm_Base* it : f->items)
+      if (!named.count(it)) r.missingItems++;
+  return r;
+}
+
+/* ---- keeping a copy ------------------------------------------------------ */
+
+static bool readAll(const std::string& path, std::string* out, size_t limit) {
+  FILE* fp = fopen(path.c_str(), "rb");
+  if (!fp) return false;
+  out->clear();
+  char buf[8192];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, fp)) > 0 && out->size() < limit) out->append(buf, n);
+  fclose(fp);
+  return true;
+}
+
+static bool sameBytes(const std::string& a, const std::string& b) {
+  std::string ta, tb;
+  return readAll(a, &ta, (size_t)-1) && readAll(b, &tb, (size_t)-1) && ta == tb;
+}
+
+static bool copyFile(const std::string& from, const std::string& to) {
+  std::string text;
+  if (!readAll(from, &text, (size_t)-1)) return false;
+  int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) return false;
+  bool ok = write(fd, text.data(), text.size()) == (ssize_t)text.size() && fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+std::string keepDamagedCopy(const std::string& path) {
+  for (int n = 0; n < 100; n++) {
+    std::string name = path + ".damaged" + (n ? "." + std::to_string(n) : std::string());
+    struct stat st;
+    if (stat(name.c_str(), &st) == 0) {
+      if (sameBytes(path, name)) return name;
+      continue;
+    }
+    /* a hard link keeps the very bytes, even after the file is replaced */
+    if (link(path.c_str(), name.c_str()) == 0 || copyFile(path, name)) return name;
+    return "";
+  }
+  return "";
+}
+
+/* ---- start-up ------------------------------------------------------------ */
+
+static void report(ErrTrcLog* pErrLog, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+static void report(ErrTrcLog* pErrLog, const char* fmt, ...) {
+  char line[700];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(line, sizeof line, fmt, ap);
+  va_end(ap);
+  if (pErrLog)
+    pErrLog->logMessage(4, "%s", line);
+  else
+    fprintf(stderr, "%s\n", line);
+}
+
+static int checkOneFile(generic_cfg& cfg, int i, ErrTrcLog* pErrLog, const int* pTraceLevel) {
+  cfgFile* f = cfg.getFile(i);
+  std::string text;
+  if (!readAll(f->fileName, &text, checkMAX_BYTES)) {
+    if (errno == ENOENT) {
+      cfg.writeToFile(i);
+      TRACE(pTraceLevel, 0, "created <%s> from the defaults\n", f->fileName.c_str());
+    } else {
+      report(pErrLog, "cannot read <%s>: %s; it is left as it is", f->fileName.c_str(),
+             strerror(errno));
+    }
+    return 0;
+  }
+  cfgFileReport r = checkCfgText(cfg, i, text.data(), text.size());
+  if (!r.damaged()) return 0;
+  std::string kept = keepDamagedCopy(f->fileName);
+  char what[200];
+  if (r.badLines > 0)
+    snprintf(what, sizeof what, "%i lines not understood (first: line %i)%s", r.badLines,
+             r.firstBadLine, r.endsEarly ? ", and it ends early" : "");
+  else
+    snprintf(what, sizeof what, "it ends early (%i items missing)", r.missingItems);
+  report(pErrLog, "<%s> is damaged: %s; started with the values it could read",
+         f->fileName.c_str(), what);
+  if (kept.empty())
+    report(pErrLog, "no copy of <%s> could be kept; it is rewritten only when a value changes",
+           f->fileName.c_str());
+  else
+    report(pErrLog, "<%s> is kept as <%s>; it is rewritten only when a value changes",
+           f->fileName.c_str(), kept.c_str());
+  return 1;
+}
+
+int prepareCfgFiles(generic_cfg& cfg, ErrTrcLog* pErrLog, const int* pTraceLevel) {
+  int damaged = 0;
+  for (int i = 0; i < cfg.fileCount(); i++) {
+    cfgFile* f = cfg.getFile(i);
+    if (f && !f->noName) damaged += checkOneFile(cfg, i, pErrLog, pTraceLevel);
+  }
+  return damaged;
+}

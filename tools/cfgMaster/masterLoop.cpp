@@ -1,0 +1,99 @@
+/*
+** The configuration master's loop pieces: message passes, poll pacing and
+** the delayed file writer.  See masterLoop.h.
+*/
+#include "tools/cfgMaster/masterLoop.h"
+
+#include "config/genericConfig.h"
+#include "diag/cppUtils.h"
+
+uint32_t msNow() {
+  kvTimeStamp t;
+  getTimeStamp(&t);
+  return t.sec * 1000u + t.usec / 1000u;
+}
+
+/* The library exports only on its fourth call in a row that finds no
+** message; these calls cost one failed msgrcv each. */
+enum { idleCallsForExport = 4 };
+
+int servicePass(generic_cfg& cfg, int maxMessages) {
+  int handled = 0;
+  while (handled < maxMessages && cfg.serviceCfg(0, 0) != 0) handled++;
+  if (handled >= maxMessages) return handled;
+  if (handled == 0 && !cfg.pendingExport.hasWork && !cfg.retryPending) return 0;
+  /* the drain above ended on one empty call; a message restarts the count */
+  int empty = 1;
+  while (empty < idleCallsForExport && handled < maxMessages) {
+    if (cfg.serviceCfg(0, 0) != 0) {
+      handled++;
+      empty = 0;
+    } else {
+      empty++;
+    }
+  }
+  return handled;
+}
+
+int pollPacer::afterPass(int handled, bool passFull, uint32_t nowMs) {
+  if (handled > 0) {
+    seenTraffic = true;
+    lastTrafficMs = nowMs;
+  }
+  if (passFull) return 0;
+  if (seenTraffic && nowMs - lastTrafficMs < (uint32_t)ACTIVE_WINDOW_MS) return BUSY_US;
+  return IDLE_US;
+}
+
+delayedWriter::delayedWriter(generic_cfg& c) : cfg(c), lastChangeMs((size_t)c.fileCount(), 0) {}
+
+int delayedWriter::fileNumberOf(const void* file) const {
+  for (int i = 0; i < cfg.fileCount(); i++)
+    if (cfg.getFile(i) == file) return i;
+  return -1;
+}
+
+void delayedWriter::noteChanges(uint32_t nowMs) {
+  if (!cfg.dataChanged) return;
+  std::vector<int32_t> changed;
+  cfg.takeChangedIndexes(&changed);
+  if (lastChangeMs.size() < (size_t)cfg.fileCount()) lastChangeMs.resize((size_t)cfg.fileCount(), 0);
+  for (int32_t idx : changed) {
+    data_itm_Base* it = cfg.getItem(idx);
+    int f = it ? fileNumberOf(it->file) : -1;
+    if (f >= 0) lastChangeMs[(size_t)f] = nowMs;
+  }
+}
+
+int delayedWriter::writeDue(uint32_t nowMs) {
+  int written = 0;
+  for (int i = 0; i < cfg.fileCount() && (size_t)i < lastChangeMs.size(); i++) {
+    cfgFile* f = cfg.getFile(i);
+    if (f == nullptr || f->noName || !f->modified) continue;
+    uint32_t delayMs = f->delaySec > 0 ? (uint32_t)f->delaySec * 1000u : 0u;
+    if (nowMs - lastChangeMs[(size_t)i] < delayMs) continue;
+    if (cfg.writeToFile(i) == 0)
+      written++;
+    else
+      lastChangeMs[(size_t)i] = nowMs; /* try again one delay later */
+  }
+  return written;
+}
+
+int delayedWriter::writeAllModified() {
+  int failed = 0;
+  for (int i = 0; i < cfg.fileCount(); i++) {
+    cfgFile* f = cfg.getFile(i);
+    if (f && !f->noName && f->modified && cfg.writeToFile(i) != 0) failed++;
+  }
+  return failed;
+}
+
+void delayedWriter::acceptCurrent() {
+  std::vector<int32_t> changed;
+  cfg.takeChangedIndexes(&changed);
+  for (int i = 0; i < cfg.fileCount(); i++) {
+    cfgFile* f = cfg.getFile(i);
+    if (f) f->modified = false;
+  }
+}
