@@ -1,0 +1,104 @@
+/*
+** The small data set of the configuration tests and the child-process
+** helpers (see cfgTestSet.h).
+*/
+#include "config/tests/cfgTestSet.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace cfgtest {
+
+const choiceEntry_s lstNoYes[] = {{0, "No"}, {1, "Yes"}, {-1, nullptr}};
+const choiceEntry_s lstBlend[] = {{1, "Analog"}, {2, "Digital"}, {3, "Auto"}, {-1, ""}};
+
+int buildSmallSet(generic_cfg& c, const char* cfgPath) {
+  c.addCfgFile(nullptr, "Not saved data", 2, -1, 5);
+  c.addCfgFile(cfgPath, "Small test configuration", 2, -1, 5);
+  c.addCfgGroup(1, "Basic config Parameters", 0);
+  c.addCfgGroup(2, "Core operating Parameters", 0);
+  int n = 0;
+  n += c.addItemInt(1, ixVOLUME, 1, 255, 0, -8, 7, "Volume_Adjust", "Volume adjustment", nullptr,
+                    "Output level trim", nullptr, "dB");
+  n += c.addItemFloat(1, ixMONVOL, 1, 255, -6.5f, -30, 0, "Monitor_Vol", "Monitor volume",
+                      nullptr, nullptr, " dBFs");
+  n += c.addItemBool(1, ixMACENBL, 3, 255, false, 0, 1, "Exctr_MAC_Enbl", "Use exciter MAC",
+                     nullptr, nullptr, lstNoYes);
+  n += c.addItemIp(1, ixIP, 2, 255, ip_addr_s{{10, 10, 10, 100}}, "Exctr_IP_Addr",
+                   "Exciter IP address", nullptr, nullptr);
+  n += c.addItemMac(1, ixMAC, 2, 255, mac_addr_s{{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}},
+                    "Exctr_MAC_Addr", "Exciter MAC address", nullptr, nullptr);
+  n += c.addItemTime(1, ixTIME, 2, 255, kvtime_s{2009, 8, 9, 8, 9, 0}, "TimeDateChange",
+                     "Date and time", nullptr, nullptr);
+  n += c.addItemText(1, ixSHORTNAME, 2, 255, "WXYZ", 0, 4, "SIS_CsStdNme", "Station short name",
+                     nullptr, nullptr, "ABCDEFGHIJKLMNOPQRSTUVWXYZ ");
+  n += c.addItemText(1, ixUPDFILE, 1, 255, "update.tgz", 0, 60, "UPDATE_FILE", "Update file",
+                     nullptr, nullptr, nullptr);
+  n += c.addItemInt(1, ixBLEND, 1, 255, 2, 1, 3, "Blend_Control", "Blend control", nullptr,
+                    nullptr, lstBlend, nullptr);
+  n += c.addItemText(0, ixLONGTEXT, 1, 255, "", 0, 20000, "Long_Text", "Long text", nullptr,
+                     nullptr, nullptr);
+  return n;
+}
+
+Child::Child(const std::string& outFile, std::function<int()> fn) : outPath(outFile) {
+  fflush(stdout);
+  child = fork();
+  if (child == 0) {
+    if (!freopen(outPath.c_str(), "w", stdout)) _exit(99);
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    alarm(30); /* never outlive a test by much */
+    int rc = fn();
+    fflush(stdout);
+    _exit(rc);
+  }
+}
+
+Child::~Child() {
+  if (child > 0 && status < 0) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+}
+
+bool Child::running() { return wait(0) < 0; }
+
+int Child::wait(int timeoutMs) {
+  if (status >= 0) return status;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int st = 0;
+    pid_t r = waitpid(child, &st, WNOHANG);
+    if (r == child) {
+      status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+      return status;
+    }
+    if (std::chrono::steady_clock::now() >= end) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+std::string Child::out() const {
+  std::ifstream f(outPath);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+bool pumpUntil(generic_cfg& cfg, const std::function<bool()>& done, int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    cfg.serviceCfg(0, 0);
+    usleep(1000);
+  }
+  return true;
+}
+
+}  // namespace cfgtest

@@ -1,0 +1,60 @@
+/*
+** A small data set of every item type, shared by the configuration tests,
+** and helpers to run a configuration master or client in a child process.
+*/
+#ifndef CONFIG_TESTS_CFGTESTSET_H
+#define CONFIG_TESTS_CFGTESTSET_H
+
+#include "config/genericConfig.h"
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+
+namespace cfgtest {
+
+/* Index of each test item; 8 is left empty on purpose. */
+enum {
+  ixVOLUME = 0,   /* int  -8..7, "dB" */
+  ixMONVOL = 1,   /* float -30..0 */
+  ixMACENBL = 2,  /* bool with No/Yes */
+  ixIP = 3,       /* ip 10.10.10.100 */
+  ixMAC = 4,      /* mac 00:1A:2B:3C:4D:5E */
+  ixTIME = 5,     /* date-time 2009-08-09 08:09:00 */
+  ixSHORTNAME = 6,/* text max 4, capitals and blank */
+  ixUPDFILE = 7,  /* text max 60 */
+  ixBLEND = 9,    /* int 1..3 with a choice list */
+  ixLONGTEXT = 10 /* text max 20000, not saved */
+};
+
+extern const choiceEntry_s lstNoYes[];
+extern const choiceEntry_s lstBlend[];
+
+/* Files 0 (no name) and 1 (cfgPath, may be null), groups 1 and 2, then the
+** items above.  Returns the number of items created. */
+int buildSmallSet(generic_cfg& cfg, const char* cfgPath);
+
+/* A forked child running fn(); its stdout goes to outFile.  Killed and
+** reaped at destruction when still running. */
+class Child {
+public:
+  Child(const std::string& outFile, std::function<int()> fn);
+  ~Child();
+  /* Exit status, -1 when still running after timeoutMs. */
+  int wait(int timeoutMs);
+  bool running();
+  pid_t pid() const { return child; }
+  std::string out() const;
+
+private:
+  pid_t child = -1;
+  int status = -1;
+  std::string outPath;
+};
+
+/* Run cfg.serviceCfg(0, 0) every millisecond until done() or timeoutMs. */
+bool pumpUntil(generic_cfg& cfg, const std::function<bool()>& done, int timeoutMs);
+
+}  // namespace cfgtest
+
+#endif

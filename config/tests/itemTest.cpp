@@ -1,0 +1,276 @@
+/*
+** Typed items: clamping of text input, text output, binary records, change
+** booking for subscribers, and registration refusals.
+*/
+#include "config/tests/cfgTestSet.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace cfgtest;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+struct LocalSet : ::testing::Test {
+  int level = 0;
+  generic_cfg cfg{&level, nullptr};
+  void SetUp() override {
+    cfg.master = 1;
+    ASSERT_EQ(10, buildSmallSet(cfg, nullptr));
+  }
+  std::string text(int index) {
+    char buf[200];
+    cfg.getItem(index)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
+    return buf;
+  }
+};
+
+TEST_F(LocalSet, IntTextIsClampedToItsRangeAndLettersChangeNothing) {
+  data_itm_Base* it = cfg.getItem(ixVOLUME);
+  it->strIn("12");
+  EXPECT_EQ(7, it->intValue());
+  it->strIn("-20");
+  EXPECT_EQ(-8, it->intValue());
+  it->changed = false;
+  int count = it->changeCount;
+  it->strIn("abc");
+  EXPECT_EQ(-8, it->intValue());
+  EXPECT_FALSE(it->changed);
+  EXPECT_EQ(count, it->changeCount);
+}
+
+TEST_F(LocalSet, BoolAndFloatAreClampedByTheirLimits) {
+  data_itm_Base* b = cfg.getItem(ixMACENBL);
+  b->strIn("5");
+  EXPECT_EQ(1, b->intValue());
+  b->strIn("-3");
+  EXPECT_EQ(0, b->intValue());
+  cfg.getItem(ixMONVOL)->strIn("4.5");
+  EXPECT_EQ(0.0f, cfg.readFloat(ixMONVOL));
+  cfg.getItem(ixMONVOL)->strIn("-99");
+  EXPECT_EQ(-30.0f, cfg.readFloat(ixMONVOL));
+}
+
+TEST_F(LocalSet, TextLongerThanMaxIsCutAndMarkedChanged) {
+  data_itm_Base* t = cfg.getItem(ixUPDFILE);
+  t->changed = false;
+  std::string long61(61, 'a');
+  t->strIn(long61.c_str());
+  char out[100];
+  ASSERT_EQ(0, cfg.readText(ixUPDFILE, out, sizeof out));
+  EXPECT_EQ(std::string(60, 'a'), out);
+  EXPECT_TRUE(t->changed);
+  /* cut text equal to the old one still counts as a change */
+  int count = t->changeCount;
+  t->strIn((long61 + "b").c_str());
+  EXPECT_EQ(count + 1, t->changeCount);
+}
+
+TEST_F(LocalSet, AddressesAndDateTimeReadTheirFormatsWithLeadingZeros) {
+  cfg.getItem(ixTIME)->strIn("2011-02-03 04:05:06");
+  kvtime_s t;
+  ASSERT_EQ(0, cfg.readTime(ixTIME, &t));
+  EXPECT_EQ(2011, t.year);
+  EXPECT_EQ(2, t.month);
+  EXPECT_EQ(6, t.second);
+  cfg.getItem(ixTIME)->strIn("2009-08-09 08:09:00");
+  ASSERT_EQ(0, cfg.readTime(ixTIME, &t));
+  EXPECT_EQ(8, t.month);
+  EXPECT_EQ(8, t.hour);
+  EXPECT_EQ(9, t.minute);
+  EXPECT_EQ("2009-08-09 08:09:00", text(ixTIME));
+
+  /* a mismatch keeps the fields not yet read */
+  cfg.getItem(ixIP)->strIn("192.168.x.4");
+  EXPECT_EQ("192.168.10.100", text(ixIP));
+  cfg.getItem(ixMAC)->strIn("a0:b1:c2:d3:e4:f5");
+  EXPECT_EQ("A0:B1:C2:D3:E4:F5", text(ixMAC));
+}
+
+TEST_F(LocalSet, LookupTextGivesChoiceOrInvalidLookup) {
+  EXPECT_STREQ("Digital", cfg.getItem(ixBLEND)->lookupText());
+  EXPECT_STREQ("No", cfg.getItem(ixMACENBL)->lookupText());
+  EXPECT_STREQ("Invalid Lookup", cfg.getItem(ixVOLUME)->lookupText());
+  EXPECT_STREQ("Invalid Lookup", cfg.getItem(ixMONVOL)->lookupText());
+  std::vector<cfgChoiceRow> rows;
+  EXPECT_EQ(1, cfg.getChoiceList(cfg.getItem(ixBLEND), &rows));
+  ASSERT_EQ(3u, rows.size());
+  EXPECT_EQ(3, rows[2].key);
+  EXPECT_EQ(4, rows[2].textLen);
+}
+
+TEST_F(LocalSet, StrOutPadsToCommentColumnOnlyWhenShorter) {
+  char buf[200];
+  int n = cfg.getItem(ixVOLUME)->strOut(buf, sizeof buf, "%25s: ", 42, nullptr, true);
+  EXPECT_EQ(std::string(12, ' ') + "Volume_Adjust: 0" + std::string(14, ' ') + " # Volume adjustment\n",
+            std::string(buf));
+  EXPECT_EQ((int)strlen(buf), n);
+  cfg.getItem(ixUPDFILE)->strIn("a_very_long_update_file_name_1234567890.tgz");
+  cfg.getItem(ixUPDFILE)->strOut(buf, sizeof buf, "%25s: ", 42, nullptr, false);
+  EXPECT_EQ("              UPDATE_FILE: a_very_long_update_file_name_1234567890.tgz # Update file",
+            std::string(buf));
+  /* bounded by the buffer */
+  char small[10];
+  n = cfg.getItem(ixVOLUME)->strOut(small, sizeof small, "%25s: ", 42, nullptr, true);
+  EXPECT_EQ(9, n);
+  EXPECT_EQ(9u, strlen(small));
+}
+
+TEST_F(LocalSet, EveryTypeRoundTripsAsBinaryRecordsAcrossOneBuffer) {
+  cfg.getItem(ixVOLUME)->strIn("-5");
+  cfg.getItem(ixMONVOL)->strIn("-12.25");
+  cfg.getItem(ixMACENBL)->strIn("1");
+  cfg.getItem(ixIP)->strIn("1.2.3.4");
+  cfg.getItem(ixMAC)->strIn("01:02:03:04:05:06");
+  cfg.getItem(ixTIME)->strIn("2020-12-31 23:59:58");
+  cfg.getItem(ixUPDFILE)->strIn("abc.tgz");
+  const int order[] = {ixVOLUME, ixMONVOL, ixMACENBL, ixIP, ixMAC, ixTIME, ixUPDFILE};
+  const int lens[] = {12, 12, 12, 12, 14, 32, 17};
+  uint8_t buf[200];
+  memset(buf, 0xEE, sizeof buf);
+  int pos = 0;
+  for (int i = 0; i < 7; ++i) {
+    int n = cfg.getItem(order[i])->binOut(buf + pos, (int)sizeof buf - pos, -1);
+    EXPECT_EQ(lens[i], n) << i;
+    EXPECT_EQ(order[i], buf[pos]);
+    EXPECT_EQ(0xEE, buf[pos + 5]); /* the three spare bytes are not written */
+    pos += n;
+  }
+  /* little-endian layout of two of them */
+  const uint8_t intRec[] = {0, 0, 0, 0, 1, 0xEE, 0xEE, 0xEE, 0xFB, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(0, memcmp(buf, intRec, 12));
+  const uint8_t textHead[] = {7, 0, 0, 0, 8, 0xEE, 0xEE, 0xEE, 7, 0, 'a', 'b', 'c'};
+  EXPECT_EQ(0, memcmp(buf + 94, textHead, sizeof textHead));
+
+  int level = 0;
+  generic_cfg other(&level, nullptr);
+  buildSmallSet(other, nullptr);
+  ASSERT_EQ(0, other.binInList(buf, pos, 0));
+  for (int ix : order) {
+    char a[100], b[100];
+    cfg.getItem(ix)->strOut(a, sizeof a, nullptr, 0, nullptr, false);
+    other.getItem(ix)->strOut(b, sizeof b, nullptr, 0, nullptr, false);
+    EXPECT_STREQ(a, b) << ix;
+  }
+}
+
+TEST_F(LocalSet, RecordWithoutRoomWritesNothingAndCutRecordIsRefused) {
+  uint8_t buf[16];
+  memset(buf, 0x55, sizeof buf);
+  CaptureStdout();
+  EXPECT_EQ(12, cfg.getItem(ixVOLUME)->binOut(buf, 11, -1));
+  EXPECT_EQ(20, cfg.getItem(ixUPDFILE)->binOut(buf, 16, -1)); /* "update.tgz" */
+  std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("ERR #13013 in genericConfig::binOut()"));
+  EXPECT_EQ(out.find("13013"), out.rfind("13013")); /* text items report nothing */
+  EXPECT_EQ(0x55, buf[0]);
+
+  /* a text record whose length runs past the bytes received */
+  uint8_t rec[] = {7, 0, 0, 0, 8, 0, 0, 0, 200, 0, 'x', 'y'};
+  CaptureStdout();
+  EXPECT_EQ(4, cfg.binInList(rec, sizeof rec, 0));
+  GetCapturedStdout();
+  EXPECT_EQ(-1, cfg.getItem(ixUPDFILE)->binIn(rec + 8, 4, 0));
+}
+
+TEST_F(LocalSet, UnsubscribedClientGetsNoRecord) {
+  uint8_t buf[32];
+  EXPECT_EQ(0, cfg.getItem(ixVOLUME)->binOut(buf, sizeof buf, 4711));
+  cfg.getItem(ixVOLUME)->subscribers.insert(4711);
+  EXPECT_EQ(12, cfg.getItem(ixVOLUME)->binOut(buf, sizeof buf, 4711));
+}
+
+TEST_F(LocalSet, ChangeFromOneClientGoesToEveryOtherSubscriberNeverTheSender) {
+  data_itm_Base* it = cfg.getItem(ixVOLUME);
+  for (int id : {17, 18, 19}) it->subscribers.insert(id);
+  uint8_t v[4] = {3, 0, 0, 0};
+  EXPECT_EQ(4, it->binIn(v, 4, 17));
+  EXPECT_EQ(0u, cfg.pendingExport.clients.count(17));
+  EXPECT_EQ(1u, cfg.pendingExport.clients[18].count(ixVOLUME));
+  EXPECT_EQ(1u, cfg.pendingExport.clients[19].count(ixVOLUME));
+  EXPECT_TRUE(cfg.pendingExport.hasWork);
+
+  cfg.pendingExport.clients.clear();
+  it->strIn("4"); /* source 0: a file or local text */
+  for (int id : {17, 18, 19}) EXPECT_EQ(1u, cfg.pendingExport.clients[id].count(ixVOLUME));
+
+  /* the same value again is no change */
+  cfg.takeChangedIndexes(nullptr);
+  cfg.pendingExport.clients.clear();
+  uint8_t same[4] = {4, 0, 0, 0};
+  EXPECT_EQ(4, it->binIn(same, 4, 18));
+  EXPECT_EQ(0, cfg.takeChangedIndexes(nullptr));
+  EXPECT_TRUE(cfg.pendingExport.clients.empty());
+}
+
+TEST(ItemRegistration, DuplicateNameIndexAndBadChoiceListsAreRefused) {
+  generic_cfg cfg(nullptr, nullptr);
+  int level = 0;
+  cfg.pTraceLevel = &level;
+  cfg.addCfgFile(nullptr, "Not saved data", 2, -1, 5);
+  ASSERT_EQ(1, cfg.addItemInt(0, 3, 1, 255, 0, 0, 9, "First", "d", nullptr, nullptr, nullptr, nullptr));
+
+  CaptureStdout();
+  EXPECT_EQ(0, cfg.addItemInt(0, 4, 1, 255, 0, 0, 9, "First", "d", nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, cfg.addItemInt(0, 3, 1, 255, 0, 0, 9, "Second", "d", nullptr, nullptr, nullptr, nullptr));
+  const choiceEntry_s one[] = {{0, "Only"}, {0, nullptr}};
+  const choiceEntry_s three[] = {{0, "a"}, {1, "b"}, {2, "c"}, {0, nullptr}};
+  EXPECT_EQ(0, cfg.addItemInt(0, 5, 1, 255, 0, 0, 9, "OneChoice", "d", nullptr, nullptr, one, nullptr));
+  EXPECT_EQ(0, cfg.addItemBool(0, 6, 1, 255, false, 0, 1, "ThreeBool", "d", nullptr, nullptr, three));
+  EXPECT_EQ(0, cfg.addItemInt(5, 8, 1, 255, 0, 0, 1, "BadFile", "d", nullptr, nullptr, nullptr, nullptr));
+  std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("ERR #13019 in genericConfig::addItemHelper() - line "));
+  EXPECT_NE(std::string::npos, out.find("Duplicate data item ignored: First"));
+  EXPECT_NE(std::string::npos, out.find("Attempt to assign item: Second with same index as: First"));
+  EXPECT_NE(std::string::npos, out.find("Invalid lookup for OneChoice."));
+  EXPECT_NE(std::string::npos, out.find("Invalid lookup for ThreeBool."));
+
+  EXPECT_STREQ("First", cfg.getItemName(3));
+  EXPECT_NE(nullptr, cfg.findItem("Second")); /* named, but has no slot */
+  EXPECT_EQ(nullptr, cfg.getItem(4));
+  EXPECT_EQ(1u, cfg.findItem("OneChoice")->choices.size()); /* entries stay loaded */
+  EXPECT_EQ(nullptr, cfg.findItem("BadFile"));
+}
+
+TEST(ItemRegistration, FloatItemRefusesAnyChoiceList) {
+  data_itm<float> f(1.0f);
+  const choiceEntry_s two[] = {{0, "a"}, {1, "b"}, {0, ""}};
+  EXPECT_EQ(1, f.loadChoices(two));
+  data_itm<int> i(1);
+  EXPECT_EQ(0, i.loadChoices(two));
+}
+
+TEST_F(LocalSet, ByIndexAccessRefusesBadIndexesAndWritesFilterValidChars) {
+  int v = 99;
+  CaptureStdout();
+  EXPECT_EQ(1, cfg.readInt(8, &v));
+  EXPECT_EQ(1, cfg.readInt(500, &v));
+  EXPECT_EQ(1, cfg.changeValue(500, "1"));
+  std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("Data item for index 8 is NULL"));
+  EXPECT_NE(std::string::npos, out.find("Invalid index: 500"));
+  EXPECT_NE(std::string::npos, out.find("Invalid configuration item ID (500)"));
+  EXPECT_EQ(99, v);
+  EXPECT_FALSE(cfg.isChanged(8, true));
+
+  EXPECT_EQ(1, cfg.changeValue(ixSHORTNAME, "ab1"));
+  char t[16];
+  cfg.readText(ixSHORTNAME, t, sizeof t);
+  EXPECT_STREQ("AAA", t); /* every invalid character became the first valid one */
+
+  EXPECT_EQ(0, cfg.writeInt(ixVOLUME, 0)); /* unchanged: nothing done */
+  EXPECT_EQ(1, cfg.writeInt(ixVOLUME, 6));
+  EXPECT_EQ(1, cfg.writeMac(ixMAC, mac_addr_s{{0xab, 0xcd, 0xef, 1, 2, 3}}));
+  mac_addr_s m;
+  cfg.readMac(ixMAC, &m);
+  EXPECT_EQ(0xef, m.octet[2]);
+  char flag = 7;
+  EXPECT_EQ(0, cfg.readTextOrFlag(ixMACENBL, &flag, 1, false));
+  EXPECT_EQ(0, flag);
+  EXPECT_TRUE(cfg.isChanged(ixVOLUME, true));
+  EXPECT_FALSE(cfg.isChanged(ixVOLUME, false));
+}
+
+}  // namespace
