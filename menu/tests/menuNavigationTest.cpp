@@ -1,0 +1,213 @@
+/*
+** The menu as the operator walks it: whole screens of the real main table
+** over the real data set, on the 4 x 20 panel and a 10 x 80 terminal.
+*/
+#include "menu/tests/menuTestUtil.h"
+
+#include <cstring>
+
+TEST_F(MenuOnDataSet, rootAtFullEditListsSettingsAndStatusWithTheTagAndBand) {
+  testFrontEnd& e = open(4, 20);
+  EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
+            e.screen());
+  e.setBand(1);
+  e.setCallSign("WXYZ");
+  e.refresh();
+  e.paint();
+  EXPECT_EQ(padRow("MAIN MENU    WXYZ-AM", 20), e.row(0));
+}
+
+TEST_F(MenuOnDataSet, logsMenuIsHiddenBelowFactoryLevelAndListedAtFactory2) {
+  open(10, 80);
+  treeItem* settings = ed->findNavItem(347);
+  ASSERT_NE(nullptr, settings);
+  EXPECT_EQ(10, settings->visibleCount());
+  for (int i = 0; i < settings->visibleCount(); ++i)
+    EXPECT_NE(351, settings->visibleChild(i)->itemID);
+  ed->setAccessLevel(tal_FACTORY_2);
+  EXPECT_EQ(11, settings->visibleCount());
+  EXPECT_EQ(351, settings->visibleChild(10)->itemID);   /* after MAINTENANCE */
+  EXPECT_EQ(0, ed->findNavItem(-1)->level);   /* lowest descendant level wins */
+  EXPECT_EQ(0, settings->level);
+}
+
+TEST_F(MenuOnDataSet, browsingScrollsWithOneLineOfContextAndMarksHiddenLines) {
+  testFrontEnd& e = open(4, 20);
+  e.key(treeKEY_RIGHT);
+  EXPECT_EQ(screenOf({"SETTINGS          FM", "->System Settings", "  Date & Time",
+                      "v Exciter Config"}, 20), e.screen());
+  e.keys({treeKEY_DOWN, treeKEY_DOWN});
+  EXPECT_EQ(screenOf({"SETTINGS          FM", "^ Date & Time", "->Exciter Config",
+                      "v Network Config"}, 20), e.screen());
+  for (int i = 0; i < 10; ++i) e.key(treeKEY_DOWN);   /* stops at the last line */
+  EXPECT_EQ(screenOf({"SETTINGS          FM", "^ Station Info", "  SIS Schedule",
+                      "->Maintenance"}, 20), e.screen());
+  e.key(treeKEY_UP);
+  e.key(treeKEY_UP);
+  EXPECT_EQ(screenOf({"SETTINGS          FM", "^ Audio Monitor", "->Station Info",
+                      "v SIS Schedule"}, 20), e.screen());
+}
+
+TEST_F(MenuOnDataSet, largestMenuOnATerminalShowsNineLinesAndItsMarkers) {
+  testFrontEnd& e = open(10, 80);
+  openSettingsChild(8);   /* SIS SCHEDULE: 34 lines */
+  ASSERT_EQ(34, e.currentItem()->visibleCount());
+  EXPECT_EQ(padRow("SIS SCHEDULE", 78) + "FM", e.row(0));
+  EXPECT_EQ(padRow("->Set Basic Schedule", 80), e.row(1));
+  EXPECT_EQ(padRow("  Block  0 Payload 1", 80), e.row(3));
+  EXPECT_EQ(padRow("v Block  3 Payload 1", 80), e.row(9));
+  for (int i = 0; i < 40; ++i) e.key(treeKEY_DOWN);
+  EXPECT_EQ(padRow("^ Block 11 Payload 2", 80), e.row(1));
+  EXPECT_EQ(padRow("->Block 15 Payload 2", 80), e.row(9));
+}
+
+TEST_F(MenuOnDataSet, valueViewCentresLabelAndValueWithUnitsAndOffersEditing) {
+  testFrontEnd& e = open(4, 20);
+  openSettingsChild(4);                  /* AUDIO CONTROL */
+  e.keys({treeKEY_DOWN, treeKEY_DOWN});  /* Digital Gain */
+  e.key(treeKEY_RIGHT);
+  EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState());
+  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Digital Gain", "         0dB",
+                      "v ('SELECT' to edit)"}, 20), e.screen());
+  e.key(treeKEY_DOWN);
+  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Audio Bypass", "         no",
+                      "v ('SELECT' to edit)"}, 20), e.screen());
+  e.key(treeKEY_LEFT);   /* back to browsing, same line selected */
+  EXPECT_EQ(padRow("->Audio Bypass", 20), e.row(2));
+}
+
+TEST_F(MenuOnDataSet, emptyMenuShowsNoDataAndEscapeReturnsToTheTopInOneStep) {
+  testFrontEnd& e = open(4, 20, tal_VIEW_ONLY);
+  e.keys({treeKEY_RIGHT, treeKEY_RIGHT});   /* System Settings: nothing at level 0 */
+  EXPECT_EQ(screenOf({"SETTINGS          FM", "   System Settings", "      (NO DATA)", ""}, 20),
+            e.screen());
+  e.key(treeKEY_ENTER);   /* nothing to edit */
+  EXPECT_EQ(tdm_MENU, e.displayMode());
+  e.keys({treeKEY_LEFT, treeKEY_DOWN, treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});
+  EXPECT_EQ(356, e.currentItem()->itemID);   /* NETWORK CONFIG, level 0 items */
+  e.key(treeKEY_ESCAPE);
+  EXPECT_EQ(e.rootItem(), e.currentItem());
+  EXPECT_EQ(padRow("MAIN MENU    TORV-FM", 20), e.row(0));
+}
+
+TEST_F(MenuOnDataSet, messageBoxOverlaysAnyModeAndOnlyEnterOrHelpCloseIt) {
+  testFrontEnd& e = open(4, 20);
+  struct Answer {
+    int calls = 0;
+    bool yes = false;
+  } answer;
+  e.setMessageBoxCallback(
+      [](treeEditor* ed, bool yes) {
+        auto* a = static_cast<Answer*>(ed->messageBoxUser());
+        a->calls++;
+        a->yes = yes;
+      },
+      &answer);
+  e.showMessageBox("! System Restart !",
+                   " Please wait for    \n system to restart  \n!!!!!!!!!!!!!!!!!!!!\n");
+  e.paint();
+  EXPECT_EQ(screenOf({"!! System Restart !!", " Please wait for", " system to restart",
+                      "!!!!!!!!!!!!!!!!!!!!"}, 20), e.screen());
+  EXPECT_EQ(0, e.showMessageBox("second", "dropped"));
+  for (int k : {(int)treeKEY_DOWN, (int)treeKEY_ESCAPE, (int)treeKEY_RIGHT, (int)'a', 9999}) e.key(k);
+  EXPECT_EQ(0, answer.calls);
+  EXPECT_EQ(e.rootItem(), e.currentItem());
+  e.key(treeKEY_ENTER);
+  EXPECT_EQ(1, answer.calls);
+  EXPECT_TRUE(answer.yes);
+  EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
+            e.screen());
+}
+
+TEST_F(MenuOnDataSet, statusScreensPageBetweenSiblingsAndShowNoDataUntilARecordArrives) {
+  testFrontEnd& e = open(4, 20);
+  e.keys({treeKEY_DOWN, treeKEY_RIGHT, treeKEY_DOWN, treeKEY_RIGHT});   /* AUDIO STATUS */
+  EXPECT_EQ(tdm_SPECIAL, e.displayMode());
+  EXPECT_EQ(screenOf({"AUDIO STATUS      FM", " -no data available-", " -no data available-",
+                      " -no data available-"}, 20), e.screen());
+  e.key(treeKEY_DOWN);
+  EXPECT_EQ(331, e.currentItem()->itemID);
+  e.key(treeKEY_UP);
+  e.key(treeKEY_UP);   /* the text screen above is a special sibling too */
+  EXPECT_EQ(345, e.currentItem()->itemID);
+  e.key(treeKEY_LEFT);
+  EXPECT_EQ(361, e.currentItem()->itemID);
+}
+
+TEST_F(MenuOnDataSet, frontPanelSettingIsHandedToTheFrontEndWithoutMoving) {
+  testFrontEnd& e = open(4, 20, tal_FULL_EDIT, true);
+  e.keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});   /* LCD Settings */
+  EXPECT_EQ(372, e.currentItem()->itemID);
+  EXPECT_EQ(0, e.key(treeKEY_RIGHT));
+  EXPECT_EQ(322, e.takePendingAction());
+  EXPECT_EQ(0, e.takePendingAction());
+  EXPECT_EQ(372, e.currentItem()->itemID);
+}
+
+TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnits) {
+  testFrontEnd& e = open(4, 20);
+  openSettingsChild(4);
+  e.keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});   /* Digital Gain value view */
+  std::string before = e.screen();
+  e.key(treeKEY_AUX);
+  EXPECT_EQ(padRow("HELP DIGITAL VOL", 20), e.row(0));
+  EXPECT_EQ(padRow(" Adjusts the HD1", 20), e.row(1));
+  std::string all;
+  for (int i = 0; i < 10; ++i) {
+    all += e.row(1) + "|";
+    e.key(treeKEY_DOWN);
+  }
+  all += e.row(2) + "|" + e.row(3);
+  EXPECT_NE(std::string::npos, all.find("Range: -8 to 7dB")) << all;
+  e.key(treeKEY_REDRAW);   /* a panel's key after a combination: ignored */
+  EXPECT_EQ(treeEditor::MC_HELP, e.menuCursorState());
+  e.key(treeKEY_LEFT);
+  EXPECT_EQ(before, e.screen());
+}
+
+TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {
+  const treeItemDef noTerminator[] = {{-1, 347, tit_MENU, 0, "A", "A", nullptr},
+                                      {5, -1, tit_MENU, 0, "B", "B", nullptr},
+                                      {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
+  const treeItemDef twice[] = {{-1, 347, tit_MENU, 0, "A", "A", nullptr},
+                               {347, 3, tit_EDIT, 0, "V", "Vol", nullptr},
+                               {347, 3, tit_EDIT, 0, "V", "Vol", nullptr},
+                               {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
+  const treeItemDef badSpecial[] = {{-1, 340, tit_SPECIAL, 0, "X", "X", nullptr},
+                                    {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
+  const treeItemDef unbound[] = {{-1, 67, tit_EDIT, 0, "X", "Nothing", nullptr},
+                                 {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
+  const treeItemDef orphan[] = {{400, 3, tit_EDIT, 0, "X", "Orphan", nullptr},
+                                {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
+  struct Case {
+    const treeItemDef* table;
+    const char* text;
+  } cases[] = {
+      {noTerminator, "Tree item list must end with itemID=-1 and parentItemID=-1"},
+      {twice, "Error in tree edit init: Parent already contains this item. Item='Vol' ID=3"},
+      {badSpecial, "Special handler does not exist for item"},
+      {unbound, "Not a registered / subscribed to item. Item='Nothing' ID=67"},
+      {orphan, "Parent item does not exist"},
+  };
+  for (const Case& c : cases) {
+    testFrontEnd e;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, e.init(cfg.get(), c.table, nullptr, 3, 1, 0, 20, &traceLevel, 1, 2, nullptr));
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(std::string::npos, out.find(c.text)) << out;
+  }
+}
+
+TEST_F(MenuOnDataSet, unknownKeysAndStrayCharactersChangeNothing) {
+  testFrontEnd& e = open(4, 20);
+  e.key(treeKEY_RIGHT);
+  std::string before = e.screen();
+  for (int k : {0, -5, 31, 128, 4096, 4113, 99999, (int)'x', (int)' ', (int)treeKEY_UP5, (int)treeKEY_HELP,
+                (int)treeKEY_INSERT_ALT, (int)treeKEY_REDRAW})
+    EXPECT_EQ(0, e.key(k)) << k;
+  EXPECT_EQ(before, e.screen());
+  testing::internal::CaptureStdout();
+  e.somethingChanged(17, 0);
+  EXPECT_NE(std::string::npos,
+            testing::internal::GetCapturedStdout().find("Invalid lineNum for 'somethingChanged'.  value=17"));
+}

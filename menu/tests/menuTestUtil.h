@@ -1,0 +1,140 @@
+/*
+** Test front end and fixtures of the menu editor tests.
+**
+** testFrontEnd implements the four operations a front end must have and
+** keeps a screen image built only from what paint() is told to repaint
+** (row, first changed column), so a wrong change mark shows up as a wrong
+** screen.  The fixture builds the real data set (master role, private
+** queue keys in a temporary directory) and the real main menu table.
+*/
+#ifndef MENU_TESTS_MENUTESTUTIL_H
+#define MENU_TESTS_MENUTESTUTIL_H
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dataset/doviduConfig.h"
+#include "menu/menuTables.h"
+#include "menu/treeEditor.h"
+#include "tests/support/testSupport.h"
+
+class testFrontEnd : public treeEditor {
+public:
+  int init(generic_cfg* c, const treeItemDef* mainTable, ErrTrcLog* errLog, int body, int header,
+           int footer, int cols, int* traceLevel, int word, int level,
+           const treeItemDef* second) override {
+    int r = TreeEditInitBase(c, mainTable, errLog, body, header, footer, cols, traceLevel, word,
+                             level, second);
+    if (r == 0) {
+      image.assign(rowCount(), std::string(columnCount(), '?'));
+      refresh();
+      paint();
+    }
+    return r;
+  }
+  int paint() override {
+    for (int r = 0; r < rowCount(); ++r) {
+      int from = takeRowChange(r);
+      if (from < 0) continue;
+      image[r].replace(from, std::string::npos, rowText(r) + from);
+      ++paintedRows;
+    }
+    screenChanged = false;
+    return 0;
+  }
+  int service() override {
+    int n = pollChanges();
+    refresh();
+    paint();
+    return n > 0;
+  }
+  void setStatusLine(int line, int status, bool) override { lastStatus[line & 7] = status; }
+
+  /* One key as a front end handles it: process, poll, refresh, paint. */
+  int key(int k) {
+    int r = processKey(k);
+    service();
+    return r;
+  }
+  void keys(std::initializer_list<int> ks) {
+    for (int k : ks) key(k);
+  }
+  void type(const char* text) {
+    for (const char* p = text; *p; ++p) key((unsigned char)*p);
+  }
+  /* The painted screen, rows joined with '\n', trailing blanks kept. */
+  std::string screen() const {
+    std::string s;
+    for (size_t r = 0; r < image.size(); ++r) s += image[r] + (r + 1 < image.size() ? "\n" : "");
+    return s;
+  }
+  std::string row(int r) const { return image.at(r); }
+
+  std::vector<std::string> image;
+  int paintedRows = 0;
+  int lastStatus[8] = {0};
+};
+
+/* Pad to `width` (or cut): expected rows read as the operator sees them. */
+inline std::string padRow(const std::string& s, int width) {
+  std::string r = s.substr(0, width);
+  r.resize(width, ' ');
+  return r;
+}
+inline std::string screenOf(std::initializer_list<std::string> rows, int width) {
+  std::string s;
+  size_t i = 0;
+  for (const std::string& r : rows) s += padRow(r, width) + (++i < rows.size() ? "\n" : "");
+  return s;
+}
+
+class MenuOnDataSet : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char buf[4096];
+    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
+    oldDir = buf;
+    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
+    ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
+  }
+  void TearDown() override {
+    ed.reset();
+    cfg.reset();
+    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
+    testsup::removeQueuesFor(dir.path());
+  }
+  /* The console's call: body = rows - 1, one header row, no footer. */
+  testFrontEnd& open(int rows, int cols, int level = tal_FULL_EDIT, bool panel = false) {
+    ed = std::make_unique<testFrontEnd>();
+    EXPECT_EQ(0, ed->init(cfg.get(), treeMainMenuTable(), nullptr, rows - 1, 1, 0, cols,
+                          &traceLevel, cols > 60 ? 2 : 1, level,
+                          panel ? treeFrontPanelMenuTable : nullptr));
+    return *ed;
+  }
+  std::string value(int index) {
+    char buf[1200];
+    data_itm_Base* it = cfg->getItem(index);
+    if (!it) return "<none>";
+    it->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
+    return buf;
+  }
+  /* Walk from the root: open SETTINGS, then the n-th visible child. */
+  void openSettingsChild(int n) {
+    ed->key(treeKEY_RIGHT);
+    for (int i = 0; i < n; ++i) ed->key(treeKEY_DOWN);
+    ed->key(treeKEY_RIGHT);
+  }
+
+  testsup::TempDir dir;
+  std::string oldDir;
+  int traceLevel = 0;
+  std::unique_ptr<dovidu_config> cfg;
+  std::unique_ptr<testFrontEnd> ed;
+};
+
+#endif
