@@ -58,8 +58,9 @@ int cmdLine::walkTable(SwitchDef* t) {
   int n = 0;
   for (SwitchDef* row = t; row->switchId != -1; ++row) {
     if (row->switchId < 0 || row->switchId > MAX_SWITCH_ID) {
-      ERRLOG(pErrLog, 4, 12001, "cmdLine",
-             "Parameter list must end with a '-1' parameter ID entry.");
+      /* reported as absorb's: the walk is part of it */
+      reportError(pErrLog, 4, 12001, "cmdLine", "absorb", __LINE__, "%s",
+                  "Parameter list must end with a '-1' parameter ID entry.");
       return -1;
     }
     row->used = false;

@@ -1,0 +1,293 @@
+/*
+** Switch parser: how arguments are split into switches and parameters,
+** the user errors it reports (and the one it reports first), join's cut
+** at the destination size, and the help rows.
+*/
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cmdline/cmdLine.h"
+
+namespace {
+
+enum { V = 12, S = 13, KILL = 3, T = 10, MC = 5, SL = 6, I = 4, H = 8 };
+
+/* A fresh copy per test: the parser writes used flags and maxima into it. */
+std::vector<SwitchDef> makeTable() {
+  return {
+      {V, 1, "-v", "Data Name", "Views a data item", 1, 0, false},
+      {S, 1, "-s", "Data Name", "Sets a data item", 2, 0, false},
+      {KILL, 0, "-kill", "", "Terminate supervisor process", 0, 0, false},
+      {T, 0, "-T", " value", "Set trace level for debug (0-9)", 1, 0, false},
+      {MC, 1, "-mc", "[nRows [nCols]]", "Mini display (2x20 etc)", 0, 2, false},
+      {SL, 1, "-sl", "", "Show LED/Indicator Labels", 0, 0, false},
+      {I, 0, "-i", "[0|<1>]", "Enable / disable interactive mode.", 0, 1, false},
+      {H, 0, "-h", "", "Display help", 0, 0, false},
+      {-1, 0, nullptr, nullptr, nullptr, 0, 0, false},
+  };
+}
+
+/* argv built from words, with a program name in front; the strings stay
+** alive as long as the Args (the parser keeps pointers into them). */
+struct Args {
+  explicit Args(std::vector<std::string> w) : words(std::move(w)) {
+    words.insert(words.begin(), "doVA.x");
+    for (auto& s : words) ptrs.push_back(&s[0]);
+    ptrs.push_back(nullptr);
+  }
+  int argc() const { return (int)words.size(); }
+  char** argv() { return ptrs.data(); }
+  std::vector<std::string> words;
+  std::vector<char*> ptrs;
+};
+
+struct Parsed {
+  std::vector<SwitchDef> table = makeTable();
+  cmdLine parser;
+  Args args;
+  int result = -99;
+  std::string output;
+  explicit Parsed(std::vector<std::string> words) : args(std::move(words)) {
+    testing::internal::CaptureStdout();
+    result = parser.absorb(args.argc(), args.argv(), table.data());
+    output = testing::internal::GetCapturedStdout();
+  }
+};
+
+}  // namespace
+
+TEST(SwitchSplitting, ParametersFollowTheirSwitchAndCountFromZero) {
+  Parsed p({"-mc", "2", "40"});
+  EXPECT_EQ(p.result, 0);
+  EXPECT_TRUE(p.parser.isPresent(MC));
+  EXPECT_EQ(p.parser.paramCount(MC), 2);
+  EXPECT_EQ(p.parser.paramInt(MC, 1), 40);
+  EXPECT_STREQ(p.parser.paramText(MC, 0), "2");
+  EXPECT_EQ(p.parser.paramText(MC, 2), nullptr);
+  EXPECT_EQ(p.parser.paramText(MC, -1), nullptr);
+  EXPECT_EQ(p.parser.paramInt(MC, 5), 0);
+  EXPECT_FALSE(p.parser.isPresent(V));
+  EXPECT_EQ(p.parser.paramCount(V), 0);
+  EXPECT_EQ(p.parser.paramText(V, 0), nullptr);
+  EXPECT_EQ(p.output, "");
+}
+
+TEST(SwitchSplitting, NegativeNumbersAreParametersNotSwitches) {
+  Parsed p({"-T", "-3", "-mc", "-0.3", "-7"});
+  EXPECT_EQ(p.result, 0) << p.output;
+  EXPECT_EQ(p.parser.switchCount(), 2);
+  EXPECT_EQ(p.parser.paramInt(T, 0), -3);
+  EXPECT_STREQ(p.parser.paramText(MC, 0), "-0.3");
+  EXPECT_STREQ(p.parser.paramText(MC, 1), "-7");
+}
+
+TEST(SwitchSplitting, FreeParametersBeforeTheFirstSwitchBelongToNone) {
+  Parsed p({"x", "-i"});
+  EXPECT_EQ(p.result, 0);
+  EXPECT_TRUE(p.parser.isPresent(I));
+  EXPECT_EQ(p.parser.paramCount(I), 0);
+  EXPECT_EQ(p.parser.parameterCount(), 1);
+  EXPECT_STREQ(p.parser.parameterAt(0), "x");
+  EXPECT_STREQ(p.parser.programName(), "doVA.x");
+}
+
+TEST(SwitchSplitting, ParametersPointIntoArgvWithoutCopy) {
+  Parsed p({"-v", "StationNameShort"});
+  EXPECT_EQ(p.parser.paramText(V, 0), p.args.ptrs[2]);
+}
+
+TEST(SwitchCase, InsensitiveRowsIgnoreCaseSensitiveRowsDoNot) {
+  Parsed kill({"-KILL"});
+  EXPECT_EQ(kill.result, 0);
+  EXPECT_TRUE(kill.parser.isPresent(KILL));
+
+  Parsed mc({"-MC"});
+  EXPECT_EQ(mc.result, cmdLine::ERR_INVALID);
+  EXPECT_FALSE(mc.parser.isPresent(MC));
+  EXPECT_NE(mc.output.find("Invalid switch: -MC\n"), std::string::npos) << mc.output;
+  EXPECT_STREQ(mc.parser.errorText(), " ");
+}
+
+TEST(SwitchCase, UsedFlagsMarkMatchedRowsAndAreClearedOnEachAbsorb) {
+  Parsed p({"-kill", "-T", "1"});
+  EXPECT_TRUE(p.table[2].used);
+  EXPECT_TRUE(p.table[3].used);
+  EXPECT_FALSE(p.table[0].used);
+  /* a row with only a minimum gets it as maximum */
+  EXPECT_EQ(p.table[1].maxParams, 2);
+  EXPECT_EQ(p.table[4].maxParams, 2);
+
+  Args again({"-v", "x"});
+  ASSERT_EQ(p.parser.absorb(again.argc(), again.argv(), p.table.data()), 0);
+  EXPECT_FALSE(p.table[2].used);
+  EXPECT_TRUE(p.table[0].used);
+  EXPECT_FALSE(p.parser.isPresent(KILL));
+}
+
+TEST(SwitchErrors, DuplicateKeepsTheFirstInstanceAndStillTakesParameters) {
+  Parsed p({"-v", "a", "-v", "b"});
+  EXPECT_EQ(p.result, cmdLine::ERR_DUPLICATE);
+  EXPECT_STREQ(p.parser.errorText(), "Duplicated switch");
+  EXPECT_NE(p.output.find("Duplicated switch: -v\n"), std::string::npos);
+  EXPECT_STREQ(p.parser.paramText(V, 0), "a");
+  EXPECT_EQ(p.parser.paramCount(V), 1);
+  EXPECT_EQ(p.parser.switchCount(), 2);
+  EXPECT_EQ(p.parser.parameterCount(), 2);
+}
+
+TEST(SwitchErrors, WrongCountsNameTheRequirement) {
+  Parsed s({"-s", "x"});
+  EXPECT_EQ(s.result, cmdLine::ERR_PARAM_QTY);
+  EXPECT_STREQ(s.parser.errorText(), "Parameter quantity error");
+  EXPECT_NE(s.output.find("Error:\nSwitch -s requires 2 parameters.\n"), std::string::npos)
+      << s.output;
+
+  Parsed t({"-T"});
+  EXPECT_NE(t.output.find("Switch -T requires 1 parameter.\n"), std::string::npos) << t.output;
+
+  Parsed mc({"-mc", "1", "2", "3"});
+  EXPECT_EQ(mc.result, cmdLine::ERR_PARAM_QTY);
+  EXPECT_NE(mc.output.find("Switch -mc requires between 0 and 2 parameters.\n"), std::string::npos)
+      << mc.output;
+
+  Parsed kill({"-kill", "now"});
+  EXPECT_NE(kill.output.find("Switch -kill requires 0 parameters.\n"), std::string::npos)
+      << kill.output;
+}
+
+TEST(SwitchErrors, OnlyTheFirstOffendingSwitchIsReported) {
+  Parsed p({"-s", "x", "-v"});
+  EXPECT_EQ(p.result, cmdLine::ERR_PARAM_QTY);
+  EXPECT_NE(p.output.find("Switch -s requires"), std::string::npos);
+  EXPECT_EQ(p.output.find("Switch -v requires"), std::string::npos) << p.output;
+
+  /* once a switch error is known, counts are not checked at all */
+  Parsed q({"-bogus", "-s", "x"});
+  EXPECT_EQ(q.result, cmdLine::ERR_INVALID);
+  EXPECT_EQ(q.output.find("requires"), std::string::npos) << q.output;
+}
+
+TEST(SwitchErrors, TheLastSwitchErrorDecidesTheCode) {
+  Parsed a({"-X", "-v", "a", "-v", "b"});
+  EXPECT_EQ(a.result, cmdLine::ERR_DUPLICATE);
+  Parsed b({"-v", "a", "-v", "b", "-X"});
+  EXPECT_EQ(b.result, cmdLine::ERR_INVALID);
+  EXPECT_STREQ(b.parser.errorText(), " ");
+}
+
+TEST(SwitchErrors, LoneDashAndHugeArgumentsAreInvalidSwitchesNotCrashes) {
+  std::string huge = "-" + std::string(100000, 'k');
+  Parsed p({"-", huge, "-v", std::string(50000, 'p')});
+  EXPECT_EQ(p.result, cmdLine::ERR_INVALID);
+  EXPECT_NE(p.output.find("Invalid switch: -\n"), std::string::npos);
+  EXPECT_NE(p.output.find(huge), std::string::npos);
+  EXPECT_EQ(strlen(p.parser.paramText(V, 0)), 50000u);
+}
+
+TEST(SwitchErrors, TableWithoutEndRowIsReportedAs12001AndArgumentsIgnored) {
+  std::vector<SwitchDef> bad = {
+      {V, 1, "-v", "", "help", 1, 0, false},
+      {5000, 0, "garbage", "", "", 0, 0, false},
+  };
+  cmdLine parser;
+  Args args({"-v", "x"});
+  testing::internal::CaptureStdout();
+  int r = parser.absorb(args.argc(), args.argv(), bad.data());
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(r, 1);
+  EXPECT_FALSE(parser.isPresent(V));
+  EXPECT_EQ(out.rfind("ERR #12001 in cmdLine::absorb() - line ", 0), 0u) << out;
+  EXPECT_NE(out.find("Parameter list must end with a '-1' parameter ID entry."), std::string::npos);
+}
+
+TEST(SwitchJoin, JoinsWithSeparatorAndCutsAtTheDestinationSize) {
+  Parsed p({"-s", "Slogan", "Hello World"});
+  ASSERT_EQ(p.result, 0);
+  char buf[1024];
+  EXPECT_EQ(p.parser.join(S, 10, buf, sizeof buf, ','), 18);
+  EXPECT_STREQ(buf, "Slogan,Hello World");
+
+  char small[8];
+  memset(small, 'Z', sizeof small);
+  EXPECT_EQ(p.parser.join(S, 10, small, sizeof small, ','), 7);
+  EXPECT_STREQ(small, "Slogan,");
+
+  char mid[10];
+  EXPECT_EQ(p.parser.join(S, 10, mid, sizeof mid, ','), 9);
+  EXPECT_STREQ(mid, "Slogan,He");
+
+  EXPECT_EQ(p.parser.join(S, 1, buf, sizeof buf, ','), 6);
+  EXPECT_STREQ(buf, "Slogan");
+  EXPECT_EQ(p.parser.join(S, 10, buf, sizeof buf, '\0'), 17);
+  EXPECT_STREQ(buf, "SloganHello World");
+
+  char one[1] = {'Q'};
+  EXPECT_EQ(p.parser.join(S, 10, one, 1, ','), 0);
+  EXPECT_EQ(one[0], '\0');
+}
+
+TEST(SwitchJoin, AbsentSwitchLeavesTheDestinationUntouched) {
+  Parsed p({"-i"});
+  char buf[16] = "untouched";
+  EXPECT_EQ(p.parser.join(V, 5, buf, sizeof buf, ','), 0);
+  EXPECT_STREQ(buf, "untouched");
+}
+
+TEST(SwitchTrace, ParserTracesFollowTheLevelItPointsAt) {
+  int level = 4;
+  std::vector<SwitchDef> table = makeTable();
+  cmdLine parser;
+  parser.setTraceLevel(&level);
+  Args args({"-v", "x"});
+  testing::internal::CaptureStdout();
+  parser.absorb(args.argc(), args.argv(), table.data());
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Arguments are:"), std::string::npos);
+  EXPECT_NE(out.find("switch 1)\n"), std::string::npos);
+  EXPECT_NE(out.find("parameter 2)\n"), std::string::npos);
+  EXPECT_NE(out.find("Switch check. Quant = 8\n"), std::string::npos);
+  EXPECT_NE(out.find("0 (-v) is used: yes\n"), std::string::npos);
+  EXPECT_NE(out.find("Absorb done"), std::string::npos);
+  EXPECT_EQ(out.find("Found case"), std::string::npos);
+
+  level = 9;
+  testing::internal::CaptureStdout();
+  parser.absorb(args.argc(), args.argv(), table.data());
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Found case sensitive: -v\n"), std::string::npos);
+}
+
+TEST(SwitchHelp, RowsAreRightAlignedWithTheirParameterRule) {
+  Parsed p({});
+  testing::internal::CaptureStdout();
+  p.parser.printHelp("HEAD %s\n");
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find(": HEAD doVA.x\n"), std::string::npos) << out;
+  EXPECT_NE(out.find(":     -mc [nRows [nCols]] :  Mini display (2x20 etc) "
+                     "(Case sensitive, 0 to 2 parameters)\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find(":   -kill  :  Terminate supervisor process (no parameters)\n"),
+            std::string::npos);
+  EXPECT_NE(out.find(":      -s Data Name :  Sets a data item (Case sensitive, 2 parameters)\n"),
+            std::string::npos);
+  EXPECT_NE(out.find(":      -T  value :  Set trace level for debug (0-9) (1 parameter)\n"),
+            std::string::npos);
+}
+
+TEST(SwitchHelp, HelpStopsAtARowWithoutHelpText) {
+  std::vector<SwitchDef> table = makeTable();
+  table[2].helpText = nullptr;
+  cmdLine parser;
+  Args args({});
+  parser.absorb(args.argc(), args.argv(), table.data());
+  testing::internal::CaptureStdout();
+  parser.printHelp("%s\n");
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("-s Data Name"), std::string::npos);
+  EXPECT_EQ(out.find("-kill"), std::string::npos);
+  EXPECT_EQ(out.find("-mc"), std::string::npos);
+}
