@@ -68,7 +68,9 @@ static bool lineUsable(generic_cfg& cfg, const char* b, const char* e, bool* unk
     return false;
   }
   named->insert(it);
-  return !value.empty() && valueUnderstood(it, value);
+  /* a blank text is written as nothing after the colon */
+  if (value.empty()) return it->typeCode == dtSTRING;
+  return valueUnderstood(it, value);
 }
 
 static bool isClosingLine(const std::string& line) {
