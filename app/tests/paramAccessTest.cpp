@@ -1,0 +1,222 @@
+/*
+** Parameter access by name, end to end: a real cfgMaster.x and real
+** "doVA.x -v" / "doVA.x -s" runs in a private bin directory (private queue
+** keys), with a private status region, checking what the operator sees on
+** standard output and what the master saves.
+*/
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+#include "app/paramAccess.h"
+#include "dataset/doviduConfig.h"
+#include "diag/ErrTrcLog.h"
+#include "status/kvSharedMem.h"
+#include "tests/support/testSupport.h"
+
+using namespace testsup;
+
+namespace {
+
+class ParamAccess : public ::testing::Test {
+protected:
+  BinDir bin;
+  TempDir work;
+  ShmName shm;
+  kvSharedMem status;
+  Proc master;
+
+  void SetUp() override {
+    bin.link("doVA.x");
+    bin.link("cfgMaster.x");
+    ASSERT_EQ(status.initSharedMem(nullptr, true, shm.c_str()), 0);
+  }
+  void startMaster(Proc& p) {
+    ASSERT_TRUE(p.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}));
+    ASSERT_TRUE(p.waitForOutput("configuration master ready", 5000)) << p.err();
+  }
+  void startMaster() { startMaster(master); }
+  /* Runs doVA.x with the given switches; returns its standard output. */
+  std::string console(const std::vector<std::string>& args, int* exitStatus = nullptr,
+                      std::string* err = nullptr) {
+    std::vector<std::string> argv{bin.prog("doVA.x")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string out, e;
+    int st = runProgram(argv, &out, &e, {"DOVA_STATUS_SHM=" + shm.str()}, 20000);
+    if (exitStatus) *exitStatus = st;
+    if (err) *err = e;
+    return out;
+  }
+  std::string savedFile() { return readFile(work.file("kvPrimeConfig.cfg")); }
+  static bool waitFor(const std::function<bool()>& cond, int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 10) {
+      if (cond()) return true;
+      usleep(10000);
+    }
+    return false;
+  }
+};
+
+TEST_F(ParamAccess, addressKeepsLowBitsIsEchoedAndSaved) {
+  startMaster();
+  int st = -1;
+  EXPECT_EQ(console({"-s", "ExgineIp", "10.0.0.300"}, &st), "ExgineIp=10.0.0.44\n");
+  EXPECT_EQ(st, 0);
+  EXPECT_TRUE(waitFor([&] {
+    return savedFile().find("Exctr_IP_Addr: 10.0.0.44 ") != std::string::npos;
+  }, 5000));
+  EXPECT_EQ(console({"-s", "ExgineIp", "10.0.0"}),
+            "ERROR: Unable to parse IP address\nExgineIp=10.0.0.44\n");
+  EXPECT_EQ(console({"-s", "ExgineMac", "1:2:3:4:5"}),
+            "ERROR: Unable to parse MAC address\nExgineMac=00:00:00:00:00:00\n");
+  EXPECT_EQ(console({"-s", "ExgineMac", "a:B:3c:4:5:1ff"}), "ExgineMac=0a:0b:3c:04:05:ff\n");
+}
+
+TEST_F(ParamAccess, viewAndSetTextValuesWithCommas) {
+  startMaster();
+  EXPECT_EQ(console({"-v", "SystemName"}), "SystemName=  \n");
+  EXPECT_EQ(console({"-s", "SystemName", "Demo"}), "SystemName=Demo\n");
+  EXPECT_EQ(console({"-v", "SystemName"}), "SystemName=Demo\n");
+  /* everything after the first comma of the joined text is the value */
+  EXPECT_EQ(console({"-s", "StationMessage", "Traffic, weather, news"}),
+            "StationMessage=Traffic, weather, news\n");
+  EXPECT_EQ(console({"-s", "StationMessage,Road closed", "A1, A2"}),
+            "StationMessage=Road closed,A1, A2\n");
+  /* the short name keeps only its valid characters (capitals, blank); others become its first, A */
+  EXPECT_EQ(console({"-s", "StationNameShort", "wxyz"}), "StationNameShort=AAAA\n");
+}
+
+TEST_F(ParamAccess, valueKindsPrintAsTheOperatorExpects) {
+  startMaster();
+  EXPECT_EQ(console({"-s", "UseGpsTime", "0"}), "UseGpsTime=no\n");
+  EXPECT_EQ(console({"-s", "UseGpsTime", "7"}), "UseGpsTime=yes\n");
+  EXPECT_EQ(console({"-s", "DiversityDelay", "2.5"}), "DiversityDelay= 2.500000\n");
+  EXPECT_EQ(console({"-s", "DigitalGain", "-20"}), "DigitalGain=-8\n");
+  EXPECT_EQ(console({"-s", "MPSHDCMode", "3"}), "MPSHDCMode=1\n");
+  EXPECT_EQ(console({"-s", "MPSHDCMode", "4"}), "MPSHDCMode=4\n");
+  EXPECT_EQ(console({"-s", "MPSHDCMode", "5"}), "MPSHDCMode=1\n");
+  EXPECT_EQ(console({"-v", "StationMessagePriority"}), "StationMessagePriority=0\n");
+}
+
+TEST_F(ParamAccess, operatingModePrintsItsNameLineFirst) {
+  startMaster();
+  EXPECT_EQ(console({"-s", "OperatingMode", "4"}),
+            "OperatingMode=FM MP1-MP3 Dynamic\nOperatingMode=4\n");
+  EXPECT_EQ(console({"-v", "OperatingMode"}), "OperatingMode=AM MA1\nOperatingMode=4\n");
+}
+
+TEST_F(ParamAccess, namesMatchExactlyOrByTheirBeginning) {
+  startMaster();
+  EXPECT_EQ(console({"-v", "Eth0IPAddressOfTheBox"}), "Eth0IPAddressOfTheBox=10.10.10.10\n");
+  EXPECT_EQ(console({"-v", "SystemNameX"}), "ERROR: Item SystemNameX not found.\n");
+  EXPECT_EQ(console({"-v", "NoSuchParameter"}), "ERROR: Item NoSuchParameter not found.\n");
+  /* "-v" wins over "-s": the name is the viewed one and nothing is set */
+  EXPECT_EQ(console({"-s", "E2xPort", "1234", "-v", "E2xPort"}), "E2xPort=9000\n");
+}
+
+TEST_F(ParamAccess, sisSchedulePicksOnePayloadOrShowsTheSchedule) {
+  startMaster();
+  std::string out = console({"-s", "SisScheduleB2PL1", "7"});
+  EXPECT_EQ(out.rfind("Block 2 Payload 1\n", 0), 0u) << out;
+  EXPECT_NE(out.find("\n 2: STATION MESSAGE "), std::string::npos) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 17);
+
+  out = console({"-s", "SisSchedule", "5"});
+  EXPECT_EQ(out.rfind("No SIS Block or Payload specified - displaying SISSchedule only.\n", 0), 0u);
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 17);
+
+  std::string before = console({"-v", "SisSchedule"});
+  out = console({"-s", "SisScheduleB16PL1", "3"});
+  EXPECT_EQ(out, "Block 16 Payload 1\n" + before);
+  /* every line: block number, then two names in 35-wide columns */
+  EXPECT_NE(before.find("15: "), std::string::npos);
+  EXPECT_EQ(before.find('\n'), 2u + 2u + 35u + 1u + 35u);
+}
+
+TEST_F(ParamAccess, overlongValuesAreCutNotOverflowed) {
+  startMaster();
+  int st = -1;
+  std::string longText(1500, 'A');
+  std::string out = console({"-s", "StationMessage", longText}, &st);
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(out, "StationMessage=" + std::string(190, 'A') + "\n");
+  std::string longName(300, 'N');
+  EXPECT_EQ(console({"-v", longName}), "ERROR: Item " + std::string(127, 'N') + " not found.\n");
+}
+
+TEST_F(ParamAccess, setFromTheConsoleReachesEveryOtherSubscriber) {
+  startMaster();
+  int level = 0;
+  pErrTrcLog->setProgramDir(bin.prog("listener").c_str());
+  dovidu_config listener(&level, pErrTrcLog);
+  ASSERT_EQ(listener.initDataSet(&level, pErrTrcLog, 0, "listener", 0, -1), 0);
+  listener.addAllItems(2);
+  ASSERT_EQ(listener.subscribeListSend(), 0);
+  EXPECT_EQ(console({"-s", "E2xPort", "9100"}), "E2xPort=9100\n");
+  int port = 0;
+  EXPECT_TRUE(waitFor([&] {
+    listener.serviceCfg(0, 0);
+    listener.readInt(itmEXCITER_PORT, &port);
+    return port == 9100;
+  }, 3000));
+}
+
+TEST_F(ParamAccess, masterRestartKeepsEveryValueSetBefore) {
+  startMaster();
+  console({"-s", "SystemName", "Before Restart"});
+  console({"-s", "TimeZoneOffset", "60"});
+  console({"-s", "ExgineMacEnable", "1"});
+  EXPECT_EQ(master.stop(3000), 0); /* inside the write delay: written at stop */
+  Proc again;
+  startMaster(again);
+  EXPECT_EQ(console({"-v", "SystemName"}), "SystemName=Before Restart\n");
+  EXPECT_EQ(console({"-v", "TimeZoneOffset"}), "TimeZoneOffset=60\n");
+  EXPECT_EQ(console({"-v", "ExgineMacEnable"}), "ExgineMacEnable=yes\n");
+  EXPECT_EQ(again.stop(3000), 0);
+}
+
+TEST_F(ParamAccess, damagedFileStillServesWhatCouldBeRead) {
+  writeFile(work.file("kvPrimeConfig.cfg"),
+            "             SYSTEM_NAME: Half A File\n"
+            "%%% noise %%%\n"
+            "           EXCITER_PORT: 9");
+  startMaster();
+  EXPECT_EQ(console({"-v", "SystemName"}), "SystemName=Half A File\n");
+  EXPECT_EQ(console({"-v", "E2xPort"}), "E2xPort=9\n");
+  EXPECT_NE(master.err().find("is damaged"), std::string::npos);
+}
+
+TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpAndExitsZero) {
+  auto t0 = std::chrono::steady_clock::now();
+  int st = -1;
+  std::string err;
+  std::string out = console({"-v", "SystemName"}, &st, &err);
+  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_EQ(st, 0);
+  EXPECT_EQ(out, "SystemName=  \n");
+  EXPECT_NE(err.find("20003"), std::string::npos) << err;
+  EXPECT_GE(secs, 2.9); /* the first attempt waits 3 s for the grant */
+  EXPECT_LT(secs, 12.0);
+}
+
+TEST(ParamTables, everyRowIsFoundByItsOwnNameAndMapsToAnItem) {
+  for (const paramRow* t : {paramExactNames, paramPrefixNames}) {
+    for (const paramRow* r = t; r->kind != pkEND; r++) {
+      EXPECT_EQ(findParam(r->name), r) << r->name;
+      if (r->kind != pkSTATUS) {
+        EXPECT_TRUE(r->item >= 0 && r->item < 320) << r->name;
+      }
+    }
+  }
+  EXPECT_STREQ(operatingModeName(5), "AM MA3");
+  EXPECT_EQ(operatingModeName(6), nullptr);
+  EXPECT_STREQ(sisMessageName(9), "STATION PARAMETER");
+  EXPECT_STREQ(sisMessageName(15), "");
+  EXPECT_EQ(sisMessageName(16), nullptr);
+}
+
+}  // namespace
