@@ -4,6 +4,8 @@
 */
 #include "app/cmdConsole.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 #include "app/doVA.h"
@@ -108,6 +110,21 @@ void cmdConsole::cursorTest() {
   fflush(out);
 }
 
+/* "sv" key value: the key is an item name or its number ("ID#"); the
+** master knows items by name only, so a number is sent as the name.  The
+** value goes as typed (quotes were taken off by the tokenizer). */
+void cmdConsole::setValue() {
+  if (cfg == nullptr) return;
+  const char* key = app.interp->arg(1);
+  size_t digits = strspn(key, "0123456789");
+  if (digits > 0 && digits <= 5 && key[digits] == '\0') {
+    const char* name = cfg->getItemName((int)strtol(key, nullptr, 10));
+    if (name != nullptr) key = name;
+  }
+  cfg->sendChangeRequest(key, app.interp->arg(2), false);
+  pending = PENDING_CFG_ECHO;
+}
+
 int cmdConsole::carryOut(int cmdId) {
   cmdInterp& ci = *app.interp;
   switch (cmdId) {
@@ -121,10 +138,7 @@ int cmdConsole::carryOut(int cmdId) {
       ci.popLevel();
       return cmdSTEP_BUSY;
     case CMDID_SET_VALUE:
-      if (cfg != nullptr) {
-        cfg->sendChangeRequest(ci.arg(1), ci.arg(2), false);
-        pending = PENDING_CFG_ECHO;
-      }
+      setValue();
       return cmdSTEP_BUSY;
     case CMDID_GET_ALL:
       if (app.hostQueue != nullptr) {

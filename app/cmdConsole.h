@@ -55,6 +55,7 @@ private:
   int carryOut(int cmdId);
   int pushLevel(const CmdDef* table, const char* prompt);
   void cursorTest();
+  void setValue();
   void armTimer(float seconds);
 
   consoleApp& app;
