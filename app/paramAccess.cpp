@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "app/doVA.h"
+#include "app/statusAccess.h"
 #include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
 
@@ -48,12 +49,10 @@ const paramRow paramExactNames[] = {
     {pkEND, nullptr, -1, psNONE, nullptr}};
 
 /* Names the typed name has to begin with; the first hit wins.  The live
-** status rows ("SoftwareVersion" after "SisSchedule"; "MonitorDivDelay",
-** "AudioStatus", "SystemStatus", "GPSStatus", "SystemTime", "Eth0Status",
-** "Eth1Status" after "EasNumSisBlocks") belong at the marked places. */
+** status rows print through app/statusAccess.cpp. */
 const paramRow paramPrefixNames[] = {
     {pkINT, "SisSchedule", itmSIS_Nplds_00, psSIS, nullptr},
-    /* status: SoftwareVersion */
+    {pkSTATUS, "SoftwareVersion", -1, psNONE, printSoftwareVersion},
     {pkTEXT, "AntennaLat", itmAntennaLatitude, psNONE, nullptr},
     {pkTEXT, "AntennaLong", itmAntennaLongitude, psNONE, nullptr},
     {pkINT, "AntennaAlt", itmAntennaAltitude, psNONE, nullptr},
@@ -82,8 +81,13 @@ const paramRow paramPrefixNames[] = {
     {pkINT, "PresentLeapSeconds", itmPresentLeapSeconds, psNONE, nullptr},
     {pkINT, "PendingLeapSeconds", itmPendingLeapSeconds, psNONE, nullptr},
     {pkINT, "EasNumSisBlocks", itmEAS_NUM_SIS_BLKS, psNONE, nullptr},
-    /* status: MonitorDivDelay, AudioStatus, SystemStatus, GPSStatus,
-    ** SystemTime, Eth0Status, Eth1Status */
+    {pkSTATUS, "MonitorDivDelay", -1, psNONE, printMonitorDivDelay},
+    {pkSTATUS, "AudioStatus", -1, psNONE, printAudioStatus},
+    {pkSTATUS, "SystemStatus", -1, psNONE, printSystemStatus},
+    {pkSTATUS, "GPSStatus", -1, psNONE, printGpsStatus},
+    {pkSTATUS, "SystemTime", -1, psNONE, printSystemTime},
+    {pkSTATUS, "Eth0Status", -1, psNONE, printEth0Status},
+    {pkSTATUS, "Eth1Status", -1, psNONE, printEth1Status},
     {pkEND, nullptr, -1, psNONE, nullptr}};
 
 /* Operating modes of item 77, by value 1..5. */

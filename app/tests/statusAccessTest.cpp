@@ -1,0 +1,135 @@
+/*
+** Live status in the console unit: "doVA.x -v <status name>" against a
+** running statusWriter.x and configuration master, and the idle refresh
+** handing each new record to the screens.
+*/
+#include <gtest/gtest.h>
+
+#include <string>
+#include <unistd.h>
+
+#include "app/statusAccess.h"
+#include "menu/statusScreens.h"
+#include "status/kvSharedMem.h"
+#include "status/statusRecords.h"
+#include "tests/support/testSupport.h"
+
+using namespace testsup;
+
+namespace {
+
+class LiveStatus : public ::testing::Test {
+protected:
+  BinDir bin;
+  TempDir work;
+  ShmName shm;
+  Proc master;
+  Proc writer;
+
+  void SetUp() override {
+    bin.link("doVA.x");
+    bin.link("cfgMaster.x");
+    bin.link("statusWriter.x");
+    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}));
+    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+  }
+  void TearDown() override {
+    if (writer.pid() > 0) {
+      EXPECT_EQ(writer.stop(3000), 0);
+    }
+    master.stop(3000);
+  }
+  void startWriter(const std::vector<std::string>& extra) {
+    std::vector<std::string> argv{bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(writer.start(argv));
+    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+  }
+  /* Wait (bounded) until the writer's GPS receiver reports time synced. */
+  bool waitGpsLocked() {
+    kvSharedMem r;
+    if (r.initSharedMem(nullptr, false, shm.c_str()) != 0) return false;
+    for (int i = 0; i < 400; i++) {
+      const unsigned char* rec = r.readNewest(shmCH_GPS);
+      if (rec && srGetU32LE(rec, srGPS_STATE) == 5) return true;
+      usleep(10000);
+    }
+    return false;
+  }
+  std::string console(const std::string& name) {
+    std::string out, err;
+    int st = runProgram({bin.prog("doVA.x"), "-v", name}, &out, &err,
+                        {"DOVA_STATUS_SHM=" + shm.str()}, 20000);
+    EXPECT_EQ(st, 0) << err;
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST_F(LiveStatus, gps_status_prints_the_three_rows_of_the_gps_screen) {
+  startWriter({});
+  ASSERT_TRUE(waitGpsLocked());
+  std::string out = console("GPSStatus");
+  ASSERT_EQ(out.size(), 3u * 21u) << out;
+  EXPECT_EQ(out.substr(0, 21), "Status   TIME SYNCED\n");
+  EXPECT_EQ(out.substr(21, 5), "Sats ");
+  EXPECT_NE(out.find("    HDOP "), std::string::npos);
+  EXPECT_EQ(out.substr(42, 9), "N39.09912") << out;
+  EXPECT_EQ(out.substr(52, 6), "W 94.5") << out;
+}
+
+TEST_F(LiveStatus, software_version_prints_nine_texts_in_parameter_order) {
+  startWriter({});
+  EXPECT_EQ(console("SoftwareVersion"),
+            "System SW  4.2.0\nConsole    2.4.1\nEngine     3.1.7\nEncoder    2.0.4\n"
+            "GPS rx     7.03\nFPGA       0x2A17\nIF board   1.12\nKernel     2.6.33\n"
+            "Boot       1.0.5\n");
+}
+
+TEST_F(LiveStatus, delay_audio_and_alarm_texts_follow_the_writer) {
+  startWriter({"-dspfault", "0", "-audiofault", "0"});
+  ASSERT_TRUE(writer.waitForOutput("alarms changed", 5000)) << writer.out();
+  EXPECT_EQ(console("MonitorDivDelay"), "DiversityDelay= 4.500000 s\n");
+  EXPECT_NE(console("AudioStatus").find("Analog  NO SIGNAL"), std::string::npos);
+  std::string alarms = console("SystemStatus");
+  EXPECT_NE(alarms.find("Active alarms: 2"), std::string::npos) << alarms;
+  EXPECT_NE(alarms.find("DSP hardware fault"), std::string::npos) << alarms;
+  /* Ethernet rows exist whatever interfaces this machine has. */
+  std::string eth = console("Eth1Status");
+  EXPECT_EQ(eth.size(), 3u * 21u) << eth;
+}
+
+/* ---- the idle refresh, in process ---- */
+
+TEST(IdleRefresh, every_channel_reaches_its_setter_once_per_new_record) {
+  ShmName name;
+  kvSharedMem w;
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  kvSharedMem r;
+  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
+  statusScreens s;
+  /* The first pass takes the current (zero-filled) record of the seven
+  ** channels the console reads; channel 6 is not one of them. */
+  EXPECT_EQ(pollStatusChannels(r, s), 7);
+  EXPECT_EQ(s.newDataBits(), 0x17fu);
+  EXPECT_EQ(s.alarmsText - r.regionBase(), 14131);
+  EXPECT_EQ(pollStatusChannels(r, s), 0);
+  /* One audio status record feeds the audio status and the delay screen. */
+  unsigned char* slot = w.nextSlot(shmCH_AUDIO_STATUS);
+  srPutF32LE(slot, srDELAY_CURRENT, 1.5f);
+  w.commit(shmCH_AUDIO_STATUS);
+  w.commit(shmCH_UNUSED6);
+  EXPECT_EQ(pollStatusChannels(r, s), 1);
+  EXPECT_EQ(s.audioStatus, s.delayStatus);
+  EXPECT_EQ(srGetF32LE(s.delayStatus, srDELAY_CURRENT), 1.5f);
+}
+
+TEST(IdleRefresh, dsp_fault_alert_is_due_only_the_first_time) {
+  dspFaultLatch latch;
+  EXPECT_FALSE(latch.due(false));
+  EXPECT_TRUE(latch.due(true));
+  EXPECT_FALSE(latch.due(true));
+  EXPECT_FALSE(latch.due(false));
+  EXPECT_FALSE(latch.due(true));
+}

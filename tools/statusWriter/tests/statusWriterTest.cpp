@@ -1,0 +1,141 @@
+/*
+** statusWriter.x as the console sees it: a reader process watching the
+** region while the writer runs its scenarios, and the writer's exits.
+*/
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <sys/mman.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "status/kvSharedMem.h"
+#include "status/statusRecords.h"
+#include "tests/support/testSupport.h"
+
+using namespace testsup;
+
+namespace {
+
+std::string writerPath() { return buildBinDir() + "/statusWriter.x"; }
+
+bool regionExists(const std::string& name) {
+  int fd = shm_open(name.c_str(), O_RDONLY, 0);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+/* Poll `cond` every 10 ms for at most timeoutMs. */
+template <class F>
+bool waitFor(F cond, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 10) {
+    if (cond()) return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+class Writer : public ::testing::Test {
+protected:
+  ShmName shm;
+  Proc writer;
+  kvSharedMem reader;
+  void start(std::vector<std::string> extra) {
+    std::vector<std::string> argv{writerPath(), "-shm", shm.str()};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(writer.start(argv));
+    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+    ASSERT_EQ(reader.initSharedMem(nullptr, false, shm.c_str()), 0);
+  }
+};
+
+}  // namespace
+
+TEST_F(Writer, levels_come_about_ten_times_a_second_and_look_like_programme) {
+  start({"-lock", "0"});
+  uint32_t before = reader.commitCount(shmCH_AUDIO_LEVELS);
+  usleep(1000000);
+  uint32_t n = reader.commitCount(shmCH_AUDIO_LEVELS) - before;
+  EXPECT_GE(n, 8u);
+  EXPECT_LE(n, 12u);
+  const unsigned char* rec = reader.readNewest(shmCH_AUDIO_LEVELS);
+  ASSERT_NE(rec, nullptr);
+  srAudioLevels lv;
+  srDecodeAudioLevels(rec, &lv);
+  for (int s = 0; s < 2; s++) {
+    double ave = 10 * log10(lv.analogAverage[s]), peak = 10 * log10(lv.analogPeak[s]);
+    EXPECT_GT(ave, -45);
+    EXPECT_LT(ave, 0);
+    EXPECT_GE(peak, ave);
+    EXPECT_LE(peak, 0.0001);
+  }
+  /* Version texts are written once, at the start. */
+  EXPECT_EQ(reader.commitCount(shmCH_VERSIONS), 1u);
+  EXPECT_EQ(writer.stop(3000), 0);
+  EXPECT_TRUE(regionExists(shm.str()));  /* the console keeps reading it */
+}
+
+TEST_F(Writer, gps_acquires_then_locks_then_holds_over_when_lost) {
+  start({"-lock", "0.2", "-gpslost", "5"});
+  srGps g;
+  auto state = [&] {
+    const unsigned char* rec = reader.readNewest(shmCH_GPS);
+    if (rec) srDecodeGps(rec, &g);
+    return rec != nullptr;
+  };
+  ASSERT_TRUE(state());
+  EXPECT_EQ(g.state, 0u);
+  EXPECT_FALSE(g.timeLocked);
+  ASSERT_TRUE(waitFor([&] { return state() && g.state == 5; }, 6000));
+  EXPECT_TRUE(g.timeLocked);
+  EXPECT_GE(__builtin_popcount(g.satMask), 7);
+  EXPECT_GT(g.latitude, 0);
+  EXPECT_LT(g.longitude, 0);
+  ASSERT_TRUE(waitFor([&] { return state() && g.state == 6; }, 6000));
+  EXPECT_FALSE(g.timeLocked);
+  EXPECT_EQ(g.satMask, 0u);
+  const unsigned char* alarms = reader.readNewest(shmCH_ALARMS);
+  ASSERT_NE(alarms, nullptr);
+  EXPECT_NE(strstr(reinterpret_cast<const char*>(alarms), "GPS signal lost"), nullptr);
+  EXPECT_EQ(writer.stop(3000), 0);
+}
+
+TEST_F(Writer, delay_ramps_to_its_target_and_then_rests) {
+  start({"-ramp", "5", "-rampat", "0", "-ramprate", "2"});
+  srDelay d{};
+  auto poll = [&] {
+    const unsigned char* rec = reader.readNewest(shmCH_AUDIO_STATUS);
+    if (rec) srDecodeDelay(rec, &d);
+    return rec != nullptr;
+  };
+  ASSERT_TRUE(waitFor([&] { return poll() && d.ramping; }, 3000));
+  EXPECT_EQ(d.target, 5.0f);
+  EXPECT_GT(d.current, 4.4f);
+  EXPECT_LT(d.current, 5.0f);
+  EXPECT_GT(d.remaining, 0.0f);
+  ASSERT_TRUE(waitFor([&] { return poll() && !d.ramping; }, 3000));
+  EXPECT_EQ(d.current, 5.0f);
+  EXPECT_EQ(d.remaining, 0.0f);
+  writer.signal(SIGINT);
+  EXPECT_EQ(writer.wait(3000), 0);
+}
+
+TEST_F(Writer, run_time_ends_it_and_unlink_removes_the_region) {
+  start({"-t", "0.3", "-unlink"});
+  EXPECT_EQ(writer.wait(3000), 0);
+  EXPECT_FALSE(regionExists(shm.str()));
+}
+
+TEST(WriterSwitches, bad_switches_exit_2_with_a_message) {
+  std::string out, err;
+  EXPECT_EQ(runProgram({writerPath(), "-r", "0"}, &out, &err), 2);
+  EXPECT_NE(err.find("-r needs a number"), std::string::npos);
+  EXPECT_EQ(runProgram({writerPath(), "-nonsense"}, &out, &err), 2);
+  EXPECT_EQ(runProgram({writerPath(), "-shm", "noslash"}, &out, &err), 2);
+  EXPECT_EQ(runProgram({writerPath(), "-h"}, &out, &err), 0);
+  EXPECT_NE(out.find("-gpslost"), std::string::npos);
+}
