@@ -1,0 +1,162 @@
+/*
+** Saves from the menu reach a real configuration master: the editor runs
+** on a console-style client data set, the master is a separate process
+** (forked, its trace captured), and every saved value must come back from
+** the master as an export that lands in the client's item and in the
+** editor's changed-item queue.
+*/
+#include "menu/tests/menuTestUtil.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+namespace {
+
+/* Child: a master of the data set for at most 20 s, tracing what it
+** receives into master.log. */
+[[noreturn]] void runMaster() {
+  if (freopen("master.log", "w", stdout) == nullptr) _exit(2);
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  int level = 3;   /* change requests are traced above level 2 */
+  dovidu_config cfg(&level, nullptr);
+  if (cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1) != 0) _exit(3);
+  printf("MASTER READY\n");
+  for (int pass = 0; pass < 20000; ++pass) {
+    cfg.serviceCfg(0, 0);
+    usleep(1000);
+  }
+  _exit(0);
+}
+
+class MenuWithRealMaster : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char buf[4096];
+    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
+    oldDir = buf;
+    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    fflush(stdout);
+    child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) runMaster();
+    ASSERT_TRUE(waitForLog("MASTER READY", 5000));
+    cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
+    ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1));
+    cfg->addAllItems(2);
+    ASSERT_EQ(0, cfg->subscribeListSend());
+    ed = std::make_unique<testFrontEnd>();
+    ASSERT_EQ(0, ed->init(cfg.get(), treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1,
+                          tal_FULL_EDIT, nullptr));
+    ed->pollChanges();
+    ed->clearChanged();
+  }
+  void TearDown() override {
+    ed.reset();
+    cfg.reset();
+    if (child > 0) {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+    }
+    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
+    testsup::removeQueuesFor(dir.path());
+  }
+  bool waitForLog(const std::string& text, int ms) {
+    for (int t = 0; t < ms; t += 5) {
+      if (testsup::readFile(dir.file("master.log")).find(text) != std::string::npos) return true;
+      usleep(5000);
+    }
+    return false;
+  }
+  /* Poll the link and the editor until the master's echo of `index`
+  ** arrives (bounded). */
+  bool waitForEcho(int index, int ms = 3000) {
+    for (int t = 0; t < ms; t += 5) {
+      cfg->serviceCfg(0, 0);
+      ed->service();
+      for (int k = 0; k < ed->changedCount(); ++k)
+        if (ed->changedItem(k) == index && cfg->getItem(index)->changeCount > echoBase) return true;
+      usleep(5000);
+    }
+    return false;
+  }
+  void save(int index) {
+    echoBase = cfg->getItem(index)->changeCount;
+    ed->clearChanged();
+    ed->keys({treeKEY_ENTER, treeKEY_ENTER});
+  }
+  std::string value(int index) {
+    char buf[1200];
+    cfg->getItem(index)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
+    return buf;
+  }
+  void walk(std::initializer_list<int> downs) {
+    for (int n : downs) {
+      for (int i = 0; i < n; ++i) ed->key(treeKEY_DOWN);
+      ed->key(treeKEY_RIGHT);
+    }
+  }
+
+  testsup::TempDir dir;
+  std::string oldDir;
+  pid_t child = -1;
+  int traceLevel = 0;
+  int echoBase = 0;
+  std::unique_ptr<dovidu_config> cfg;
+  std::unique_ptr<testFrontEnd> ed;
+};
+
+}  // namespace
+
+TEST_F(MenuWithRealMaster, savedTextGoesQuotedAndComesBackAsTheMastersValue) {
+  walk({0, 7, 0});   /* SETTINGS, STATION INFO, SHORT NAME value view */
+  ed->key(treeKEY_ENTER);
+  ASSERT_EQ(tdm_EDIT, ed->displayMode());
+  ed->type("kxyz");
+  save(itmSIS_CsStdNme);
+  EXPECT_TRUE(waitForLog("Received new value:<SIS_CsStdNme,\"KXYZ\">", 3000))
+      << testsup::readFile(dir.file("master.log"));
+  ASSERT_TRUE(waitForEcho(itmSIS_CsStdNme));
+  EXPECT_EQ("KXYZ", value(itmSIS_CsStdNme));
+  EXPECT_EQ(padRow("        KXYZ", 20), ed->row(2));
+}
+
+TEST_F(MenuWithRealMaster, addressesNumbersAndChoicesGoUnquotedAndComeBack) {
+  walk({0, 2, 1});   /* EXCITER, IP ADDRESS */
+  ed->key(treeKEY_ENTER);
+  ed->type("172016000009");
+  save(itmExctr_IP_Addr);
+  EXPECT_TRUE(waitForLog("Received new value:<Exctr_IP_Addr,172.16.0.9>", 3000));
+  ASSERT_TRUE(waitForEcho(itmExctr_IP_Addr));
+  EXPECT_EQ("172.16.0.9", value(itmExctr_IP_Addr));
+
+  ed->keys({treeKEY_UP, treeKEY_ENTER});   /* the protocol choice above */
+  ed->key(treeKEY_DOWN);
+  save(itmExcter_Prtcl);
+  EXPECT_TRUE(waitForLog("Received new value:<Excter_Prtcl,1>", 3000));
+  ASSERT_TRUE(waitForEcho(itmExcter_Prtcl));
+  EXPECT_EQ(padRow("         TCP", 20), ed->row(2));
+
+  ed->keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_ENTER});   /* port number, typed */
+  ed->type("9123");
+  save(itmEXCITER_PORT);
+  EXPECT_TRUE(waitForLog("Received new value:<EXCITER_PORT,9123>", 3000));
+  ASSERT_TRUE(waitForEcho(itmEXCITER_PORT));
+  EXPECT_EQ("9123", value(itmEXCITER_PORT));
+}
+
+TEST_F(MenuWithRealMaster, clearedLongTextReachesTheMasterAsTwoQuotedBlanks) {
+  walk({0, 7, 4});   /* STATION SLOGAN */
+  ed->key(treeKEY_ENTER);
+  ed->type("ON AIR");
+  save(itmSIS_SlgnUnvNme);
+  ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
+  EXPECT_EQ("ON AIR", value(itmSIS_SlgnUnvNme));
+  ed->key(treeKEY_ENTER);
+  for (int i = 0; i < 8; ++i) ed->key(treeKEY_DELETE);
+  save(itmSIS_SlgnUnvNme);
+  EXPECT_TRUE(waitForLog("Received new value:<SIS_SlgnUnvNme,\"  \">", 3000));
+  ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
+  EXPECT_EQ("  ", value(itmSIS_SlgnUnvNme));
+}
