@@ -581,7 +581,7 @@ int generic_cfg::sendRecordChunks(int32_t clientId, const std::vector<data_itm_B
     int len = it->recordLength();
     if (len > maxP) {
       ERRLOG(pErrLog, 4, 15004, "ipcMsgQ_Base",
-             "Error sending message: record of %s is %i bytes, one message holds %i", 
+             "Error sending message: record of %s is %i bytes, one message holds %i",
              it->name.c_str(), len, maxP);
       continue; /* can never be sent: not kept pending */
     }

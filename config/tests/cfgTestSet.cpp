@@ -44,6 +44,10 @@ int buildSmallSet(generic_cfg& c, const char* cfgPath) {
                     nullptr, lstBlend, nullptr);
   n += c.addItemText(0, ixLONGTEXT, 1, 255, "", 0, 20000, "Long_Text", "Long text", nullptr,
                      nullptr, nullptr);
+  n += c.addItemText(0, ixLONGTEXT2, 0, 255, "", 0, 20000, "Long_Text2", "Long text", nullptr,
+                     nullptr, nullptr);
+  n += c.addItemText(0, ixLONGTEXT3, 0, 255, "", 0, 20000, "Long_Text3", "Long text", nullptr,
+                     nullptr, nullptr);
   return n;
 }
 

@@ -24,7 +24,9 @@ enum {
   ixSHORTNAME = 6,/* text max 4, capitals and blank */
   ixUPDFILE = 7,  /* text max 60 */
   ixBLEND = 9,    /* int 1..3 with a choice list */
-  ixLONGTEXT = 10 /* text max 20000, not saved */
+  ixLONGTEXT = 10, /* text max 20000, not saved; 11 and 12 alike */
+  ixLONGTEXT2 = 11,
+  ixLONGTEXT3 = 12
 };
 
 extern const choiceEntry_s lstNoYes[];

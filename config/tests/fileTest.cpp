@@ -105,7 +105,7 @@ TEST_F(FileSet, UnknownNamesAreReportedNineteenTimesThenSkipped) {
     ++count;
   EXPECT_EQ(19u, count);
   EXPECT_NE(std::string::npos,
-            out.find("Item from file not available in dataset. Item=<NoSuchItem0> map_itms.size() = 10"));
+            out.find("Item from file not available in dataset. Item=<NoSuchItem0> map_itms.size() = 12"));
   EXPECT_EQ("5", valueText(cfg, ixVOLUME));
   generic_cfg::resetParseMisses();
 }

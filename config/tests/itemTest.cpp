@@ -18,7 +18,7 @@ struct LocalSet : ::testing::Test {
   generic_cfg cfg{&level, nullptr};
   void SetUp() override {
     cfg.master = 1;
-    ASSERT_EQ(10, buildSmallSet(cfg, nullptr));
+    ASSERT_EQ(12, buildSmallSet(cfg, nullptr));
   }
   std::string text(int index) {
     char buf[200];

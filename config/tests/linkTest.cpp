@@ -1,0 +1,410 @@
+/*
+** The master/client link between real processes over real queues (keys
+** private to each test), and the master's and client's handling of bad
+** bytes from a queue.
+*/
+#include "config/tests/cfgTestSet.h"
+#include "config/cfgInternal.h"
+#include "ipc/msgQ_IO.h"
+#include "tests/support/testSupport.h"
+
+#include <chrono>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace cfgtest;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+/* Every process of a test keys its queues on the test's own directory. */
+struct Link : ::testing::Test {
+  testsup::TempDir dir;
+  int level = 0;
+  ~Link() override { testsup::removeQueuesFor(dir.path()); }
+  const char* key() const { return dir.path().c_str(); }
+
+  int linkMaster(generic_cfg& m) {
+    int r = m.linkInit("doVA.x", key(), 65, 10000, 1, &level, nullptr);
+    buildSmallSet(m, nullptr);
+    return r;
+  }
+  /* A client that registers and subscribes; 10 link failed, 11 subscribe. */
+  int linkClient(generic_cfg& c) {
+    if (c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)) return 10;
+    buildSmallSet(c, nullptr);
+    return c.subscribeListSend() ? 11 : 0;
+  }
+  /* Poll a client until cond() holds; false after ms. */
+  static bool pollUntil(generic_cfg& c, const std::function<bool()>& cond, int ms) {
+    for (int i = 0; i < ms; ++i) {
+      if (cond()) return true;
+      c.serviceCfg(0, 0);
+      usleep(1000);
+    }
+    return cond();
+  }
+  static std::string text(generic_cfg& c, int ix) {
+    char buf[20100];
+    c.getItem(ix)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
+    return buf;
+  }
+};
+
+double secondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+TEST_F(Link, ClientRegistersSubscribesGetsEveryValuePingsAndSaysGoodbye) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  master.changeValue(ixVOLUME, "5");
+  master.changeValue(ixUPDFILE, "from master.tgz");
+  Child client(dir.file("client.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    auto t0 = std::chrono::steady_clock::now();
+    if (c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)) return 10;
+    if (secondsSince(t0) > 3.0 || !c.isRegistered()) return 12;
+    buildSmallSet(c, nullptr);
+    if (c.subscribeListSend()) return 11;
+    if (text(c, ixVOLUME) != "5" || text(c, ixUPDFILE) != "from master.tgz") return 13;
+    if (text(c, ixMAC) != "00:1A:2B:3C:4D:5E") return 14;
+    c.sendPing();
+    for (int i = 0; i < 2000; ++i) {
+      if (c.serviceCfg(0, 0) == ipcMSG_PING_RESP) return 0; /* goodbye on the way out */
+      usleep(1000);
+    }
+    return 15;
+  });
+  pid_t pid = client.pid();
+  ASSERT_TRUE(pumpUntil(master, [&] { return master.getItem(ixTIME)->subscribers.count(pid) > 0; },
+                        8000));
+  ASSERT_EQ(1u, master.clientRecs.count(pid));
+  EXPECT_EQ("doVA.x", master.clientRecs[pid].name);
+  ASSERT_TRUE(pumpUntil(master, [&] { return !client.running(); }, 8000));
+  EXPECT_EQ(0, client.wait(0)) << client.out();
+  EXPECT_TRUE(pumpUntil(master, [&] { return master.clientRecs.empty(); }, 3000));
+  for (auto* it : master.allItems()) EXPECT_TRUE(it->subscribers.empty()) << it->name;
+}
+
+TEST_F(Link, ChangeRequestIsEchoedToTheRequesterAndExportedToOthers) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  Child watcher(dir.file("watcher.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (int r = linkClient(c)) return r;
+    return pollUntil(c, [&] { return text(c, ixSHORTNAME) == "KQ D"; }, 8000) ? 0 : 20;
+  });
+  ASSERT_TRUE(pumpUntil(master, [&] {
+    return master.getItem(ixSHORTNAME)->subscribers.count(watcher.pid()) > 0; }, 8000));
+  Child editor(dir.file("editor.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (int r = linkClient(c)) return r;
+    c.getItem(ixSHORTNAME)->changed = false;
+    c.changeValue(ixSHORTNAME, "kQ D"); /* filtered: "AQ D" goes out */
+    c.sendChangeRequest("SIS_CsStdNme", "KQ D", true);
+    return pollUntil(c, [&] { return text(c, ixSHORTNAME) == "KQ D"; }, 8000) ? 0 : 21;
+  });
+  ASSERT_TRUE(pumpUntil(master, [&] { return !editor.running() && !watcher.running(); }, 12000));
+  EXPECT_EQ(0, editor.wait(0)) << editor.out();
+  EXPECT_EQ(0, watcher.wait(0)) << watcher.out();
+  EXPECT_EQ("KQ D", text(master, ixSHORTNAME));
+}
+
+TEST_F(Link, BadSubscriptionLineGetsNoAnswerAndDropsTheClient) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  Child client(dir.file("client.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)) return 10;
+    buildSmallSet(c, nullptr);
+    c.addItemInt(0, 13, 0, 255, 0, 0, 1, "NotAtMaster", "x", nullptr, nullptr, nullptr, nullptr);
+    return c.subscribeListSend();
+  });
+  ASSERT_TRUE(pumpUntil(master, [&] { return master.clientRecs.count(client.pid()) > 0; }, 8000));
+  ASSERT_TRUE(pumpUntil(master, [&] { return !client.running(); }, 8000));
+  EXPECT_EQ(2, client.wait(0));
+  EXPECT_NE(std::string::npos,
+            client.out().find("ERR #13003 in genericConfig::subscribeListSend() - line "));
+  EXPECT_NE(std::string::npos, client.out().find("Received No Message"));
+  EXPECT_EQ(0u, master.clientRecs.count(client.pid()));
+  for (auto* it : master.allItems()) EXPECT_TRUE(it->subscribers.empty()) << it->name;
+}
+
+/* A raw client endpoint: subscribe to 1 and 3, then ask for "3,3,1". */
+TEST_F(Link, IndexListIsAnsweredOnceEachInAscendingOrder) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  Child raw(dir.file("raw.out"), [&]() {
+    msgQ_IO q("raw", key(), 65, 10000, 0, &level, nullptr);
+    char buf[200] = {0};
+    const char list[] = "1,Monitor_Vol\n3,Exctr_IP_Addr\n";
+    memcpy(buf + 16, list, sizeof list); /* NUL included */
+    if (q.ipcSendMsg(ipcMSG_CONFIG_LIST, 0, buf, 16 + (int)sizeof list)) return 30;
+    int datas = 0;
+    for (int i = 0; i < 5000; ++i) {
+      int code = q.msgQGetMsg();
+      if (code == ipcMSG_BIN_DATA_RESP && ++datas == 1) {
+        if (q.payloadLen() != 24) return 31; /* both records */
+        memcpy(buf + 16, "3,3,1\n", 6);
+        q.ipcSendMsg(ipcMSG_BIN_DATA_REQ, 0, buf, 16 + 6);
+      } else if (code == ipcMSG_BIN_DATA_RESP) {
+        const uint8_t* p = (const uint8_t*)q.payload();
+        if (q.payloadLen() != 24) return 32;
+        return (getLe32(p) == 1 && getLe32(p + 12) == 3) ? 0 : 33;
+      }
+      usleep(1000);
+    }
+    return 34;
+  });
+  ASSERT_TRUE(pumpUntil(master, [&] { return !raw.running(); }, 8000));
+  EXPECT_EQ(0, raw.wait(0)) << raw.out();
+}
+
+/* A scripted master: deny the first request. */
+TEST_F(Link, DeniedRegistrationFailsWithoutWaitingOut) {
+  Child fake(dir.file("fake.out"), [&]() {
+    msgQ_IO m("doVA.x", key(), 65, 10000, 1, &level, nullptr);
+    printf("ready\n");
+    for (int i = 0; i < 5000; ++i) {
+      if (m.msgQGetMsg() == ipcMSG_REG_REQUEST) {
+        m.ipcCopySendMsgConst(ipcMSG_REG_DENY, 0, m.senderType());
+        return 0;
+      }
+      usleep(1000);
+    }
+    return 1;
+  });
+  for (int i = 0; i < 3000 && fake.out().find("ready") == std::string::npos; ++i) usleep(1000);
+  generic_cfg c(&level, nullptr);
+  auto t0 = std::chrono::steady_clock::now();
+  CaptureStdout();
+  EXPECT_EQ(1, c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr));
+  EXPECT_NE(std::string::npos, GetCapturedStdout().find("Registration denied!"));
+  EXPECT_LT(secondsSince(t0), 2.0);
+  EXPECT_TRUE(c.registrationRefused);
+  EXPECT_FALSE(c.isRegistered());
+  EXPECT_EQ(0, fake.wait(3000));
+}
+
+/* A scripted master: grant, ping the client, push three records whose
+** third has an unknown index, then announce its shutdown. */
+TEST_F(Link, ClientAnswersPingAppliesGoodRecordsAndObeysTermination) {
+  Child fake(dir.file("fake.out"), [&]() {
+    msgQ_IO m("doVA.x", key(), 65, 10000, 1, &level, nullptr);
+    printf("ready\n");
+    int32_t client = 0;
+    for (int i = 0; i < 5000 && !client; ++i) {
+      if (m.msgQGetMsg() == ipcMSG_REG_REQUEST) client = m.senderType();
+      usleep(1000);
+    }
+    if (!client) return 1;
+    m.ipcCopySendMsgConst(ipcMSG_REG_GRANT, 0, client);
+    m.ipcCopySendMsgConst(ipcMSG_PING_REQ, 0, client);
+    bool pong = false;
+    for (int i = 0; i < 5000 && !pong; ++i) {
+      pong = m.msgQGetMsg() == ipcMSG_PING_RESP && m.senderType() == client;
+      usleep(1000);
+    }
+    uint8_t buf[16 + 36 + 4] = {0};
+    uint8_t* r = buf + 16;
+    putLe32(r, ixVOLUME); r[4] = dtINT; putLe32(r + 8, 2);
+    putLe32(r + 12, ixIP); r[16] = dtIP_ADDR; r[20] = 1; r[21] = 2; r[22] = 3; r[23] = 4;
+    putLe32(r + 24, 99); r[28] = dtINT; putLe32(r + 32, 7);
+    m.ipcCopySendMsg(ipcMSG_BIN_DATA_RESP, 0, (char*)buf, 16 + 36, client);
+    usleep(300000);
+    m.ipcCopySendMsgConst(ipcMSG_REG_SHUTDOWN, 0, client);
+    return pong ? 0 : 2;
+  });
+  for (int i = 0; i < 3000 && fake.out().find("ready") == std::string::npos; ++i) usleep(1000);
+  generic_cfg c(&level, nullptr);
+  ASSERT_EQ(0, c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr));
+  buildSmallSet(c, nullptr);
+  CaptureStdout();
+  bool got = pollUntil(c, [&] { return c.waitSlot[3].received > 0; }, 5000);
+  std::string out = GetCapturedStdout();
+  ASSERT_TRUE(got);
+  EXPECT_EQ(1, c.waitSlot[3].lastError);
+  EXPECT_EQ("2", text(c, ixVOLUME));
+  EXPECT_EQ("1.2.3.4", text(c, ixIP));
+  EXPECT_NE(std::string::npos, out.find("Invalid 'BinIn' index:99. ItmCount=3"));
+  EXPECT_NE(std::string::npos, out.find("Error 1 occurred when processing binary data"));
+  EXPECT_TRUE(pollUntil(c, [&] { return c.shutdownReceived; }, 5000));
+  EXPECT_FALSE(c.isRegistered());
+  EXPECT_TRUE(c.registrationRefused);
+  EXPECT_EQ(0, fake.wait(3000));
+}
+
+/* The stamp of every message the master sends, and "now" of the stale
+** check, are shifted by this many seconds. */
+int gClockShift = 0;
+uint32_t shiftedClock() {
+  kvTimeStamp ts;
+  getTimeStamp(&ts);
+  return ts.sec + (uint32_t)gClockShift;
+}
+
+TEST_F(Link, ExportsWaitThreeIdlePollsAndAStaleClientIsDropped) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  Child sleeper(dir.file("sleeper.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (int r = linkClient(c)) return r;
+    printf("subscribed\n");
+    sleep(20); /* stops reading: killed by the test */
+    return 0;
+  });
+  pid_t pid = sleeper.pid();
+  ASSERT_TRUE(pumpUntil(master, [&] { return master.getItem(ixVOLUME)->subscribers.count(pid) > 0; },
+                        8000));
+  ASSERT_TRUE(pumpUntil(master, [&] { return sleeper.out().find("subscribed") != std::string::npos; },
+                        8000));
+  for (int i = 0; i < 4; ++i) master.serviceCfg(0, 0); /* settle the idle count */
+
+  /* a change waits for three idle polls, the fourth exports it */
+  master.changeValue(ixVOLUME, "1");
+  master.idleCount = 0;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(0, master.serviceCfg(0, 0));
+    EXPECT_EQ(1u, master.pendingExport.clients[pid].size()) << i;
+  }
+  gClockShift = -5; /* the export goes out stamped 5 s ago */
+  setIpcClockHook(shiftedClock);
+  master.serviceCfg(0, 0);
+  setIpcClockHook(nullptr);
+  EXPECT_TRUE(master.pendingExport.clients[pid].empty());
+
+  /* the client has not read it: the next change is held back, client kept */
+  master.changeValue(ixVOLUME, "2");
+  EXPECT_EQ(0, master.exportUpdates());
+  EXPECT_TRUE(master.retryPending);
+  EXPECT_EQ(1u, master.pendingExport.clients[pid].size());
+  EXPECT_EQ(1u, master.getItem(ixVOLUME)->subscribers.count(pid));
+
+  /* 12 s later the waiting message is dropped and so is the client */
+  gClockShift = 7;
+  setIpcClockHook(shiftedClock);
+  EXPECT_EQ(1, master.exportUpdates());
+  setIpcClockHook(nullptr);
+  EXPECT_EQ(0u, master.getItem(ixVOLUME)->subscribers.count(pid));
+  EXPECT_EQ(0u, master.clientRecs.count(pid));
+  EXPECT_EQ(0u, master.pendingExport.clients.count(pid));
+}
+
+TEST_F(Link, LongValuesTravelSplitIntoMessagesWithinTheLimit) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  const std::string a(5000, 'a'), b(5000, 'b'), c6(6000, 'c');
+  master.changeValue(ixLONGTEXT, a.c_str());
+  master.changeValue(ixLONGTEXT2, b.c_str());
+  master.changeValue(ixLONGTEXT3, a.c_str());
+  Child client(dir.file("client.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (int r = linkClient(c)) return r;
+    /* every part of the subscription answer is in when it returns */
+    if (text(c, ixLONGTEXT) != a || text(c, ixLONGTEXT2) != b || text(c, ixLONGTEXT3) != a) return 40;
+    bool all = pollUntil(c, [&] {
+      return text(c, ixLONGTEXT) == c6 && text(c, ixLONGTEXT2) == c6 && text(c, ixLONGTEXT3) == c6;
+    }, 10000);
+    return all ? 0 : 41;
+  });
+  ASSERT_TRUE(pumpUntil(master, [&] {
+    return master.getItem(ixLONGTEXT3)->subscribers.count(client.pid()) > 0; }, 8000));
+  /* 18 KB of changes: more than one message and more than the queue holds */
+  master.changeValue(ixLONGTEXT, c6.c_str());
+  master.changeValue(ixLONGTEXT2, c6.c_str());
+  master.changeValue(ixLONGTEXT3, c6.c_str());
+  ASSERT_TRUE(pumpUntil(master, [&] { return !client.running(); }, 15000));
+  EXPECT_EQ(0, client.wait(0)) << client.out();
+}
+
+/* ---- bad bytes from a queue, handled in place --------------------------- */
+
+struct BadInput : ::testing::Test {
+  int level = 0;
+  generic_cfg master{&level, nullptr};
+  void SetUp() override {
+    master.master = 1;
+    buildSmallSet(master, nullptr);
+  }
+  int rx(int code, const std::string& bytes, int32_t sender = 42) {
+    std::vector<uint8_t> b(bytes.begin(), bytes.end());
+    b.push_back(0xEE); /* never read: lengths come from the bytes received */
+    return master.processMasterRx(code, b.data(), (int)bytes.size(), sender);
+  }
+};
+
+TEST_F(BadInput, MasterReportsEachFaultAndCarriesOn) {
+  CaptureStdout();
+  rx(ipcMSG_LOG_LINE, std::string(10, '\0'));
+  std::string lie(20, '\0');
+  lie[12] = (char)0xE8; lie[13] = 3; /* says 1000 characters */
+  rx(ipcMSG_LOG_LINE, lie + "hello");
+  rx(ipcMSG_NEW_DATA_VALUE, "Volume_Adjust");
+  rx(ipcMSG_NEW_DATA_VALUE, "Volume_Adjust,1,2");
+  rx(ipcMSG_NEW_DATA_VALUE, "No_Such,1");
+  rx(ipcMSG_NEW_DATA_VALUE, "UPDATE_FILE,\"a,b c\"");
+  rx(ipcMSG_NEW_DATA_VALUE, "Volume_Adjust,3"); /* no NUL behind it */
+  rx(99, "");
+  rx(ipcMSG_BIN_DATA_RESP, std::string(12, '\0'));
+  EXPECT_EQ(3, rx(ipcMSG_BIN_DATA_REQ, "3,abc,99999999999,500,1\n9"));
+  std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("Specified text length=0 but actual=-10"));
+  EXPECT_NE(std::string::npos, out.find("Specified text length=1000 but actual=5"));
+  EXPECT_NE(std::string::npos, out.find("ERR #13010"));
+  EXPECT_NE(std::string::npos, out.find("Invalid item identifier:<No_Such>/<1?"));
+  EXPECT_NE(std::string::npos, out.find("Invalid message type for config master: No text for message ID"));
+  EXPECT_NE(std::string::npos, out.find("Invalid message type for config master: Binary data resp"));
+  EXPECT_EQ("a,b c", Link::text(master, ixUPDFILE));
+  EXPECT_EQ("3", Link::text(master, ixVOLUME));
+  size_t n13010 = 0;
+  for (size_t p = out.find("ERR #13010"); p != std::string::npos; p = out.find("ERR #13010", p + 1)) ++n13010;
+  EXPECT_EQ(2u, n13010);
+}
+
+TEST_F(BadInput, GarbageSubscriptionDropsTheSenderAndGoodOneSubscribes) {
+  master.clientRecs[42].clientId = 42;
+  EXPECT_EQ(0, rx(ipcMSG_CONFIG_LIST, std::string("0,Volume_Adjust\n3,Exctr_IP_Addr", 31)));
+  EXPECT_EQ(1u, master.getItem(ixIP)->subscribers.count(42)); /* last line without end */
+  EXPECT_EQ(1u, master.getItem(ixVOLUME)->subscribers.count(42));
+  CaptureStdout();
+  const char garbage[] = "\x01\xff,,\n8,Nothing\n1,Wrong_Name\n-5,x\n3,Exctr_IP_Addr\n";
+  EXPECT_EQ(3, rx(ipcMSG_CONFIG_LIST, std::string(garbage, sizeof garbage))); /* NUL counted */
+  GetCapturedStdout();
+  EXPECT_EQ(0u, master.getItem(ixIP)->subscribers.count(42));
+  EXPECT_EQ(0u, master.clientRecs.count(42));
+}
+
+TEST_F(BadInput, ClientRefusesBadRecordsAndUnknownCodes) {
+  generic_cfg client(&level, nullptr);
+  buildSmallSet(client, nullptr);
+  uint8_t rec[12] = {0};
+  CaptureStdout();
+  putLe32(rec, 8); rec[4] = dtINT;
+  EXPECT_EQ(2, client.binInList(rec, 12, 0)); /* empty slot */
+  putLe32(rec, ixVOLUME); rec[4] = dtFLOAT;
+  EXPECT_EQ(3, client.binInList(rec, 12, 0));
+  putLe32(rec, (uint32_t)-1);
+  EXPECT_EQ(1, client.binInList(rec, 12, 0));
+  putLe32(rec, ixVOLUME); rec[4] = dtINT;
+  EXPECT_EQ(4, client.binInList(rec, 11, 0)); /* value cut short */
+  EXPECT_EQ(0, client.binInList(rec, 8, 0));  /* a header alone is no record */
+  client.processClientRx(99, rec, 0);
+  std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("Invalid 'BinIn' item. Index:8 points to null data item. ItmCount=1"));
+  EXPECT_NE(std::string::npos, out.find("Data Rxd Type=2, Index:0 data type=1. ItmCount=1"));
+  EXPECT_NE(std::string::npos, out.find("Invalid message type for config client: No text for message ID"));
+}
+
+TEST_F(BadInput, RecordThatCanNeverFitOneMessageIsReported) {
+  master.changeValue(ixLONGTEXT, std::string(9000, 'x').c_str());
+  CaptureStdout();
+  master.sendBinData(-1, nullptr, nullptr);
+  std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("ERR #15004"));
+  EXPECT_NE(std::string::npos, out.find("record of Long_Text is 9010 bytes"));
+}
+
+}  // namespace
