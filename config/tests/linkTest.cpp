@@ -133,6 +133,22 @@ TEST_F(Link, BadSubscriptionLineGetsNoAnswerAndDropsTheClient) {
   for (auto* it : master.allItems()) EXPECT_TRUE(it->subscribers.empty()) << it->name;
 }
 
+TEST_F(Link, EndingMasterAnnouncesShutdownToEveryClient) {
+  Child masterProc(dir.file("master.out"), [&]() {
+    generic_cfg m(&level, nullptr);
+    if (linkMaster(m)) return 1;
+    printf("ready\n");
+    bool subscribed = pumpUntil(m, [&] { return !m.getItem(ixVOLUME)->subscribers.empty(); }, 8000);
+    return subscribed ? 0 : 2; /* the destructor sends the shutdown */
+  });
+  for (int i = 0; i < 3000 && masterProc.out().find("ready") == std::string::npos; ++i) usleep(1000);
+  generic_cfg c(&level, nullptr);
+  ASSERT_EQ(0, linkClient(c));
+  EXPECT_EQ(0, masterProc.wait(5000));
+  EXPECT_TRUE(pollUntil(c, [&] { return c.shutdownReceived; }, 3000));
+  EXPECT_FALSE(c.isRegistered());
+}
+
 /* A raw client endpoint: subscribe to 1 and 3, then ask for "3,3,1". */
 TEST_F(Link, IndexListIsAnsweredOnceEachInAscendingOrder) {
   generic_cfg master(&level, nullptr);
