@@ -1,0 +1,176 @@
+/*
+** The data set as a configuration object builds it: items at their fixed
+** indices, files and groups in order, the carrier-dependent MPS default,
+** limits and choice lists as an operator meets them.
+*/
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dataset/tests/dataSetTestUtil.h"
+
+namespace {
+std::string textOf(const char* p) { return p ? std::string("\"") + p + "\"" : "<null>"; }
+}  // namespace
+
+TEST_F(DataSetInTempDir, masterHolds311ItemsAtTheirFixedIndices) {
+  auto cfg = master();
+  EXPECT_EQ(311u, cfg->allItems().size());
+  struct { int index; const char* name; } spots[] = {
+    {0, "USER_IF_VERSION"}, {120, "SmxActChan_10"}, {121, "MpsSize_10"}, {122, "AasSize_10"},
+    {149, "AntennaAltitude"}, {150, "SIS_Nplds_00"}, {197, "SIS_Plid1_15"},
+    {198, "SIS_LogLvl"}, {233, "SrvInf_A_CA_Lvl_07"}, {306, "SrvInf_D_CA_Lvl_23"},
+    {307, "HDCC_CHANNEL_MODE_ENH"}, {318, "DNS_SERVER"}};
+  for (const auto& s : spots) EXPECT_STREQ(s.name, cfg->getItemName(s.index)) << s.index;
+  EXPECT_EQ(nullptr, cfg->getItem(67));
+  EXPECT_EQ(nullptr, cfg->getItem(319));
+  for (data_itm_Base* it : cfg->allItems()) {
+    EXPECT_EQ(it, cfg->getItem(it->index));
+    EXPECT_EQ(255u, it->userFlags);
+  }
+  for (const catalogueRow* r = itemCatalogue; r->index >= 0; ++r) {
+    EXPECT_EQ(r->type, cfg->getItemType(r->index)) << r->name;
+    data_itm_Base* it = cfg->getItem(r->index);
+    EXPECT_EQ(textOf(r->help), textOf(it->helpText)) << r->name;
+    EXPECT_EQ(textOf(r->description), textOf(it->description)) << r->name;
+    EXPECT_EQ(textOf(r->units), textOf(it->units)) << r->name;
+  }
+  EXPECT_STREQ("   SMX_STATE_smxCfg[04].mpsSize", cfg->getItem(103)->description);
+  EXPECT_STREQ("Channel on or Not", cfg->getItem(120)->helpText);
+  EXPECT_STREQ("sisState.schedule[12].plid[1]", cfg->getItem(188)->description);
+  EXPECT_STREQ("ServiceInfo.AudioInfo[23].caLevel", cfg->getItem(306)->description);
+  EXPECT_EQ(nullptr, cfg->getItem(306)->helpText);
+}
+
+TEST_F(DataSetInTempDir, filesAndGroupsAreCreatedInOrderAndHoldTheirItems) {
+  auto cfg = master(5, 3);
+  EXPECT_EQ(5, cfg->auxSetting());
+  ASSERT_EQ(3, cfg->fileCount());
+  EXPECT_TRUE(cfg->getFile(0)->noName);
+  EXPECT_EQ("Not saved data", cfg->getFile(0)->description);
+  EXPECT_EQ("kvPrimeConfig.cfg", cfg->getFile(1)->fileName);
+  EXPECT_EQ("Primary System Configuration", cfg->getFile(1)->description);
+  EXPECT_EQ("kvSecondaryConfig.cfg", cfg->getFile(2)->fileName);
+  EXPECT_EQ("Secondary configuration data", cfg->getFile(2)->description);
+  EXPECT_EQ((std::vector<int32_t>{-1, 3, -1}),
+            (std::vector<int32_t>{cfg->getFile(0)->flashArea, cfg->getFile(1)->flashArea,
+                                  cfg->getFile(2)->flashArea}));
+  EXPECT_TRUE(cfg->getFile(2)->items.empty());
+
+  std::set<std::string> notSaved;
+  for (data_itm_Base* it : cfg->getFile(0)->items) notSaved.insert(it->name);
+  EXPECT_EQ((std::set<std::string>{
+                "USER_IF_VERSION", "TimeDateChange", "Mute_Analog", "Mute_Digital",
+                "Rte_Dgtl2Anlg", "Mntr_Tone_RLB", "POWEROFF_REQ", "POWEROFF_CMD",
+                "SYSRESTART_CMD", "SYSRESTART_REQ", "DSPHwFault", "UPDATE_CMD", "System_Status",
+                "Sys_stat_count", "Audio_Status", "Audio_Status_Count", "GPS_Status_Count",
+                "GPS_Status", "Imprtr_Status", "Imprtr_Status_count", "Dgtl_In_OK",
+                "Anlg_In_OK", "RESET_TO_FACTORY_DEFAULTS"}),
+            notSaved);
+  EXPECT_EQ(288u, cfg->getFile(1)->items.size());
+
+  const char* names[] = {"Basic config Parameters", "Core operating Parameters",
+                         "SMX Parameters", "Station Information Parameters",
+                         "Scheduling Parameters", "Service Information parameters",
+                         "Service Detail Data"};
+  const int32_t ids[] = {1, 2, 4, 8, 16, 32, 64};
+  const size_t sizes[] = {131, 6, 35, 16, 48, 75, 0};
+  ASSERT_EQ(7u, cfg->groupList().size());
+  for (size_t g = 0; g < 7; ++g) {
+    EXPECT_EQ(ids[g], cfg->groupList()[g]->id);
+    EXPECT_STREQ(names[g], cfg->groupList()[g]->name);
+    EXPECT_EQ(sizes[g], cfg->groupList()[g]->items.size()) << names[g];
+  }
+}
+
+TEST_F(DataSetInTempDir, repeatedDefinitionsCreateNothingNew) {
+  auto cfg = master();
+  cfg->defineFiles();
+  EXPECT_EQ(3, cfg->fileCount());
+  EXPECT_EQ(7u, cfg->groupList().size());
+  EXPECT_EQ(0, cfg->defineItem(91));   /* inside the SMX family, not its first */
+  EXPECT_EQ(0, cfg->defineItem(320));
+  EXPECT_EQ(0, cfg->defineItem(-4));
+  EXPECT_EQ(0, cfg->defineItem(67));
+  EXPECT_EQ(311u, cfg->allItems().size());
+}
+
+TEST_F(DataSetInTempDir, mpsSize00FollowsTheCarrierModeWhenTheSmxFamilyIsCreated) {
+  {
+    dovidu_config cfg(&traceLevel, nullptr);
+    ASSERT_EQ(0, cfg.linkInit("cfgMaster.x", ".", 65, 10000, 1, &traceLevel, nullptr));
+    EXPECT_EQ(1, cfg.defineItem(itmPrmryCarrierCfg));  /* defines the files first */
+    EXPECT_TRUE(cfg.filesDefined());
+    EXPECT_EQ(33, cfg.defineItem(itmSmxActChan_00));
+    EXPECT_EQ("18011", valueText(cfg, 91));
+    EXPECT_EQ("10", valueText(cfg, 103));
+    EXPECT_EQ("1", valueText(cfg, 102));
+  }
+  {
+    dovidu_config cfg(&traceLevel, nullptr);
+    ASSERT_EQ(0, cfg.linkInit("cfgMaster.x", ".", 65, 10000, 1, &traceLevel, nullptr));
+    cfg.defineItem(itmPrmryCarrierCfg);
+    cfg.changeValue(itmPrmryCarrierCfg, "4");  /* AM MA1 */
+    cfg.defineItem(itmSmxActChan_00);
+    EXPECT_EQ("0", valueText(cfg, 91));
+    EXPECT_EQ("10", valueText(cfg, 103));
+  }
+}
+
+TEST_F(DataSetInTempDir, valuesSetFromTextStayWithinTheCataloguesLimits) {
+  auto cfg = master();
+  struct { int index; const char* text; const char* stored; } cases[] = {
+    {itmVolume_Adjust, "9", "7"},
+    {itmVolume_Adjust, "-20", "-8"},
+    {itmSIS_CsStdNme, "ABCDEF", "ABCD"},
+    {itmSys_stat_count, "5000000", "5000000"},
+    {itmSys_stat_count, "2147483647", "2147483647"},
+    {itmLCD_AccessLvl, "0", "4"},
+    {itmLCD_AccessLvl, "2", "4"},
+    {itmTimeZone, "-900", "-800"},
+    {itmMonitor_Vol, "5", "0.000000"},
+    {itmEAS_NUM_SIS_BLKS, "7", "8"},
+    {itmSIS_Nplds_00 + 3 * 3 + 2, "-5", "-1"},   /* SIS_Plid1_03 */
+    {itmUPDATE_FILE, "New File.TGZ", "aew aile.aaa"},
+    {itmAntennaLatitude, "X012.34567", "N012.34567"},
+    {itmSIS_CNTRY_CD_ASCII, "ca", "AA"},
+  };
+  for (const auto& c : cases) {
+    cfg->changeValue(c.index, c.text);
+    EXPECT_EQ(c.stored, valueText(*cfg, c.index)) << cfg->getItemName(c.index) << " <- " << c.text;
+  }
+}
+
+TEST_F(DataSetInTempDir, choicesAreOfferedInAscendingValueOrder) {
+  auto cfg = master();
+  auto texts = [&](int index, int* pos) {
+    std::vector<cfgChoiceRow> rows;
+    *pos = cfg->getChoiceList(cfg->getItem(index), &rows);
+    std::vector<std::string> out;
+    for (const cfgChoiceRow& r : rows) out.push_back(r.text);
+    return out;
+  };
+  int pos = -2;
+  EXPECT_EQ((std::vector<std::string>{" 8 Blocks", "10 Blocks", "11 Blocks", "12 Blocks"}),
+            texts(itmEAS_NUM_SIS_BLKS, &pos));
+  EXPECT_EQ(0, pos);
+  EXPECT_EQ((std::vector<std::string>{"UDP (normal)", "TCP", "UDP (reverse)"}),
+            texts(itmExcter_Prtcl, &pos));
+  std::vector<std::string> plid1 = texts(itmSIS_Nplds_00 + 2, &pos);  /* SIS_Plid1_00 */
+  ASSERT_EQ(11u, plid1.size());
+  EXPECT_EQ("--- empty ---", plid1[0]);
+  EXPECT_EQ("STATION ID", plid1[1]);
+  EXPECT_EQ("PARAMETER MESSAGE", plid1[10]);
+  std::vector<std::string> pty = texts(itmMPS_StnInfPrgTyp, &pos);
+  ASSERT_EQ(33u, pty.size());
+  EXPECT_EQ("No PTY", pty[0]);
+  EXPECT_EQ("(023) No PTY", pty[24]);
+
+  EXPECT_STREQ("Error", cfg->getItem(itmSystem_Status)->lookupText());
+  cfg->changeValue(itmSystem_Status, "7");
+  EXPECT_STREQ("Invalid Lookup", cfg->getItem(itmSystem_Status)->lookupText());
+  cfg->changeValue(itmDSTObserved, "-1");
+  EXPECT_STREQ("unknown", cfg->getItem(itmDSTObserved)->lookupText());
+  cfg->changeValue(itmHDCC_CHANNEL_MODE_ENH, "3");
+  EXPECT_STREQ("Invalid Lookup", cfg->getItem(itmHDCC_CHANNEL_MODE_ENH)->lookupText());
+}

@@ -1,0 +1,160 @@
+/*
+** The data set between processes and on disk: a master writes and reads
+** back its primary file, and a console-style client subscribes to every
+** item of a master running in a child process over real queues.
+*/
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+
+#include "dataset/tests/dataSetTestUtil.h"
+
+namespace {
+
+std::map<std::string, std::string> dumpValues(generic_cfg& cfg) {
+  std::map<std::string, std::string> out;
+  for (data_itm_Base* it : cfg.allItems()) {
+    char buf[400];
+    it->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
+    out[it->name] = buf;
+  }
+  return out;
+}
+
+/* An item's name as a file line starts: right-aligned in 25 columns. */
+std::string nameColumn(const char* name) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%25s: ", name);
+  return buf;
+}
+
+int countLines(const std::string& text) {
+  int n = 0;
+  for (char c : text) n += c == '\n';
+  return n;
+}
+
+/* Wait up to timeoutMs for `n` bytes on fd; false on timeout or EOF. */
+bool readBounded(int fd, void* out, size_t n, int timeoutMs) {
+  size_t got = 0;
+  while (got < n) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0) return false;
+    ssize_t r = read(fd, static_cast<char*>(out) + got, n - got);
+    if (r <= 0) return false;
+    got += (size_t)r;
+  }
+  return true;
+}
+
+/* Child: serve as the configuration master for at most 20 s.  Writes one
+** int when ready (0) and one when the first client has subscribed (the
+** number of items that client is subscribed to). */
+[[noreturn]] void runMasterChild(int reportFd) {
+  int level = 0;
+  {
+    dovidu_config cfg(&level, nullptr);
+    int ready = cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1);
+    if (write(reportFd, &ready, sizeof ready) != sizeof ready) _exit(3);
+    bool reported = false;
+    for (int pass = 0; pass < 20000; ++pass) {
+      cfg.serviceCfg(0, 0);
+      if (!reported) {
+        int subscribed = 0;
+        for (data_itm_Base* it : cfg.allItems()) subscribed += it->subscribers.size() == 1;
+        if (subscribed > 0) {
+          reported = true;
+          if (write(reportFd, &subscribed, sizeof subscribed) != sizeof subscribed) _exit(4);
+        }
+      }
+      usleep(1000);
+    }
+  }
+  _exit(0);
+}
+
+}  // namespace
+
+TEST_F(DataSetInTempDir, masterWritesPrimaryFileAndASecondMasterReadsItBackIdentically) {
+  std::map<std::string, std::string> written;
+  std::string firstText;
+  {
+    auto cfg = master();
+    cfg->changeValue(itmSIS_CsStdNme, "WXYZ");
+    cfg->changeValue(itmVolume_Adjust, "-3");
+    cfg->changeValue(itmETH1_IP_ADDR, "192.168.7.9");
+    cfg->changeValue(itmExctr_MAC_Addr, "00:1a:2b:3c:4d:5e");
+    cfg->changeValue(itmSYSTEM_NAME, "my station");
+    cfg->changeValue(itmMonitor_Vol, "-12.5");
+    cfg->changeValue(itmSIS_Nplds_00 + 5 * 3 + 2, "-1");   /* SIS_Plid1_05 */
+    cfg->changeValue(itmPOWEROFF_CMD, "1");                 /* never saved */
+    ASSERT_EQ(0, cfg->writeFilesAll());
+    written = dumpValues(*cfg);
+    firstText = testsup::readFile("kvPrimeConfig.cfg");
+  }
+  const std::string hashes(80, '#');
+  EXPECT_EQ(0u, firstText.find(hashes + "\n# Primary System Configuration #\n" + hashes + "\n"));
+  EXPECT_EQ(288 + 4, countLines(firstText));
+  EXPECT_NE(std::string::npos, firstText.find("\n" + nameColumn("SIS_CsStdNme") + "WXYZ "));
+  EXPECT_EQ(std::string::npos, firstText.find("POWEROFF_CMD"));
+  EXPECT_EQ(4, countLines(testsup::readFile("kvSecondaryConfig.cfg")));
+
+  /* Only two values come back different: the unsaved power-off command
+  ** starts again at 0, and the access level, saved at its default 1, is
+  ** clamped to its range 4..4 as soon as it is read from text. */
+  auto again = master();
+  std::map<std::string, std::string> readBack = dumpValues(*again);
+  ASSERT_EQ(written.size(), readBack.size());
+  std::set<std::string> differing;
+  for (const auto& kv : written)
+    if (readBack[kv.first] != kv.second) differing.insert(kv.first);
+  EXPECT_EQ((std::set<std::string>{"LCD_AccessLvl", "POWEROFF_CMD"}), differing);
+  EXPECT_EQ("4", readBack["LCD_AccessLvl"]);
+  EXPECT_EQ("192.168.7.9", readBack["ETH1_IP_ADDR"]);
+  EXPECT_EQ("00:1A:2B:3C:4D:5E", readBack["Exctr_MAC_Addr"]);
+  EXPECT_EQ("-1", readBack["SIS_Plid1_05"]);
+  ASSERT_EQ(0, again->writeFilesAll());
+  std::string secondText = testsup::readFile("kvPrimeConfig.cfg");
+  size_t at = firstText.find(nameColumn("LCD_AccessLvl") + "1 ");
+  ASSERT_NE(std::string::npos, at);
+  firstText[at + 27] = '4';
+  EXPECT_TRUE(firstText == secondText) << "rewritten file differs beyond the access level";
+}
+
+TEST_F(DataSetInTempDir, clientSubscribesToEveryItemAndTakesTheMastersValues) {
+  testsup::writeFile("kvPrimeConfig.cfg",
+                     "            SIS_CsStdNme: KXYZ\n           Volume_Adjust: -3\n");
+  int fds[2];
+  ASSERT_EQ(0, pipe(fds));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(fds[0]);
+    runMasterChild(fds[1]);
+  }
+  close(fds[1]);
+  int ready = -1, subscribed = -1;
+  bool masterUp = readBounded(fds[0], &ready, sizeof ready, 5000) && ready == 0;
+  if (masterUp) {
+    dovidu_config client(&traceLevel, nullptr);
+    EXPECT_EQ(0, client.initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1));
+    EXPECT_EQ(3, client.fileCount());
+    EXPECT_EQ(311, client.addAllItems(2));
+    EXPECT_EQ(0, client.subscribeListSend());
+    EXPECT_TRUE(readBounded(fds[0], &subscribed, sizeof subscribed, 5000));
+    EXPECT_EQ("KXYZ", valueText(client, itmSIS_CsStdNme));
+    EXPECT_EQ("-3", valueText(client, itmVolume_Adjust));
+    EXPECT_EQ("18011", valueText(client, 91));
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  close(fds[0]);
+  ASSERT_TRUE(masterUp) << "master child did not come up";
+  EXPECT_EQ(311, subscribed);
+}
