@@ -155,6 +155,9 @@ public:
   /* Software update screen (337): the owner's step function. */
   void setUpdateStep(treeUpdateStepFn fn, void* ctx);
   int updateStepNumber() const { return updateStep; }
+  /* Downloading (steps 3, 4) or installing (step 2): front ends force a
+  ** refresh every 16th service call meanwhile (screens.forcedRefreshDue). */
+  bool updateRunning() const { return updateStep == 2 || updateStep == 3 || updateStep == 4; }
 
   /* Status records and screens (setters and level glyphs live here). */
   statusScreens screens;

@@ -24,6 +24,11 @@ int treeNormalizeKey(int key) {
 }
 
 namespace {
+/* Status screens read a few items (GPS time, Ethernet modes) as integers. */
+int readCfgItem(void* ctx, int itemId) {
+  data_itm_Base* it = static_cast<generic_cfg*>(ctx)->getItem(itemId);
+  return it ? it->intValue() : 0;
+}
 const treeItemDef ROOT_ROW = {-1, -1, tit_MENU, 0, "Top Level", "Top Level", nullptr};
 const int DEFAULT_DISPLAY_CHARS[treeEditor::DISPLAY_CHARS] = {'^', 'v', '<', '>', '^',
                                                               0,   'v', 0,   '<', '>'};
@@ -156,6 +161,7 @@ int treeEditor::TreeEditInitBase(generic_cfg* c, const treeItemDef* mainTable, E
   pErrLog = errLog;
   pTraceLevel = traceLevel;
   screens.pTraceLevel = traceLevel;
+  if (cfg) screens.setItemReader(readCfgItem, cfg);
   accessLvl = level < tal_VIEW_ONLY ? tal_VIEW_ONLY : level > tal_FACTORY_2 ? tal_FACTORY_2 : level;
   nItems = 0;
   delete root;
