@@ -461,10 +461,14 @@ int statusScreens::wrapText(const char* text, int len, int cols) {
   int maxLines = (ssTEXT_BUF_SIZE - 1) / cols;
   int end = 0;
   while (end < len && text[end]) end++;
-  int pos = 0;
+  int pos = 0, stop = -1;
   while (pos < end && lineCount < maxLines) {
-    int stop = pos;
-    while (stop < end && text[stop] != '\n') stop++;
+    /* The line feed ending this paragraph is looked up once per paragraph,
+    ** not once per line: a 4 KB text without line feeds stays linear. */
+    if (stop < pos) {
+      const void* lf = memchr(text + pos, '\n', size_t(end - pos));
+      stop = lf ? int(static_cast<const char*>(lf) - text) : end;
+    }
     int lineEnd = stop, next = stop + 1;
     if (stop - pos > cols) {
       int brk = -1;
@@ -486,11 +490,12 @@ int statusScreens::wrapText(const char* text, int len, int cols) {
   }
   textLen = lineCount * cols;
   textBuf[textLen] = 0;
-  /* The text may have shrunk under the reader: keep the view on it. */
   return lineCount;
 }
 
+/* The text may have shrunk since the last scroll: keep the view on it. */
 void statusScreens::textRows(char* const* rows, int nRows, int cols) {
+  if (cols < 1) return;
   if (cols > ssMAX_COLS) cols = ssMAX_COLS;
   int maxFirst = lineCount > nRows ? lineCount - nRows : 0;
   if (scroll / cols > maxFirst) scroll = maxFirst * cols;
