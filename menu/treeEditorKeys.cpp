@@ -58,12 +58,18 @@ int treeEditor::moveSelection(int step, bool dataOnly) {
   return 1;
 }
 
+/* Leaving the update screen after the update finished: entering it again
+** asks for confirmation again. */
+static void resetFinishedUpdate(treeItem* leaving, bool* finished, int* step) {
+  if (*finished && leaving && leaving->itemID == treeSCR_SW_UPDATE) {
+    *step = 0;
+    *finished = false;
+  }
+}
+
 int treeEditor::enterItem(treeItem* item) {
   if (item == current) return 0;
-  if (updateFinished && current && current->itemID == treeSCR_SW_UPDATE) {
-    updateStep = 0;    /* entering the update again asks again */
-    updateFinished = false;
-  }
+  resetFinishedUpdate(current, &updateFinished, &updateStep);
   current = item;
   dispMode = item->kind;
   item->setAccessLevel(accessLvl);
@@ -75,6 +81,7 @@ int treeEditor::enterItem(treeItem* item) {
 int treeEditor::goUp() {
   if (current == nullptr || current->parent == nullptr) return 0;
   treeItem* p = current->parent;
+  resetFinishedUpdate(current, &updateFinished, &updateStep);
   current = p;
   dispMode = p->kind;
   p->setAccessLevel(accessLvl);
@@ -115,6 +122,7 @@ int treeEditor::menuKey(int key) {
       int moved = cursorState != MC_BROWSE;
       cursorState = MC_BROWSE;
       if (current != root) {
+        resetFinishedUpdate(current, &updateFinished, &updateStep);
         current = root;
         dispMode = tdm_MENU;
         root->setAccessLevel(accessLvl);

@@ -211,3 +211,29 @@ TEST_F(MenuOnDataSet, unknownKeysAndStrayCharactersChangeNothing) {
   EXPECT_NE(std::string::npos,
             testing::internal::GetCapturedStdout().find("Invalid lineNum for 'somethingChanged'.  value=17"));
 }
+
+TEST_F(MenuOnDataSet, softwareUpdateScreenRunsTheOwnersStepsAndAsksAgainAfterFinishing) {
+  testFrontEnd& e = open(4, 20);
+  struct Calls {
+    std::vector<int> steps;
+  } calls;
+  e.setUpdateStep(
+      [](void* ctx, int* step, char* text, int size) {
+        static_cast<Calls*>(ctx)->steps.push_back(*step);
+        snprintf(text, size, *step == 0 ? "Run the update?" : "Upgrade canceled");
+        *step = *step == 0 ? 5 : 1;
+        return 0;
+      },
+      &calls);
+  openSettingsChild(9);                        /* MAINTENANCE */
+  for (int i = 0; i < 6; ++i) e.key(treeKEY_DOWN);
+  e.key(treeKEY_RIGHT);                        /* SW UPDATE */
+  EXPECT_EQ(tdm_TEXT, e.displayMode());
+  EXPECT_EQ(padRow("Run the update?", 20), e.row(1));
+  e.service();                                 /* the next pass runs the next step */
+  EXPECT_EQ(padRow("Upgrade canceled", 20), e.row(1));
+  e.service();                                 /* finished: the text stays */
+  EXPECT_EQ((std::vector<int>{0, 5}), calls.steps);
+  e.keys({treeKEY_LEFT, treeKEY_RIGHT});       /* leave and enter again */
+  EXPECT_EQ((std::vector<int>{0, 5, 0}), calls.steps);
+}
