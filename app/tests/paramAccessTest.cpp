@@ -194,13 +194,46 @@ TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpAndExitsZero) {
   auto t0 = std::chrono::steady_clock::now();
   int st = -1;
   std::string err;
-  std::string out = console({"-v", "SystemName"}, &st, &err);
+  std::string out = console({"-T", "2", "-v", "SystemName"}, &st, &err);
   double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   EXPECT_EQ(st, 0);
-  EXPECT_EQ(out, "SystemName=  \n");
+  EXPECT_NE(out.find("\nSystemName=  \n"), std::string::npos) << out;
+  /* attempt 1 waits for the grant; attempt 2 finds the endpoint open and
+  ** the subscription finds nobody */
+  EXPECT_NE(out.find("Cfg Init 1\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Cfg Init 2\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Cfg Init 3"), std::string::npos) << out;
+  EXPECT_LT(out.find("Subscribe Fail\n"), out.find("Subscribe Done\n")) << out;
   EXPECT_NE(err.find("20003"), std::string::npos) << err;
   EXPECT_GE(secs, 2.9); /* the first attempt waits 3 s for the grant */
   EXPECT_LT(secs, 12.0);
+}
+
+TEST_F(ParamAccess, linkedConsoleShowsItsStartUpAndAnnouncesItsVersion) {
+  startMaster();
+  std::string out = console({"-T", "2", "-v", "SystemName"});
+  EXPECT_NE(out.find("Cfg Init 1\n"), std::string::npos) << out;
+  EXPECT_LT(out.find("Cfg Subscribe\n"), out.find("Subscribe Done\n")) << out;
+  EXPECT_EQ(out.find("Cfg Init 2"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Subscribe Fail"), std::string::npos) << out;
+
+  int level = 0;
+  pErrTrcLog->setProgramDir(bin.prog("listener").c_str());
+  dovidu_config listener(&level, pErrTrcLog);
+  ASSERT_EQ(listener.initDataSet(&level, pErrTrcLog, 0, "listener", 0, -1), 0);
+  listener.addAllItems(2);
+  ASSERT_EQ(listener.subscribeListSend(), 0);
+  /* the menu path (console window) writes the version once linked */
+  Proc menu;
+  ASSERT_TRUE(menu.start({bin.prog("doVA.x"), "-mc"},
+                         {"DOVA_STATUS_SHM=" + shm.str(), "TERM=xterm"}));
+  int version = 0;
+  EXPECT_TRUE(waitFor([&] {
+    listener.serviceCfg(0, 0);
+    listener.readInt(itmUSER_IF_VERSION, &version);
+    return version == 0x01080003;
+  }, 5000)) << version;
+  menu.stop(3000);
 }
 
 TEST(ParamTables, everyRowIsFoundByItsOwnNameAndMapsToAnItem) {
