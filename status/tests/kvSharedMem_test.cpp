@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,4 +167,17 @@ TEST(kvSharedMem, opening_twice_reports_and_reopens) {
   EXPECT_NE(testing::internal::GetCapturedStdout().find("ERROR: initSharedMem already opened"),
             std::string::npos);
   EXPECT_TRUE(w.isOpen());
+}
+
+TEST(kvSharedMem, region_shorter_than_the_channel_table_is_refused_not_mapped) {
+  testsup::ShmName name;
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 100), 0);
+  close(fd);
+  kvSharedMem r;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERR #18006"), std::string::npos);
+  EXPECT_EQ(r.readNewest(7), nullptr);
 }
