@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "cmdline/cmdLine.h"
@@ -56,6 +58,19 @@ static void installStopHandlers() {
   sigaction(SIGINT, &sa, nullptr);
 }
 
+/* The queue keys derive from the program directory: a second master there
+** would purge and steal the first one's messages.  The lock (on the
+** directory itself, so nothing is created) lasts as long as the process. */
+static bool lockQueueKeys(const char* progDir) {
+  const char* dir = progDir[0] ? progDir : "/";
+  int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true; /* nothing to lock against; serve anyway */
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  fprintf(stderr, "cfgMaster.x: another configuration master already serves <%s>\n", dir);
+  close(fd);
+  return false;
+}
+
 /* Switches, program directory and working directory.  Returns -1 to go
 ** on, else the exit status. */
 static int setUp(cmdLine& sw, int argc, char** argv, int* traceLevel) {
@@ -75,6 +90,7 @@ static int setUp(cmdLine& sw, int argc, char** argv, int* traceLevel) {
     fprintf(stderr, "cfgMaster.x: cannot determine the program directory\n");
     return 1;
   }
+  if (!lockQueueKeys(pErrTrcLog->programDir())) return 1;
   const char* dir = sw.paramText(MSW_DIR, 0);
   if (dir != nullptr && chdir(dir) != 0) {
     fprintf(stderr, "cfgMaster.x: cannot use directory <%s>: %s\n", dir, strerror(errno));

@@ -185,6 +185,17 @@ TEST_F(MasterTest, damagedFileIsReportedKeptAndRewrittenOnlyOnChange) {
   EXPECT_EQ(master.stop(3000), 0);
 }
 
+TEST_F(MasterTest, secondMasterOnTheSameKeysRefusesToStart) {
+  startMaster();
+  TempDir other;
+  std::string out, err;
+  EXPECT_EQ(runProgram({bin.prog("cfgMaster.x"), "-C", other.path()}, &out, &err), 1);
+  EXPECT_NE(err.find("another configuration master"), std::string::npos) << err;
+  testClient a; /* the first one still serves */
+  EXPECT_TRUE(a.link(bin.path(), "clientA"));
+  EXPECT_EQ(master.stop(3000), 0);
+}
+
 TEST_F(MasterTest, switchesHelpAndErrors) {
   std::string out, err;
   EXPECT_EQ(runProgram({bin.prog("cfgMaster.x"), "-h"}, &out, &err), 0);
