@@ -107,7 +107,7 @@ TEST_F(MasterTest, writeRequestSavesAtOnce) {
     return v == -5;
   }, 3000));
   ASSERT_EQ(a.cfg.requestFileWrite(-1), 0);
-  EXPECT_TRUE(waitFor([&] { return fileHas("Volume_Adjust: -5 "); }, 1000));
+  EXPECT_TRUE(waitFor([&] { return fileHas("Volume_Adjust: -5 "); }, 1500)); /* the delay is 2 s */
   EXPECT_EQ(master.stop(3000), 0);
 }
 
