@@ -77,7 +77,7 @@ static int handleHostMessage(consoleApp& app, int code) {
 }
 
 int waitForHostMessage(consoleApp& app, int timeoutSec, int wantedCode) {
-  if (app.hostQueue == nullptr) return 0;
+  if (app.hostQueue == nullptr || !app.hostQueue->rxQueue().isValid()) return 0;
   if (timeoutSec > hostMAX_WAIT_SEC) timeoutSec = hostMAX_WAIT_SEC;
   if (timeoutSec < 0) timeoutSec = 1;
   const uint32_t waitMs = (uint32_t)timeoutSec * 1000u;
@@ -99,7 +99,11 @@ void runKillPath(consoleApp& app) {
   bool kill = app.parser != nullptr && app.parser->isPresent(SW_KILL);
   app.hostQueue = openHostLink(app.pTraceLevel, app.pErrLog);
   if (!interactive) TRACE(lvl, 1, "Waiting for CONSOLE registration grant...\n");
-  if (waitForHostMessage(app, hostGRANT_WAIT_SEC, ipcMSG_REG_GRANT) == ipcMSG_REG_GRANT) {
+  /* Without a sent request (queues refused, or full of an earlier run's
+  ** messages) no grant can come: fall back at once. */
+  bool granted = app.hostQueue->linkOk() &&
+                 waitForHostMessage(app, hostGRANT_WAIT_SEC, ipcMSG_REG_GRANT) == ipcMSG_REG_GRANT;
+  if (granted) {
     TRACE(lvl, 1, "Evaluating switches...\n");
     if (interactive) app.runMode = RUNMODE_COMMAND;
     if (kill) {
@@ -113,7 +117,7 @@ void runKillPath(consoleApp& app) {
         "functions\n");
   /* Take back the unanswered registration request: the queues outlive the
   ** process, and requests piling up would fill them for the next run. */
-  app.hostQueue->purge();
+  if (app.hostQueue->linkOk()) app.hostQueue->purge();
   delete app.hostQueue;
   app.hostQueue = nullptr;
   app.runMode = (!app.daemonMode && interactive) ? RUNMODE_COMMAND : RUNMODE_NONE;

@@ -198,3 +198,24 @@ TEST_F(ConsoleE2E, killIsGrantedBySupervisorWhichThenStops) {
     EXPECT_NE(std::string::npos, sup.out().find("Shutdown requested by PID"));
   }
 }
+
+TEST_F(ConsoleE2E, jammedHostQueueMakesTheKillPathFallBackAtOnce) {
+  // an earlier run's client left the client-to-supervisor queue full
+  int quiet = 0;
+  msgQ_IO stale(hostQUEUE_NAME, bin.path().c_str(), hostKEY_BYTE, hostRX_CAPACITY, 0, &quiet,
+                nullptr);
+  stale.txQueue().setSendRetryMs(0);
+  std::string buf(16 + 1000 + 4, 'j');
+  int sent = 0;
+  while (sent < 100 && stale.ipcSendMsg(ipcMSG_DATA, 0, &buf[0], 16 + 1000) == 0) sent++;
+  ASSERT_LT(sent, 100);
+  for (int i = 0; i < 1000 && stale.ipcSendMsgConst(ipcMSG_DATA, 0) == 0; i++) {
+  }  // to the last byte
+  kvTimeStamp start;
+  getTimeStamp(&start);
+  std::string out, err;
+  EXPECT_EQ(0, runProgram({bin.prog("doVA.x"), "-kill", "-T", "1"}, &out, &err,
+                          {"DOVA_STATUS_SHM=" + shm.str()}, 10000, bin.path()));
+  EXPECT_LT(elapsedSeconds(&start), 2.0f);
+  EXPECT_NE(std::string::npos, out.find(FALLBACK)) << out << err;
+}
