@@ -5,6 +5,7 @@
 */
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -125,6 +126,22 @@ TEST_F(MasterTest, stopWritesPendingChangesAndShutsClientsDown) {
   EXPECT_TRUE(fileHas("EXCITER_PORT: 9123 "));
   EXPECT_TRUE(a.pollUntil([&] { return a.cfg.shutdownReceived; }, 2000));
   EXPECT_FALSE(a.cfg.isRegistered());
+}
+
+TEST_F(MasterTest, interruptFromTheKeyboardStopsAsCleanly) {
+  startMaster();
+  testClient a;
+  ASSERT_TRUE(a.link(bin.path(), "clientA"));
+  a.cfg.writeInt(itmTimeZone, 120);
+  ASSERT_TRUE(a.pollUntil([&] {
+    int v = 0;
+    a.cfg.readInt(itmTimeZone, &v);
+    return v == 120;
+  }, 3000));
+  master.signal(SIGINT);
+  EXPECT_EQ(master.wait(3000), 0);
+  EXPECT_TRUE(fileHas("TimeZone: 120 "));
+  EXPECT_TRUE(a.pollUntil([&] { return a.cfg.shutdownReceived; }, 2000));
 }
 
 TEST_F(MasterTest, restartKeepsEveryValueSetBefore) {
