@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dataset/doviduConfig.h"
+#include "dataset/itemIndex.h"
 #include "diag/cppUtils.h"
 #include "diag/shellSeam.h"
 #include "diag/sysPaths.h"
@@ -69,16 +71,19 @@ void powerWatchAt(consoleApp& app, bool powerOff, bool restart, uint32_t now) {
   }
 }
 
-/* HOOK (configuration client): read the bool items itmPOWEROFF_CMD (50)
-** and itmSYSRESTART_CMD (51) from app.cfg into powerOff and restart. */
+/* Items the master never set (or no data set at all) read as clear. */
 void powerWatch(consoleApp& app) {
   bool powerOff = false;
   bool restart = false;
-  if (powerOff || restart) {
-    kvTimeStamp now;
-    getTimeStamp(&now);
-    powerWatchAt(app, powerOff, restart, now.sec);
-  } else {
-    powerWatchAt(app, false, false, 0);
+  if (app.cfg != nullptr) {
+    if (app.cfg->readBool(itmPOWEROFF_CMD, &powerOff) != 0) powerOff = false;
+    if (app.cfg->readBool(itmSYSRESTART_CMD, &restart) != 0) restart = false;
   }
+  uint32_t now = 0;
+  if (powerOff || restart) {
+    kvTimeStamp ts;
+    getTimeStamp(&ts);
+    now = ts.sec;
+  }
+  powerWatchAt(app, powerOff, restart, now);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/doVA.h"
+#include "dataset/doviduConfig.h"
 #include "diag/shellSeam.h"
 
 namespace {
@@ -84,4 +85,35 @@ TEST(PowerWatch, MovedRunDirectoryWithBlanksIsQuoted) {
   powerWatchAt(app, true, false, 21);
   ASSERT_EQ(shell.commands.size(), 1u);
   EXPECT_EQ(shell.commands[0], "'/tmp/my run/kvUpgrade.x' -s");
+}
+
+TEST(PowerWatch, ReadsThePowerItemsOfTheDataSet) {
+  ShellCapture shell;
+  int level = 0;
+  consoleApp app;
+  powerWatch(app); /* no data set yet: nothing happens */
+  EXPECT_EQ(app.powerOffSince, 0u);
+
+  dovidu_config cfg(&level, nullptr);
+  ASSERT_GT(cfg.addAllItems(2), 300);
+  app.cfg = &cfg;
+  powerWatch(app);
+  EXPECT_EQ(app.powerOffSince, 0u);
+
+  ASSERT_EQ(cfg.parseItem(cfg.getItemName(itmSYSRESTART_CMD), "1"), 0);
+  testing::internal::CaptureStdout();
+  powerWatch(app);
+  ASSERT_NE(app.restartSince, 0u);
+  EXPECT_EQ(app.powerOffSince, 0u);
+  app.restartSince -= 11; /* as if it had stayed set for 11 seconds */
+  powerWatch(app);
+  std::string out = testing::internal::GetCapturedStdout();
+  ASSERT_EQ(shell.commands.size(), 1u);
+  EXPECT_EQ(shell.commands[0], "/mnt/run/kvUpgrade.x -r");
+  EXPECT_EQ(out, "Forcing restart ...\n");
+
+  ASSERT_EQ(cfg.parseItem(cfg.getItemName(itmSYSRESTART_CMD), "0"), 0);
+  powerWatch(app);
+  EXPECT_EQ(app.restartSince, 0u);
+  app.cfg = nullptr;
 }
