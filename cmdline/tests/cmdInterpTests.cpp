@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -317,4 +318,31 @@ TEST(CmdInterp, faultyTablesThrowWithTheReason) {
   cmdInterp ci(con.fds[0], con.out);
   EXPECT_EQ(2, ci.pushLevel(zeroEndsFirst, nullptr, nullptr)->commandCount() + 1);
   EXPECT_STREQ(">>", ci.current()->prompt());
+}
+
+TEST(CmdInterp, readsATerminalLineByLineAndLeavesItBlocking) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(0, grantpt(master));
+  ASSERT_EQ(0, unlockpt(master));
+  int tty = open(ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(tty, 0);
+  FILE* out = tmpfile();
+  {
+    cmdInterp ci(tty, out);
+    ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+    EXPECT_EQ(CMD_NO_LINE, ci.readCommand());  // nothing typed: no wait
+    ASSERT_EQ(7, write(master, "sv a b\r", 7));  // Enter sends CR; the terminal makes it LF
+    int id = CMD_NO_LINE;
+    for (int i = 0; i < 200 && id == CMD_NO_LINE; i++) {
+      id = ci.readCommand();
+      if (id == CMD_NO_LINE) usleep(5000);
+    }
+    EXPECT_EQ(CMDID_SET_VALUE, id);
+    EXPECT_STREQ("b", ci.arg(2));
+  }
+  EXPECT_FALSE(fcntl(tty, F_GETFL) & O_NONBLOCK);  // the operator's shell reads blocking again
+  fclose(out);
+  close(tty);
+  close(master);
 }
