@@ -134,6 +134,8 @@ bool Proc::start(const std::vector<std::string>& argv, const std::vector<std::st
   if (withStdinPipe) {
     close(pipeFds[0]);
     stdinFd = pipeFds[1];
+    /* children started later must not hold this child's stdin open */
+    fcntl(stdinFd, F_SETFD, FD_CLOEXEC);
   }
   return true;
 }
