@@ -77,6 +77,13 @@ TEST_F(LiveStatus, gps_status_prints_the_three_rows_of_the_gps_screen) {
   EXPECT_NE(out.find("    HDOP "), std::string::npos);
   EXPECT_EQ(out.substr(42, 9), "N39.09912") << out;
   EXPECT_EQ(out.substr(52, 6), "W 94.5") << out;
+  /* The clock screen: date, time and the GPS time row, 20 wide. */
+  std::string clock = console("SystemTime");
+  ASSERT_EQ(clock.size(), 3u * 21u) << clock;
+  EXPECT_EQ(clock[21 + 3], ':');
+  EXPECT_EQ(clock[21 + 6], ':');
+  std::string gpsRow = clock.substr(42, 20);
+  EXPECT_TRUE(gpsRow == " GPS time locked    " || gpsRow == " time not GPS based ") << gpsRow;
 }
 
 TEST_F(LiveStatus, software_version_prints_nine_texts_in_parameter_order) {
