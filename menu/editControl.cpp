@@ -36,6 +36,15 @@ int printedLengthInt(int v) {
   return snprintf(buf, sizeof buf, "%i", v);
 }
 
+/* An item's float limit as the whole number the field works with; the
+** catalogue writes "no limit" as 2^31, which does not fit an int. */
+int wholeLimit(float f) {
+  if (!(f == f)) return 0;
+  if (f >= 2147483647.0f) return 2147483647;
+  if (f <= -2147483648.0f) return -2147483647 - 1;
+  return (int)f;
+}
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
@@ -115,7 +124,7 @@ int treeEditControl::editControlInit(generic_cfg* c, treeItem* it, char* const* 
       return 0;
     }
   } else if ((dataType == dtNONE || dataType == dtINT) &&
-             (int)data->max - (int)data->min < STEP_RANGE) {
+             (long long)wholeLimit(data->max) - wholeLimit(data->min) < STEP_RANGE) {
     editKind = EK_NUMBER;
   } else {
     editKind = EK_TEXT;
@@ -188,11 +197,12 @@ void treeEditControl::layoutPrevNew() {
 /* ---- number stepping --------------------------------------------------- */
 
 void treeEditControl::setupNumber() {
-  minVal = (int)data->min;
-  maxVal = (int)data->max;
+  minVal = wholeLimit(data->min);
+  maxVal = wholeLimit(data->max);
   number = data->intValue();
   freeForm = false;
-  int limit = std::max(printedLengthInt(maxVal), printedLengthInt(minVal)) + 5;
+  /* The width follows the maximum only, as for typed numbers. */
+  int limit = printedLengthInt(maxVal) + 5;
   lastCol = std::max(0, std::min(limit, width - fieldCol) - 1);
   writeNumber();
 }
@@ -280,8 +290,10 @@ void treeEditControl::setupText() {
   switch (dataType) {
     case dtNONE:
     case dtINT:
+      /* The field is as wide as the printed maximum: an item whose minimum
+      ** prints wider (time zone -800..800) gets the maximum's columns. */
       validSet = data->min >= 0 ? DIGITS : SIGNED_DIGITS;
-      limit = std::max(printedLengthInt((int)data->max), printedLengthInt((int)data->min));
+      limit = printedLengthInt(wholeLimit(data->max));
       cfgItemValueText(data, buf, sizeof buf);
       break;
     case dtFLOAT:
@@ -305,7 +317,7 @@ void treeEditControl::setupText() {
       break;
     default: {
       validSet = (data->validChars && *data->validChars) ? data->validChars : DEFAULT_CHARS;
-      int maxLen = std::max(1, std::min((int)data->max, (int)LONG_TEXT_MAX));
+      int maxLen = std::max(1, std::min(wholeLimit(data->max), (int)LONG_TEXT_MAX));
       longBuf.assign(maxLen, ' ');
       std::string v = cfgItemString(data);
       longBuf.replace(0, std::min((int)v.size(), maxLen), v, 0, std::min((int)v.size(), maxLen));
@@ -343,7 +355,8 @@ void treeEditControl::storeWindow() {
 
 bool treeEditControl::skipAt(int column) const {
   char c = field[column];
-  if (dataType == dtIP_ADDR || dataType == dtKVTIME || dataType == dtOLD_TIME) return !isDigit(c);
+  /* Only the IPv4 and date-time layouts (4, 7) step over separators. */
+  if (dataType == dtIP_ADDR || dataType == dtKVTIME) return !isDigit(c);
   if (dataType == dtMAC_ADDR) return !isxdigit((unsigned char)c);
   return false;
 }
@@ -492,9 +505,10 @@ int treeEditControl::submit(const char* text, bool quoted) {
   return cfg->sendChangeRequest(data->name.c_str(), text, quoted);
 }
 
-/* The saved text of a text field, per data type; 0 = nothing to send. */
-int treeEditControl::saveText(std::string* text) {
-  std::string f(field, lastCol + 1);
+/* The text of a text field: the field cut after its last non-blank, or
+** for a long text (8) the whole value with the window put back, cut the
+** same way, two blanks when nothing is left. */
+void treeEditControl::saveText(std::string* text) {
   if (dataType == dtSTRING) {
     storeWindow();
     std::string whole = longBuf;
@@ -503,35 +517,37 @@ int treeEditControl::saveText(std::string* text) {
     whole.erase(whole.find_last_not_of(' ') + 1);
     if (whole.empty()) whole = "  ";
     *text = whole;
-    return 1;
+    return;
   }
+  std::string f(field, lastCol + 1);
   f.erase(f.find_last_not_of(' ') + 1);
-  if (dataType == dtIP_ADDR) {
-    int o[4] = {0, 0, 0, 0};
-    sscanf(f.c_str(), "%d.%d.%d.%d", &o[0], &o[1], &o[2], &o[3]);
-    for (int& v : o) v = std::max(0, std::min(v, 255));
-    char buf[64];
-    snprintf(buf, sizeof buf, "%d.%d.%d.%d", o[0], o[1], o[2], o[3]);
-    f = buf;
-  }
   *text = f;
-  return 1;
 }
 
+/* The date-time field "YYYY/MM/DD hh:mm:ss" sets the system clock.  Its
+** zero-padded fields are read as decimals and handed on without the
+** padding, so that "08" and "09" are not taken for octal numbers. */
+static void setClockFrom(const std::string& text) {
+  int v[6] = {0, 0, 0, 0, 0, 0};
+  sscanf(text.c_str(), "%d/%d/%d %d:%d:%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+  char plain[96];
+  snprintf(plain, sizeof plain, "%d/%d/%d %d:%d:%d", v[0], v[1], v[2], v[3], v[4], v[5]);
+  setSystemDate(plain);
+}
+
+/* Save per data type: 7 sets the clock and sends nothing; 8 goes quoted;
+** any other non-empty text is applied to the local item, then sent. */
 int treeEditControl::save() {
   std::string text;
-  bool quoted = false;
-  if (editKind == EK_CHOICE) {
+  if (editKind == EK_CHOICE)
     text = std::to_string(item->choices[highlighted].value);
-  } else if (editKind == EK_NUMBER) {
+  else if (editKind == EK_NUMBER)
     text = std::to_string(number);
-  } else {
+  else
     saveText(&text);
-    quoted = dataType == dtSTRING;
-  }
-  if (dataType == dtKVTIME || dataType == dtOLD_TIME) {
-    setSystemDate(text.c_str());  /* the clock is the value; nothing is sent */
-  } else if (quoted) {
+  if (dataType == dtKVTIME) {
+    setClockFrom(text);
+  } else if (dataType == dtSTRING) {
     submit(text.c_str(), true);
   } else if (!text.empty()) {
     data->strIn(text.c_str());
@@ -545,11 +561,13 @@ int treeEditControl::save() {
 
 int treeEditControl::processKey(int key) {
   if (result != ER_EDITING) return result;
-  if (confirming) return confirmKey(key);
+  /* Redraw takes every prompt off the rows, the confirmation's too; the
+  ** confirmation itself stays in force (Enter saves, Escape cancels). */
   if (key == treeKEY_REDRAW) {
     restoreOverlay();
     return 1;
   }
+  if (confirming) return confirmKey(key);
   if (key == treeKEY_ENTER || key == treeKEY_ESCAPE) {
     openConfirm();
     return 1;

@@ -13,10 +13,15 @@
 ** (value missing from its choice list: 21004, priority 4).
 **
 ** Field limits by data type:
-**   int      "%i" of the wider limit (text), or +5 columns when stepping
+**   int      "%i" of the maximum (text), or +5 columns when stepping
 **   float    "%f" of the maximum + 3       ip  15 ("%03i.%03i.%03i.%03i")
 **   mac      17                            date-time 19 ("YYYY/MM/DD hh:mm:ss")
 **   text     a window over the whole value (item maximum, at most 1024)
+**
+** Saved text per data type: the field as shown, trailing blanks cut (an
+** IPv4 address goes as its zero-padded groups, "192.168.001.002"); a long
+** text goes quoted, two blanks when emptied; a date-time sets the system
+** clock through the "date" command and sends nothing.
 */
 #ifndef MENU_EDITCONTROL_H
 #define MENU_EDITCONTROL_H
@@ -81,7 +86,7 @@ private:
   void openConfirm();
   int confirmKey(int key);
   int save();
-  int saveText(std::string* text);
+  void saveText(std::string* text);
   int submit(const char* text, bool quoted);
   void prompt(int row, const char* text);
   void restoreOverlay();

@@ -132,9 +132,14 @@ public:
   void setBand(int am);                     /* 0 "FM", 1 "AM" */
   void setCallSign(const char* tag);        /* first 4 characters, "TORV" */
   /* Title (<= 19) and text (<= 62, lines split at '\n'); ignored while a
-  ** box is shown.  Returns 1 when shown. */
+  ** box is shown.  Returns 1 when shown.  Enter or Help closes the box and
+  ** calls the completion set for it (once: the next box starts without). */
   int showMessageBox(const char* title, const char* text);
+  /* A confirmation: the box with its completion, which is set only when
+  ** the box is shown (a dropped box never answers for the shown one). */
+  int showMessageBox(const char* title, const char* text, treeMsgBoxDone done, void* user);
   bool messageBoxShown() const { return boxShown; }
+  /* The completion of the box shown next (or of the one shown now). */
   void setMessageBoxCallback(treeMsgBoxDone done, void* user);
   void* messageBoxUser() const { return boxUser; }
   void setStatusLabel(int index, const char* text);
@@ -198,6 +203,8 @@ private:
   void composeValueView();
   void composeHelp();
   void composeSpecial();
+  void composeUpdate(char* const* body);
+  int updateScrollKey(int key);
   void composeMessageBox();
   void scrollWindow(treeItem* menu);
   void valueText(treeItem* item, char* out, int size);
@@ -255,6 +262,7 @@ private:
   void* updateCtx;
   int updateStep;
   bool updateFinished;
+  int updateScroll;   /* first line shown on the update screen */
 };
 
 #endif

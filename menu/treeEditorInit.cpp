@@ -42,7 +42,7 @@ treeEditor::treeEditor()
       saveChar(0), cancelChar(0), saveName("Enter"), quitName("Esc"), band(0), labelWidth(0),
       boxShown(false), boxDone(nullptr), boxUser(nullptr), pendingAction(0), lastChange{0, 0},
       helpScroll(0), updateFn(nullptr), updateCtx(nullptr), updateStep(0),
-      updateFinished(false) {
+      updateFinished(false), updateScroll(0) {
   strcpy(marker, ">");
   strcpy(callSign, "TORV");
   strcpy(labelFormat, "%0s: ");
@@ -67,14 +67,12 @@ void treeEditor::idleHook() {}
 void treeEditor::addLogLine(const char*) {}
 int treeEditor::openDisplay(int, int, int*, ErrTrcLog*) { return 0; }
 
+/* Errors of the tree build are reported as TreeEditInitBase's, wherever
+** the row check sits: the log line names the operation the owner called. */
 int treeEditor::initError(const char* message, const treeItemDef& row, int line) {
   const char* label = row.longLabel ? row.longLabel : (row.shortLabel ? row.shortLabel : "");
-  if (pErrLog)
-    pErrLog->logError(3, 21001, "treeEdit", "TreeEditInitBase", line,
-                      "Error in tree edit init: %s. Item='%s' ID=%i", message, label, row.itemID);
-  else
-    printf("ERR #%i in %s::%s() - line %i: Error in tree edit init: %s. Item='%s' ID=%i\n", 21001,
-           "treeEdit", "TreeEditInitBase", line, message, label, row.itemID);
+  reportError(pErrLog, 3, 21001, "treeEdit", "TreeEditInitBase", line,
+              "Error in tree edit init: %s. Item='%s' ID=%i", message, label, row.itemID);
   return 1;
 }
 
@@ -94,8 +92,8 @@ int treeEditor::addRow(const treeItemDef& row) {
   const char* label = row.longLabel ? row.longLabel : "";
   TRACE(pTraceLevel, 3, "Adding %s  it=%i  parent=%i\n", label, row.itemID, row.parentItemID);
   if (row.itemID < 0) {
-    ERRLOG(pErrLog, 3, 21003, "treeEdit",
-           "Tree item list must end with itemID=-1 and parentItemID=-1");
+    reportError(pErrLog, 3, 21003, "treeEdit", "TreeEditInitBase", __LINE__,
+                "Tree item list must end with itemID=-1 and parentItemID=-1");
     return 1;
   }
   auto pit = navMap.find(row.parentItemID);
@@ -168,7 +166,8 @@ int treeEditor::TreeEditInitBase(generic_cfg* c, const treeItemDef* mainTable, E
   navMap.clear();
   root = makeItem(ROOT_ROW);
   if (root == nullptr) {
-    ERRLOG(pErrLog, 3, 21002, "treeEdit", "Cannot initialize root menu item");
+    reportError(pErrLog, 3, 21002, "treeEdit", "TreeEditInitBase", __LINE__,
+                "Cannot initialize root menu item");
     return 1;
   }
   navMap[-1] = root;

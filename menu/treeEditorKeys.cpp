@@ -43,7 +43,11 @@ int treeEditor::messageBoxKey(int key) {
     boxSaved.clear();
   }
   markAllChanged();
-  if (boxDone) boxDone(this, key == treeKEY_ENTER);
+  /* A completion answers one box: an alert shown later must not run the
+  ** power-down answer again.  It may show the next box itself. */
+  treeMsgBoxDone done = boxDone;
+  boxDone = nullptr;
+  if (done) done(this, key == treeKEY_ENTER);
   return 1;
 }
 
@@ -74,6 +78,7 @@ int treeEditor::enterItem(treeItem* item) {
   dispMode = item->kind;
   item->setAccessLevel(accessLvl);
   if (item->kind == tit_SPECIAL || item->kind == tit_SPECIAL_TEXT) screens.enterScreen(item->itemID);
+  if (item->itemID == treeSCR_SW_UPDATE) updateScroll = 0;
   markAllChanged();
   return 1;
 }
@@ -198,6 +203,11 @@ int treeEditor::specialKey(int key) {
 
 int treeEditor::textScreenKey(int key) {
   if (key == treeKEY_RIGHT) return 0;
+  if ((key == treeKEY_UP || key == treeKEY_DOWN) && current->itemID == treeSCR_SW_UPDATE) {
+    int r = updateScrollKey(key);
+    if (r > 0) markAllChanged();
+    return r;
+  }
   if (key == treeKEY_UP || key == treeKEY_DOWN) {
     int r = screens.scrollKey(key, bodyRows, columns);
     if (r >= 0) {

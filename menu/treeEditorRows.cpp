@@ -243,21 +243,47 @@ void treeEditor::composeSpecial() {
   }
   int id = current->itemID;
   if (id == treeSCR_SW_UPDATE) {
-    static char text[ssTEXT_BUF_SIZE];
-    if (updateFn && !updateFinished) {
-      text[0] = '\0';
-      updateFn(updateCtx, &updateStep, text, sizeof text);
-      if (updateStep == 1) updateFinished = true;
-      screens.wrapText(text, (int)strnlen(text, sizeof text), columns);
-      if (updateStep == 2)
-        while (screens.scrollKey(treeKEY_DOWN, bodyRows, columns) > 0) {}
-    }
-    screens.textRows(body, bodyRows, columns);
+    composeUpdate(body);
     return;
   }
   if (screens.draw(id, body, bodyRows, columns) != 0) {
     for (int b = 0; b < bodyRows && b < 3; ++b) putRow(headerRows + b, 0, " -no data available-", -1);
   }
+}
+
+/* The software update screen: one owner's step per draw, its text wrapped
+** to the width.  While the installer's output is read the view follows
+** the end: its first line is three lines before the last, not below 0. */
+void treeEditor::composeUpdate(char* const* body) {
+  static char text[ssTEXT_BUF_SIZE];
+  if (updateFn && !updateFinished) {
+    int ran = updateStep;
+    text[0] = '\0';
+    updateFn(updateCtx, &updateStep, text, sizeof text);
+    if (updateStep == 1) updateFinished = true;
+    screens.wrapText(text, (int)strnlen(text, sizeof text), columns);
+    if (ran == 2) updateScroll = std::max(0, screens.textLines() - 3);
+  }
+  int lines = screens.textLines();
+  updateScroll = std::max(0, std::min(updateScroll, lines - 1));
+  const char* buf = screens.textBuffer();
+  for (int b = 0; b < bodyRows; ++b) {
+    int l = updateScroll + b;
+    if (l < lines) memcpy(body[b], buf + (size_t)l * columns, columns);
+  }
+}
+
+/* Keys on the update screen scroll its own view (one line per key). */
+int treeEditor::updateScrollKey(int key) {
+  if (key == treeKEY_DOWN && updateScroll + bodyRows < screens.textLines()) {
+    ++updateScroll;
+    return 1;
+  }
+  if (key == treeKEY_UP && updateScroll > 0) {
+    --updateScroll;
+    return 1;
+  }
+  return 0;
 }
 
 /* ---- message box ------------------------------------------------------- */
@@ -272,6 +298,13 @@ int treeEditor::showMessageBox(const char* title, const char* text) {
   boxShown = true;
   refresh();
   return 1;
+}
+
+int treeEditor::showMessageBox(const char* title, const char* text, treeMsgBoxDone done,
+                               void* user) {
+  if (boxShown || totalRows == 0) return 0;
+  setMessageBoxCallback(done, user);
+  return showMessageBox(title, text);
 }
 
 void treeEditor::setMessageBoxCallback(treeMsgBoxDone done, void* user) {
@@ -302,47 +335,65 @@ void treeEditor::composeMessageBox() {
 
 /* ---- help view ---------------------------------------------------------- */
 
+/* An item limit as a whole number ("no limit" is written as 2^31). */
+static int wholeNumber(float f) {
+  if (!(f == f)) return 0;
+  if (f >= 2147483647.0f) return 2147483647;
+  if (f <= -2147483648.0f) return -2147483647 - 1;
+  return (int)f;
+}
+
+/* The help text of an item: its label, its help, then what it accepts
+** (range with units for numbers, the length for texts). */
+static std::string helpTextOf(const treeItem* sel) {
+  std::string text = std::string(sel->longLabel()) + ":\n";
+  text += sel->helpText ? sel->helpText : "No help available for this item.";
+  const data_itm_Base* d = sel->data;
+  if (d == nullptr || !sel->choices.empty()) return text;
+  char buf[160];
+  buf[0] = '\0';
+  if (d->typeCode == dtFLOAT)
+    snprintf(buf, sizeof buf, "\nRange: %g to %g%s", d->min, d->max, cfgItemUnits(d));
+  else if (d->typeCode == dtINT || d->typeCode == dtNONE)
+    snprintf(buf, sizeof buf, "\nRange: %i to %i%s", wholeNumber(d->min), wholeNumber(d->max),
+             cfgItemUnits(d));
+  else if (d->typeCode == dtSTRING)
+    snprintf(buf, sizeof buf, "\nUp to %i characters", wholeNumber(d->max));
+  return text + buf;
+}
+
+/* Word-wrap into lines of at most width characters (line feeds end lines;
+** a word longer than the width is cut). */
+static void wrapHelp(const std::string& text, int width, std::vector<std::string>* out) {
+  out->clear();
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') {
+      out->push_back(line);
+      line.clear();
+      continue;
+    }
+    line += c;
+    if ((int)line.size() <= width) continue;
+    size_t cut = line.rfind(' ', width);
+    std::string rest;
+    if (cut == std::string::npos || cut == 0) {
+      rest = line.substr(width);
+      line.resize(width);
+    } else {
+      rest = line.substr(cut + 1);
+      line.resize(cut);
+    }
+    out->push_back(line);
+    line = rest;
+  }
+  if (!line.empty()) out->push_back(line);
+}
+
 int treeEditor::openHelp() {
   treeItem* sel = current->selectedChild();
-  std::string text = sel->helpText ? sel->helpText : "No help available for this item.";
-  data_itm_Base* d = sel->data;
-  if (d && sel->choices.empty() &&
-      (d->typeCode == dtINT || d->typeCode == dtFLOAT || d->typeCode == dtNONE)) {
-    char buf[128];
-    if (d->typeCode == dtFLOAT)
-      snprintf(buf, sizeof buf, "\nRange: %g to %g%s", d->min, d->max, cfgItemUnits(d));
-    else
-      snprintf(buf, sizeof buf, "\nRange: %i to %i%s", (int)d->min, (int)d->max, cfgItemUnits(d));
-    text += buf;
-  } else if (d && d->typeCode == dtSTRING) {
-    text += "\nUp to " + std::to_string((int)d->max) + " characters";
-  }
-  helpLines.clear();
-  std::string line;
-  int width = std::max(1, columns - 1);
-  auto flush = [&]() {
-    helpLines.push_back(line);
-    line.clear();
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\n') { flush(); continue; }
-    line += c;
-    if ((int)line.size() > width) {
-      size_t cut = line.rfind(' ', width);
-      std::string rest;
-      if (cut == std::string::npos || cut == 0) {
-        rest = line.substr(width);
-        line.resize(width);
-      } else {
-        rest = line.substr(cut + 1);
-        line.resize(cut);
-      }
-      flush();
-      line = rest;
-    }
-  }
-  if (!line.empty()) flush();
+  if (sel == nullptr) return 0;
+  wrapHelp(helpTextOf(sel), std::max(1, columns - 1), &helpLines);
   helpScroll = 0;
   cursorState = MC_HELP;
   markAllChanged();
@@ -371,12 +422,8 @@ int treeEditor::helpKey(int key) {
 }
 
 void treeEditor::composeHelp() {
-  treeItem* sel = current->selectedChild();
-  if (headerRows > 0 && sel) {
-    blankRow(0, ' ');
-    putRow(0, 0, "HELP ", -1);
-    putRow(0, 5, sel->shortLabel(), -1);
-  }
+  /* The header stays the menu's own (label and band), as in every view
+  ** of menu mode. */
   int n = (int)helpLines.size();
   for (int b = 0; b < bodyRows; ++b) {
     int row = headerRows + b;

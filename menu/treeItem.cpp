@@ -3,6 +3,7 @@
 */
 #include "menu/treeItem.h"
 
+#include <algorithm>
 #include <cstring>
 
 treeItem::treeItem()
@@ -80,12 +81,18 @@ int treeItem::setAccessLevel(int accessLevel) {
     if (c->level <= accessLevel) visible.push_back(c);
   levelUsed = accessLevel;
   lastVisible = (int)visible.size() - 1;
-  selected = visible.empty() ? -1 : 0;
-  firstShown = 0;
+  /* Same children where they stay visible; otherwise the old positions,
+  ** clamped into the new list. */
   for (int i = 0; i < (int)visible.size(); ++i) {
     if (visible[i] == wasSelected) selected = i;
     if (visible[i] == wasFirst) firstShown = i;
   }
-  if (firstShown > selected) firstShown = selected < 0 ? 0 : selected;
+  if (visible.empty()) {
+    selected = -1;
+    firstShown = 0;
+    return 0;
+  }
+  selected = std::max(0, std::min(selected, lastVisible));
+  firstShown = std::max(0, std::min(firstShown, selected));
   return (int)visible.size();
 }

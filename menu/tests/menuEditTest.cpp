@@ -257,12 +257,47 @@ TEST_F(MenuOnDataSet, dateAndTimeSetsTheSystemClockAndSendsNothing) {
   e.keys({treeKEY_RIGHT, treeKEY_ENTER});
   ASSERT_EQ(tdm_EDIT, e.displayMode());
   e.type("2031");
-  e.keys({treeKEY_RIGHT, treeKEY_UP});   /* skips the '/' */
-  EXPECT_EQ("2031/", e.row(3).substr(0, 5));
+  e.keys({treeKEY_LEFT, treeKEY_RIGHT});   /* the cursor never rests on the '/' */
+  int row, col;
+  ASSERT_TRUE(e.editCursor(&row, &col));
+  EXPECT_EQ(5, col);
+  e.type("0809080907");                    /* August 9th, 08:09:07: no octal reading */
+  EXPECT_EQ("2031/08/09 08:09:07", e.row(3).substr(0, 19));
   e.keys({treeKEY_ENTER, treeKEY_ENTER});
   setShellHook(nullptr);
   ASSERT_EQ(1u, commands.size());
-  EXPECT_EQ(0u, commands[0].rfind("date ", 0)) << commands[0];
-  EXPECT_NE(std::string::npos, commands[0].find("2031.")) << commands[0];
+  EXPECT_EQ("date 080908092031.07", commands[0]);
   EXPECT_EQ(before, value(itmTimeDateChange));
+  EXPECT_EQ(tdm_MENU, e.displayMode());
+}
+
+TEST_F(MenuOnDataSet, wholeNumberFieldIsAsWideAsThePrintedMaximum) {
+  testFrontEnd& e = open(4, 20);
+  startEdit(e, 1, 0);   /* DATE & TIME, Time Zone Offset -800..800 min, now -300 */
+  EXPECT_EQ(padRow(" Prev:-300", 20), e.row(2));
+  EXPECT_EQ(padRow("  New:-30", 20), e.row(3));   /* "800" gives three columns */
+  e.type("-45");
+  int row, col;
+  ASSERT_TRUE(e.editCursor(&row, &col));
+  EXPECT_EQ(6 + 2, col);                          /* the last column holds the cursor */
+  EXPECT_EQ(padRow("  New:-45", 20), e.row(3));
+  e.keys({treeKEY_ENTER, treeKEY_ENTER});
+  EXPECT_EQ("-45", value(itmTimeZone));
+}
+
+TEST_F(MenuOnDataSet, redrawTakesTheConfirmationOffTheRowsButItsKeysStillAnswer) {
+  testFrontEnd& e = open(4, 20);
+  startEdit(e, STATION_INFO, 0);
+  e.type("AB");
+  e.key(treeKEY_ENTER);
+  EXPECT_EQ(padRow("Enter=Save Esc=Quit", 20), e.row(1));
+  e.key(treeKEY_REDRAW);   /* a panel sends it after a key combination */
+  EXPECT_EQ(screenOf({"STATION INFO      FM", "**Stn. Name Short***", " Prev:TORV", "  New:ABRV"}, 20),
+            e.screen());
+  EXPECT_EQ(tdm_EDIT, e.displayMode());
+  e.key(treeKEY_UP);       /* still confirming: no edit happens */
+  EXPECT_EQ(padRow("  New:ABRV", 20), e.row(3));
+  e.key(treeKEY_ENTER);    /* and Enter saves */
+  EXPECT_EQ(tdm_MENU, e.displayMode());
+  EXPECT_EQ("ABRV", value(itmSIS_CsStdNme));
 }

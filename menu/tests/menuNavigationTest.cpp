@@ -4,6 +4,7 @@
 */
 #include "menu/tests/menuTestUtil.h"
 
+#include <algorithm>
 #include <cstring>
 
 TEST_F(MenuOnDataSet, rootAtFullEditListsSettingsAndStatusWithTheTagAndBand) {
@@ -144,14 +145,16 @@ TEST_F(MenuOnDataSet, frontPanelSettingIsHandedToTheFrontEndWithoutMoving) {
   EXPECT_EQ(372, e.currentItem()->itemID);
 }
 
-TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnits) {
+TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnitsUnderTheMenuHeader) {
   testFrontEnd& e = open(4, 20);
   openSettingsChild(4);
   e.keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});   /* Digital Gain value view */
   std::string before = e.screen();
-  e.key(treeKEY_AUX);
-  EXPECT_EQ(padRow("HELP DIGITAL VOL", 20), e.row(0));
-  EXPECT_EQ(padRow(" Adjusts the HD1", 20), e.row(1));
+  EXPECT_EQ(1, e.key(treeKEY_AUX));
+  EXPECT_EQ(treeEditor::MC_HELP, e.menuCursorState());
+  EXPECT_EQ(padRow("AUDIO CONTROL", 18) + "FM", e.row(0));   /* the menu's header, band kept */
+  EXPECT_EQ(padRow(" Digital Gain:", 20), e.row(1));
+  EXPECT_EQ(padRow(" Adjusts the HD1", 20), e.row(2));
   std::string all;
   for (int i = 0; i < 10; ++i) {
     all += e.row(1) + "|";
@@ -159,10 +162,33 @@ TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnits) {
   }
   all += e.row(2) + "|" + e.row(3);
   EXPECT_NE(std::string::npos, all.find("Range: -8 to 7dB")) << all;
-  e.key(treeKEY_REDRAW);   /* a panel's key after a combination: ignored */
-  EXPECT_EQ(treeEditor::MC_HELP, e.menuCursorState());
-  e.key(treeKEY_LEFT);
-  EXPECT_EQ(before, e.screen());
+  EXPECT_EQ((char)e.displayChar(0), e.row(1)[0]);   /* lines hidden above */
+  std::string scrolled = e.screen();
+  for (int k : {(int)treeKEY_REDRAW, (int)treeKEY_AUX, (int)treeKEY_HELP, (int)treeKEY_RIGHT,
+                (int)treeKEY_UP5, (int)'x'})
+    EXPECT_EQ(0, e.key(k)) << k;   /* ignored, the view stays */
+  EXPECT_EQ(scrolled, e.screen());
+  EXPECT_EQ(1, e.key(treeKEY_UP));
+  EXPECT_NE(scrolled, e.screen());
+  for (int k : {(int)treeKEY_LEFT, (int)treeKEY_ESCAPE, (int)treeKEY_ENTER}) {
+    e.key(treeKEY_AUX);
+    ASSERT_EQ(treeEditor::MC_HELP, e.menuCursorState());
+    e.key(k);   /* each closes the help, back to the same value view */
+    EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState()) << k;
+    EXPECT_EQ(before, e.screen()) << k;
+  }
+}
+
+TEST_F(MenuOnDataSet, helpForATextTellsItsLengthAndNothingOpensItOutsideTheValueView) {
+  testFrontEnd& e = open(10, 80);
+  openSettingsChild(7);   /* STATION INFO, browsing */
+  EXPECT_EQ(0, e.key(treeKEY_AUX));
+  EXPECT_EQ(treeEditor::MC_BROWSE, e.menuCursorState());
+  e.key(treeKEY_RIGHT);   /* Stn. Name Short value view */
+  e.key(treeKEY_AUX);
+  std::string text = e.screen();
+  EXPECT_NE(std::string::npos, text.find("Stn. Name Short:")) << text;
+  EXPECT_NE(std::string::npos, text.find("Up to 4 characters")) << text;
 }
 
 TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {
@@ -195,6 +221,10 @@ TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {
     EXPECT_EQ(1, e.init(cfg.get(), c.table, nullptr, 3, 1, 0, 20, &traceLevel, 1, 2, nullptr));
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(std::string::npos, out.find(c.text)) << out;
+    int code = c.table == noTerminator ? 21003 : 21001;
+    std::string head = "ERR #" + std::to_string(code) + " in treeEdit::TreeEditInitBase() - line ";
+    EXPECT_EQ(0u, out.find(head)) << out;
+    EXPECT_EQ(1u, std::count(out.begin(), out.end(), '#')) << "one report only: " << out;
   }
 }
 
@@ -236,4 +266,116 @@ TEST_F(MenuOnDataSet, softwareUpdateScreenRunsTheOwnersStepsAndAsksAgainAfterFin
   EXPECT_EQ((std::vector<int>{0, 5}), calls.steps);
   e.keys({treeKEY_LEFT, treeKEY_RIGHT});       /* leave and enter again */
   EXPECT_EQ((std::vector<int>{0, 5, 0}), calls.steps);
+}
+
+TEST_F(MenuOnDataSet, updateScreenFollowsTheInstallerThreeLinesBeforeTheLastAndScrollsBack) {
+  testFrontEnd& e = open(10, 80);
+  struct Feed {
+    int lines = 0;
+  } feed;
+  e.setUpdateStep(
+      [](void* ctx, int* step, char* text, int size) {
+        auto* f = static_cast<Feed*>(ctx);
+        if (*step == 0) {   /* as if confirmed and downloaded: the installer runs next */
+          snprintf(text, size, "Installing");
+          *step = 2;
+          return 0;
+        }
+        f->lines += 6;
+        int n = 0;
+        for (int i = 1; i <= f->lines && n < size - 16; ++i) n += snprintf(text + n, size - n, "line %i\n", i);
+        if (f->lines >= 18) *step = 1;
+        return 1;
+      },
+      &feed);
+  openSettingsChild(9);
+  for (int i = 0; i < 6; ++i) e.key(treeKEY_DOWN);
+  e.key(treeKEY_RIGHT);
+  EXPECT_EQ(padRow("Installing", 80), e.row(1));
+  e.service();                           /* 6 lines: the view starts at line 4 */
+  EXPECT_EQ(padRow("line 4", 80), e.row(1));
+  EXPECT_EQ(padRow("line 6", 80), e.row(3));
+  EXPECT_EQ(padRow("", 80), e.row(4));
+  e.service();                           /* 12 lines: view follows to line 10 */
+  EXPECT_EQ(padRow("line 10", 80), e.row(1));
+  e.service();                           /* 18 lines, installer done */
+  EXPECT_EQ(padRow("line 16", 80), e.row(1));
+  EXPECT_EQ(padRow("line 18", 80), e.row(3));
+  EXPECT_EQ(0, e.key(treeKEY_DOWN));     /* nothing hidden below */
+  EXPECT_EQ(1, e.key(treeKEY_UP));
+  EXPECT_EQ(padRow("line 15", 80), e.row(1));
+  for (int i = 0; i < 20; ++i) e.key(treeKEY_UP);
+  EXPECT_EQ(padRow("line 1", 80), e.row(1));
+  EXPECT_EQ(padRow("line 9", 80), e.row(9));
+  EXPECT_EQ(1, e.key(treeKEY_DOWN));
+  EXPECT_EQ(padRow("line 2", 80), e.row(1));
+  EXPECT_EQ(0, e.key(treeKEY_RIGHT));
+  e.key(treeKEY_LEFT);
+  EXPECT_EQ(360, e.currentItem()->itemID);
+}
+
+TEST_F(MenuOnDataSet, aCompletionAnswersOnlyItsOwnBox) {
+  testFrontEnd& e = open(4, 20);
+  struct Answers {
+    std::vector<std::string> got;
+  } answers;
+  auto record = [](treeEditor* ed, bool yes) {
+    static_cast<Answers*>(ed->messageBoxUser())->got.push_back(yes ? "yes" : "no");
+  };
+  auto other = [](treeEditor* ed, bool) {
+    static_cast<Answers*>(ed->messageBoxUser())->got.push_back("other");
+  };
+  ASSERT_EQ(1, e.showMessageBox("Power Down Request", "!  V to continue   !\n", record, &answers));
+  /* A second confirmation while the first is shown is dropped, with its answer. */
+  EXPECT_EQ(0, e.showMessageBox(" **Run Update?** ", "x", other, &answers));
+  e.key(treeKEY_HELP);
+  EXPECT_EQ((std::vector<std::string>{"no"}), answers.got);
+  /* An alert afterwards has no completion: closing it answers nothing. */
+  ASSERT_EQ(1, e.showMessageBox("!!! Power Down !!!", " System is preparing\n"));
+  e.key(treeKEY_ENTER);
+  EXPECT_EQ((std::vector<std::string>{"no"}), answers.got);
+  EXPECT_FALSE(e.messageBoxShown());
+}
+
+TEST_F(MenuOnDataSet, loweringTheAccessLevelKeepsTheSelectionOnAListedLine) {
+  testFrontEnd& e = open(4, 20, tal_FACTORY_2);
+  e.key(treeKEY_RIGHT);
+  for (int i = 0; i < 12; ++i) e.key(treeKEY_DOWN);   /* Log Levels, the last line */
+  treeItem* settings = e.currentItem();
+  ASSERT_EQ(351, settings->selectedChild()->itemID);
+  e.setAccessLevel(tal_FULL_EDIT);
+  e.refresh();
+  e.paint();
+  EXPECT_EQ(360, settings->selectedChild()->itemID);   /* clamped onto Maintenance */
+  EXPECT_EQ(padRow("->Maintenance", 20), e.row(2));
+  e.key(treeKEY_UP);
+  EXPECT_EQ(350, settings->selectedChild()->itemID);
+}
+
+TEST(MenuTables, scheduleRowsFollowTheirRuleAfterTheDefaultScheduleLine) {
+  const treeItemDef* t = treeMainMenuTable();
+  int n = treeMainMenuRowCount();
+  ASSERT_EQ(100 + 32, n);
+  EXPECT_EQ(-1, t[n].parentItemID);
+  EXPECT_EQ(-1, t[n].itemID);
+  int at = -1;
+  for (int i = 0; i < n; ++i)
+    if (t[i].itemID == 311) at = i;
+  ASSERT_GT(at, 0);
+  for (int b = 0; b < 16; ++b)
+    for (int p = 1; p <= 2; ++p) {
+      const treeItemDef& r = t[at + 1 + b * 2 + p - 1];
+      char s[32], l[32];
+      snprintf(s, sizeof s, "BLOCK %2d PAYLOAD %d", b, p);
+      snprintf(l, sizeof l, "Block %2d Payload %d", b, p);
+      EXPECT_EQ(350, r.parentItemID);
+      EXPECT_EQ(151 + 3 * b + p - 1, r.itemID);
+      EXPECT_EQ(tit_EDIT, r.kind);
+      EXPECT_EQ(1, r.level);
+      EXPECT_STREQ(s, r.shortLabel);
+      EXPECT_STREQ(l, r.longLabel);
+    }
+  EXPECT_EQ(360, t[at + 33].itemID);   /* MAINTENANCE follows */
+  EXPECT_STREQ("BLOCK  0 PAYLOAD 1", t[at + 1].shortLabel);
+  EXPECT_STREQ("Block 15 Payload 2", t[at + 32].longLabel);
 }
