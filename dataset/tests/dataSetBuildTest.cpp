@@ -3,10 +3,12 @@
 ** indices, files and groups in order, the carrier-dependent MPS default,
 ** limits and choice lists as an operator meets them.
 */
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "dataset/choiceLists.h"
 #include "dataset/tests/dataSetTestUtil.h"
 
 namespace {
@@ -40,6 +42,77 @@ TEST_F(DataSetInTempDir, masterHolds311ItemsAtTheirFixedIndices) {
   EXPECT_STREQ("sisState.schedule[12].plid[1]", cfg->getItem(188)->description);
   EXPECT_STREQ("ServiceInfo.AudioInfo[23].caLevel", cfg->getItem(306)->description);
   EXPECT_EQ(nullptr, cfg->getItem(306)->helpText);
+}
+
+namespace {
+/* Group mask of an item as the groups hold it. */
+int32_t maskOf(generic_cfg& cfg, data_itm_Base* it) {
+  int32_t mask = 0;
+  for (cfgGroup* g : cfg.groupList())
+    for (data_itm_Base* x : g->items)
+      if (x == it) mask |= g->id;
+  return mask;
+}
+
+/* The item's choices equal the list's entries (or both are empty). */
+bool sameChoices(data_itm_Base* it, const choiceEntry* list) {
+  std::map<int32_t, std::string> want;
+  for (int i = 0; i < choiceCount(list); ++i) want[list[i].key] = list[i].text;
+  if (want.size() != it->choices.size()) return false;
+  for (const auto& kv : it->choices)
+    if (want.count(kv.first) == 0 || want[kv.first] != kv.second) return false;
+  return true;
+}
+}  // namespace
+
+/* Every creation parameter of a row must land in the matching field of the
+** item: a swapped or dropped argument shows up here. */
+TEST_F(DataSetInTempDir, everyRowsCreationParametersReachItsItem) {
+  auto cfg = master();
+  for (const catalogueRow* r = itemCatalogue; r->index >= 0; ++r) {
+    data_itm_Base* it = cfg->getItem(r->index);
+    ASSERT_NE(nullptr, it) << r->name;
+    EXPECT_EQ(r->name, it->name);
+    EXPECT_EQ(cfg->getFile(r->file), it->file) << r->name;
+    EXPECT_EQ(r->groupMask, maskOf(*cfg, it)) << r->name;
+    EXPECT_EQ(r->validChars, it->validChars) << r->name;
+    EXPECT_TRUE(sameChoices(it, r->list)) << r->name;
+    std::string value = valueText(*cfg, r->index);
+    switch (r->type) {
+      case dtINT: case dtBOOL:
+        EXPECT_EQ((int32_t)r->dflt, it->intValue()) << r->name;
+        break;
+      case dtFLOAT:
+        EXPECT_EQ((float)r->dflt, cfg->readFloat(r->index)) << r->name;
+        break;
+      default:
+        EXPECT_EQ(r->dfltText, value) << r->name;
+    }
+    if (r->type == dtKVTIME) {
+      EXPECT_EQ(19.0f, it->min);
+      EXPECT_EQ(19.0f, it->max);
+    } else {
+      EXPECT_EQ(r->min, it->min) << r->name;
+      EXPECT_EQ(r->max, it->max) << r->name;
+    }
+  }
+  for (const itemFamily* f = itemFamilies; f->first >= 0; ++f)
+    for (int n = 0; n < f->count; ++n)
+      for (int m = 0; m < f->stride; ++m) {
+        const familyMember& mem = f->members[m];
+        data_itm_Base* it = cfg->getItem(familyIndex(f->first, f->stride, n, m));
+        ASSERT_NE(nullptr, it);
+        EXPECT_EQ(mem.type, it->typeCode) << it->name;
+        EXPECT_EQ(cfg->getFile(filePRIMARY), it->file) << it->name;
+        EXPECT_EQ(f->groupMask, maskOf(*cfg, it)) << it->name;
+        EXPECT_EQ(mem.min, it->min) << it->name;
+        EXPECT_EQ(mem.max, it->max) << it->name;
+        EXPECT_TRUE(sameChoices(it, mem.list)) << it->name;
+        EXPECT_EQ(textOf(mem.help), textOf(it->helpText)) << it->name;
+        if (it->index != itmSmxActChan_00 + 1) {  /* MpsSize_00: the carrier rule */
+          EXPECT_EQ(familyDefault(*f, n, m), it->intValue()) << it->name;
+        }
+      }
 }
 
 TEST_F(DataSetInTempDir, filesAndGroupsAreCreatedInOrderAndHoldTheirItems) {
@@ -119,6 +192,9 @@ TEST_F(DataSetInTempDir, mpsSize00FollowsTheCarrierModeWhenTheSmxFamilyIsCreated
 
 TEST_F(DataSetInTempDir, valuesSetFromTextStayWithinTheCataloguesLimits) {
   auto cfg = master();
+  /* The access level's default lies outside its range 4..4 and stands
+  ** until the item is first set. */
+  EXPECT_EQ("1", valueText(*cfg, itmLCD_AccessLvl));
   struct { int index; const char* text; const char* stored; } cases[] = {
     {itmVolume_Adjust, "9", "7"},
     {itmVolume_Adjust, "-20", "-8"},
@@ -168,9 +244,58 @@ TEST_F(DataSetInTempDir, choicesAreOfferedInAscendingValueOrder) {
 
   EXPECT_STREQ("Error", cfg->getItem(itmSystem_Status)->lookupText());
   cfg->changeValue(itmSystem_Status, "7");
+  EXPECT_EQ("7", valueText(*cfg, itmSystem_Status));  /* stored, only its text is unknown */
   EXPECT_STREQ("Invalid Lookup", cfg->getItem(itmSystem_Status)->lookupText());
   cfg->changeValue(itmDSTObserved, "-1");
   EXPECT_STREQ("unknown", cfg->getItem(itmDSTObserved)->lookupText());
   cfg->changeValue(itmHDCC_CHANNEL_MODE_ENH, "3");
   EXPECT_STREQ("Invalid Lookup", cfg->getItem(itmHDCC_CHANNEL_MODE_ENH)->lookupText());
+}
+
+namespace {
+int countOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+}  // namespace
+
+TEST_F(DataSetInTempDir, buildTraceNamesEveryIndexAndPassesOverFamilyMembersButNotEmptySlots) {
+  int level = 9;
+  testing::internal::CaptureStdout();
+  {
+    dovidu_config cfg(&level, nullptr);
+    EXPECT_EQ(0, cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1));
+  }
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(320, countOf(out, ": Add "));
+  EXPECT_EQ(1, countOf(out, ": Add 67 \n"));
+  EXPECT_EQ(1, countOf(out, ": Add 319 \n"));
+  /* 32 + 47 + 31 + 71 family members after each family's first index. */
+  EXPECT_EQ(181, countOf(out, "No work done to add "));
+  EXPECT_EQ(1, countOf(out, "No work done to add 91\n"));
+  EXPECT_EQ(0, countOf(out, "No work done to add 90\n"));
+  EXPECT_EQ(0, countOf(out, "No work done to add 67\n"));
+  EXPECT_EQ(0, countOf(out, "No work done to add 319\n"));
+  size_t subscribe = out.find("Subscribe all...");
+  size_t firstAdd = out.find(": Add 0 \n");
+  size_t last = out.find("itmMAX_ITEM = 320\n");
+  size_t read = out.find("Read files...");
+  ASSERT_NE(std::string::npos, read);
+  EXPECT_TRUE(subscribe < firstAdd && firstAdd < last && last < read);
+  EXPECT_EQ(std::string::npos, out.find("Initialize files"));  /* defined before the items */
+
+  testing::internal::CaptureStdout();
+  {
+    dovidu_config cfg(&level, nullptr);
+    ASSERT_EQ(0, cfg.linkInit("cfgMaster.x", ".", 65, 10000, 1, &level, nullptr));
+    EXPECT_EQ(1, cfg.defineItem(itmVolume_Adjust));
+    EXPECT_EQ(1, cfg.defineItem(itmUPDATE_FILE));
+  }
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(1, countOf(out, "Initialize files done"));
+  size_t group64 = out.find("Adding file group ID: 64");
+  ASSERT_NE(std::string::npos, group64);
+  EXPECT_LT(out.find("Initialize files"), group64);
+  EXPECT_LT(group64, out.find("Initialize files done"));
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "dataset/tests/dataSetTestUtil.h"
+#include "diag/cppUtils.h"
 
 namespace {
 
@@ -157,4 +158,30 @@ TEST_F(DataSetInTempDir, clientSubscribesToEveryItemAndTakesTheMastersValues) {
   close(fds[0]);
   ASSERT_TRUE(masterUp) << "master child did not come up";
   EXPECT_EQ(311, subscribed);
+}
+
+/* The console's start-up retries initDataSet on the same object: the first
+** attempt finds no master and times out on the grant, the next one finds
+** the endpoint open and succeeds at once.  The files and groups must still
+** come once each. */
+TEST_F(DataSetInTempDir, clientRetriedAfterAMissingGrantStillHasThreeFilesAndSevenGroups) {
+  dovidu_config client(&traceLevel, nullptr);
+  testing::internal::CaptureStdout();  /* the unanswered registration's reports */
+  int first = client.initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1);
+  kvTimeStamp t0;
+  getTimeStamp(&t0);
+  int second = client.initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1);
+  float secondSec = elapsedSeconds(&t0);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(1, first);
+  EXPECT_EQ(0, second);
+  EXPECT_LT(secondSec, 1.0f);
+  ASSERT_EQ(3, client.fileCount());
+  EXPECT_TRUE(client.getFile(0)->noName);
+  EXPECT_EQ("kvPrimeConfig.cfg", client.getFile(1)->fileName);
+  EXPECT_EQ("kvSecondaryConfig.cfg", client.getFile(2)->fileName);
+  EXPECT_EQ(7u, client.groupList().size());
+  EXPECT_EQ(311, client.addAllItems(2));
+  EXPECT_EQ(23u, client.getFile(0)->items.size());
+  EXPECT_EQ(288u, client.getFile(1)->items.size());
 }
