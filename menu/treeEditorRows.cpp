@@ -263,6 +263,8 @@ void treeEditor::composeUpdate(char* const* body) {
     if (updateStep == 1) updateFinished = true;
     screens.wrapText(text, (int)strnlen(text, sizeof text), columns);
     if (ran == 2) updateScroll = std::max(0, screens.textLines() - 3);
+  } else if (updateFn == nullptr) {
+    screens.wrapText("", 0, columns);   /* no update here: not another screen's text */
   }
   int lines = screens.textLines();
   updateScroll = std::max(0, std::min(updateScroll, lines - 1));

@@ -301,3 +301,17 @@ TEST_F(MenuOnDataSet, redrawTakesTheConfirmationOffTheRowsButItsKeysStillAnswer)
   EXPECT_EQ(tdm_MENU, e.displayMode());
   EXPECT_EQ("ABRV", value(itmSIS_CsStdNme));
 }
+
+TEST_F(MenuOnDataSet, decimalNumberTakesSignsAndPointInAFieldThreeWiderThanItsMaximum) {
+  testFrontEnd& e = open(4, 20);
+  startEdit(e, 6, 3);   /* AUDIO MONITOR, Test Tone Volume -30..0 dBFs */
+  EXPECT_EQ(padRow(" Prev:0.000000", 20), e.row(2));
+  EXPECT_EQ(padRow("  New:0.000000", 20), e.row(3));
+  e.type("-12.5xyz+");   /* letters are not offered */
+  EXPECT_EQ(padRow("  New:-12.5+00", 20), e.row(3));
+  e.key(treeKEY_BACKSPACE);
+  for (int i = 0; i < 20; ++i) e.key('7');   /* "0.000000" + 3: eleven columns */
+  EXPECT_EQ(padRow("  New:-12.5777777", 20), e.row(3));
+  e.keys({treeKEY_ENTER, treeKEY_ENTER});
+  EXPECT_EQ("-12.577778", value(itmMonitor_Vol));
+}

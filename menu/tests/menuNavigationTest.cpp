@@ -4,6 +4,8 @@
 */
 #include "menu/tests/menuTestUtil.h"
 
+#include "diag/shellSeam.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -378,4 +380,45 @@ TEST(MenuTables, scheduleRowsFollowTheirRuleAfterTheDefaultScheduleLine) {
   EXPECT_EQ(360, t[at + 33].itemID);   /* MAINTENANCE follows */
   EXPECT_STREQ("BLOCK  0 PAYLOAD 1", t[at + 1].shortLabel);
   EXPECT_STREQ("Block 15 Payload 2", t[at + 32].longLabel);
+}
+
+/* Random walks through the whole tree at odd display sizes: every row keeps
+** its width and terminator whatever the keys, and nothing reads or writes
+** outside a row (the sanitizer build checks the second part). */
+TEST_F(MenuOnDataSet, randomKeysAtAnyDisplaySizeKeepEveryRowIntact) {
+  std::vector<std::string> commands;
+  setShellHook([&](const std::string& cmd, std::string*) {
+    commands.push_back(cmd);
+    return 0;
+  });
+  const int keyPool[] = {treeKEY_UP,     treeKEY_UP5,    treeKEY_DOWN,  treeKEY_BACKSPACE,
+                         treeKEY_LEFT,   treeKEY_DELETE, treeKEY_RIGHT, treeKEY_INSERT,
+                         treeKEY_ENTER,  treeKEY_AUX,    treeKEY_HELP,  treeKEY_ESCAPE,
+                         treeKEY_REDRAW, treeKEY_RIGHT,  treeKEY_RIGHT, treeKEY_DOWN};
+  const int sizes[][2] = {{2, 1}, {2, 5}, {3, 12}, {4, 20}, {10, 80}, {6, 300}};
+  unsigned seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7fff;
+  };
+  for (const auto& sz : sizes) {
+    testFrontEnd& e = open(sz[0], sz[1], tal_FACTORY_2, true);
+    int modes[5] = {0, 0, 0, 0, 0};
+    for (int i = 0; i < 3000; ++i) {
+      unsigned r = next();
+      int k = r % 5 == 0 ? (int)(32 + next() % 96) : keyPool[next() % 16];
+      if (r % 97 == 0) e.showMessageBox("! System Restart !", " Please wait for    \n x\n");
+      e.key(k);
+      e.takePendingAction();
+      modes[e.displayMode()]++;
+      for (int row = 0; row < e.rowCount(); ++row)
+        ASSERT_EQ((size_t)sz[1], strlen(e.rowText(row)))
+            << "row " << row << " at " << sz[0] << "x" << sz[1] << " after key " << i;
+    }
+    /* the walk went everywhere: menus, edits, status and text screens */
+    EXPECT_GT(modes[tdm_MENU], 0);
+    EXPECT_GT(modes[tdm_EDIT], 0) << sz[0] << "x" << sz[1];
+    EXPECT_GT(modes[tdm_SPECIAL] + modes[tdm_TEXT], 0) << sz[0] << "x" << sz[1];
+  }
+  setShellHook(nullptr);
 }
