@@ -315,3 +315,19 @@ TEST_F(MenuOnDataSet, decimalNumberTakesSignsAndPointInAFieldThreeWiderThanItsMa
   e.keys({treeKEY_ENTER, treeKEY_ENTER});
   EXPECT_EQ("-12.577778", value(itmMonitor_Vol));
 }
+
+TEST_F(MenuOnDataSet, deleteInsertAndBackspaceInALongTextShiftOnlyTheShownWindow) {
+  std::string msg;
+  for (int i = 0; msg.size() < 60; ++i) msg += (char)('A' + i % 26);
+  cfg->sendChangeRequest("SIS_StnMsgMsg", msg.c_str(), true);
+  testFrontEnd& e = open(4, 20);
+  startEdit(e, STATION_INFO, 6);
+  e.key(treeKEY_DELETE);   /* the window's last column becomes a blank */
+  EXPECT_EQ(msg.substr(1, 19) + " ", e.row(3));
+  e.keys({treeKEY_RIGHT, treeKEY_INSERT});   /* a blank at the cursor, the last one is lost */
+  EXPECT_EQ(msg.substr(1, 1) + " " + msg.substr(2, 18), e.row(3));
+  e.key(treeKEY_BACKSPACE);                   /* back over the first column */
+  EXPECT_EQ(" " + msg.substr(2, 18) + " ", e.row(3));
+  e.keys({treeKEY_ENTER, treeKEY_ENTER});
+  EXPECT_EQ(" " + msg.substr(2, 18) + " " + msg.substr(20), value(itmSIS_StnMsgMsg));
+}

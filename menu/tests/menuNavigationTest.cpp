@@ -422,3 +422,25 @@ TEST_F(MenuOnDataSet, randomKeysAtAnyDisplaySizeKeepEveryRowIntact) {
   }
   setShellHook(nullptr);
 }
+
+TEST_F(MenuOnDataSet, viewOnlyItemsShowTheirValueButOnlyEditItemsOpenTheEditor) {
+  const treeItemDef table[] = {{-1, 400, tit_MENU, 0, "AUDIO", "Audio", nullptr},
+                               {400, 3, tit_VIEW, 0, "GAIN", "Digital Gain", nullptr},
+                               {400, 401, tit_MENU, 0, "SUB", "Empty Menu", nullptr},
+                               {400, 40, tit_EDIT, 0, "PHONES", "Headphone Volume", nullptr},
+                               {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
+  testFrontEnd e;
+  ASSERT_EQ(0, e.init(cfg.get(), table, nullptr, 3, 1, 0, 20, &traceLevel, 1, 2, nullptr));
+  e.keys({treeKEY_RIGHT, treeKEY_RIGHT});   /* AUDIO, then the value view of the gain */
+  EXPECT_EQ(screenOf({"AUDIO             FM", "    Digital Gain", "         0dB", "v"}, 20),
+            e.screen());                      /* no edit hint: a view-only item */
+  EXPECT_EQ(0, e.key(treeKEY_ENTER));
+  EXPECT_EQ(tdm_MENU, e.displayMode());
+  EXPECT_EQ(1, e.key(treeKEY_DOWN));         /* skips the empty menu */
+  EXPECT_EQ(40, e.currentItem()->selectedChild()->itemID);
+  EXPECT_EQ(padRow("^ Headphone Volume", 20), e.row(1));
+  EXPECT_EQ(padRow("  ('SELECT' to edit)", 20), e.row(3));
+  EXPECT_EQ(0, e.key(treeKEY_DOWN));         /* no wrap past the last */
+  e.key(treeKEY_ENTER);
+  EXPECT_EQ(tdm_EDIT, e.displayMode());
+}
