@@ -12,12 +12,14 @@
 **
 ** A write never leaves a half-written file behind: the text goes to a
 ** temporary file in the same directory, is flushed to the disk, renamed over
-** the old file, and the directory entry is flushed too.  A power cut leaves
-** either the old or the new file.
+** the old file, and then the shell command "sync" (through the shell seam)
+** puts the new directory entry on the disk too.  A power cut leaves either
+** the old or the new file.
 */
 #include "config/genericConfig.h"
 #include "config/cfgInternal.h"
 
+#include "diag/shellSeam.h"
 #include "diag/trace.h"
 
 #include <cerrno>
@@ -81,7 +83,7 @@ int generic_cfg::addCfgFile(const char* fileName, const char* description, int d
   files.push_back(new cfgFile(fileName, description, delaySec, flashArea, master, pTraceLevel,
                               pErrLog));
   if (flashArea >= 0)
-    TRACE(pTraceLevel, 2, "FlashID set to %i for file <%s>\n", flashArea, fileName ? fileName : "");
+    TRACE(pTraceLevel, 1, "FlashID set to %i for file <%s>\n", flashArea, fileName ? fileName : "");
   return nFiles++;
 }
 
@@ -90,7 +92,7 @@ int generic_cfg::addCfgGroup(int32_t id, const char* name, int value) {
     ERRLOG(pErrLog, 3, 13016, kModule, "Duplicate group ID: %i", id);
     return 1;
   }
-  TRACE(pTraceLevel, 3, "Adding file group ID: %i : %s\n", id, name ? name : "");
+  TRACE(pTraceLevel, 2, "Adding file group ID: %i : %s\n", id, name ? name : "");
   cfgGroup* g = new cfgGroup;
   g->id = id;
   g->name = name;
@@ -179,13 +181,7 @@ static int writeAtomically(const std::string& path, const char* text, size_t len
     unlink(tmp.c_str());
     return 1;
   }
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
+  runShell("sync");
   return 0;
 }
 
@@ -197,7 +193,7 @@ int generic_cfg::writeToFile(int fileNum) {
     ERRLOG(pErrLog, 4, 13022, kModule, "Must be in master mode to write to files.");
     return 1;
   }
-  TRACE(pTraceLevel, 2, "writing to <%s>\n", f->fileName.c_str());
+  TRACE(pTraceLevel, 1, "writing to <%s>\n", f->fileName.c_str());
   long estimate = (long)f->items.size() * 120 + 320;
   if (estimate <= 0) return 1;
   char* buf = bigBuff;
@@ -232,10 +228,10 @@ int generic_cfg::writeToFile(int fileNum) {
 /* ---- reading ------------------------------------------------------------- */
 
 int generic_cfg::readFromFile(const char* fileName) {
-  TRACE(pTraceLevel, 2, "Reading %s :", fileName ? fileName : "");
+  TRACE(pTraceLevel, 1, "Reading %s :", fileName ? fileName : "");
   FILE* fp = fileName && fileName[0] ? fopen(fileName, "r") : nullptr;
   if (!fp) {
-    TRACE(pTraceLevel, 2, " open failure\n");
+    TRACE(pTraceLevel, 1, " open failure\n");
     return 1;
   }
   struct stat st;
@@ -249,7 +245,7 @@ int generic_cfg::readFromFile(const char* fileName) {
   }
   size_t n = fread(buf, 1, (size_t)size, fp);
   fclose(fp);
-  TRACE(pTraceLevel, 2, " %i bytes read\n", (int)n);
+  TRACE(pTraceLevel, 1, " %i bytes read\n", (int)n);
   applyCfgText(buf, (int)n);
   return 0;
 }
@@ -305,7 +301,7 @@ void generic_cfg::applyCfgText(char* text, int length) {
         else if (c == ':') {
           text[i] = '\0';
           name.assign(text + nameStart, (size_t)(i - nameStart));
-          TRACE(pTraceLevel, 9, "Got name: (%s)\n", name.c_str());
+          TRACE(pTraceLevel, 8, "Got name: (%s)\n", name.c_str());
           state = BeforeValue;
         }
         break;

@@ -41,6 +41,13 @@
 
 static const char* const kModule = "genericConfig";
 
+/* The registration and link codes are handled inside the service step, so
+** their reports name serviceCfg; change requests are parsed as part of
+** changeDataItem and report under its name. */
+#define SERVICE_ERR(num, ...) reportError(pErrLog, 4, (num), kModule, "serviceCfg", __LINE__, __VA_ARGS__)
+#define CHANGE_ERR(num, ...) \
+  reportError(pErrLog, 4, (num), kModule, "changeDataItem", __LINE__, __VA_ARGS__)
+
 /* ---- set-up and tear-down ------------------------------------------------ */
 
 int generic_cfg::linkInit(const char* qName, const char* kPath, int kByte, int rxCap, int mstr,
@@ -81,6 +88,7 @@ void generic_cfg::dropClient(int32_t clientId) {
   for (data_itm_Base* it : itemsInOrder) it->subscribers.erase(clientId);
   pendingExport.clients.erase(clientId);
   clientRecs.erase(clientId);
+  pendingGrants.erase(clientId);
 }
 
 /* ---- sending ------------------------------------------------------------- */
@@ -118,7 +126,7 @@ int generic_cfg::sendChangeRequest(const char* name, const char* value, bool quo
   int n = cfgPutf(text, cfgCHANGE_REQ_BUF - cfgENVELOPE, quoted ? "%s,\"%s\"" : "%s,%s", name,
                   v.c_str());
   if (master == 1) return processChangeRequest((uint8_t*)text, n);
-  TRACE(pTraceLevel, 2, "Sending Request: <%s> \n", text);
+  TRACE(pTraceLevel, 1, "Sending Request: <%s> \n", text);
   if (!pQ) return 1;
   return pQ->ipcSendMsg(ipcMSG_NEW_DATA_VALUE, 0, buf, cfgENVELOPE + n);
 }
@@ -133,7 +141,7 @@ int generic_cfg::serviceCfg(int slot, float timeoutSec) {
   if (waits) {
     waitSlot[slot].done = false;
     tmr.setPeriod(timeoutSec);
-    TRACE(pTraceLevel, 3, "Waiting %1.3f seconds for queue response...", (double)timeoutSec);
+    TRACE(pTraceLevel, 2, "Waiting %1.3f seconds for queue response...", (double)timeoutSec);
   }
   if (!pQ) return 0;
   int last = 0;
@@ -144,24 +152,25 @@ int generic_cfg::serviceCfg(int slot, float timeoutSec) {
       else if (master == 1) exportUpdates();
       return 0;
     }
-    while (code == 0 && !tmr.isExpired()) {
-      usleep(5000);
-      code = pQ->msgQGetMsg();
-    }
     if (code == 0) {
-      TRACE(pTraceLevel, 3, " finished. Elapsed=%1.3f\n", (double)elapsedSeconds(&t0));
-      return 0;
+      while (code == 0 && !tmr.isExpired()) {
+        usleep(5000);
+        code = pQ->msgQGetMsg();
+      }
+      TRACE(pTraceLevel, 2, " finished. Elapsed=%1.3f\n", (double)elapsedSeconds(&t0));
+      if (code == 0) return 0;
     }
     idleCount = 0;
     ++msgCount;
     if (master == 1)
-      TRACE(pTraceLevel, 3, "Master Rxd Msg: %s\n", ipcMsgName(code));
+      TRACE(pTraceLevel, 2, "Master Rxd Msg: %s\n", ipcMsgName(code));
     else
-      TRACE(pTraceLevel, 3, "Client Rxd Msg: %s, Length=%i\n", ipcMsgName(code), pQ->payloadLen());
+      TRACE(pTraceLevel, 2, "Client Rxd Msg: %s, Length=%i\n", ipcMsgName(code), pQ->payloadLen());
     dispatch(code, (uint8_t*)pQ->payload(), pQ->payloadLen(), pQ->senderType());
     last = code;
-  } while (waits && !waitSlot[slot].done);
-  if (waits) TRACE(pTraceLevel, 3, " finished. Elapsed=%1.3f\n", (double)elapsedSeconds(&t0));
+    /* the timer also bounds a wait that a stream of other messages keeps
+    ** busy, so no peer can hold the caller here */
+  } while (waits && !waitSlot[slot].done && !tmr.isExpired());
   return last;
 }
 
@@ -177,8 +186,13 @@ int generic_cfg::dispatch(int code, uint8_t* payload, int length, int32_t sender
 int generic_cfg::masterLinkCode(int code, uint8_t* payload, int length, int32_t sender) {
   switch (code) {
     case ipcMSG_REG_REQUEST: {
-      TRACE(pTraceLevel, 2, "Registration request received from %i\n", sender);
-      pQ->ipcCopySendMsgConst(ipcMSG_REG_GRANT, 0, sender);
+      TRACE(pTraceLevel, 1, "Registration request received from %i\n", sender);
+      if (pQ->ipcCopySendMsgConst(ipcMSG_REG_GRANT, 0, sender) != 0) {
+        pendingGrants.insert(sender); /* queue full: granted on a later pass */
+        retryPending = true;
+      } else {
+        pendingGrants.erase(sender);
+      }
       if (!clientRecs.count(sender)) {
         cfgClientRec& r = clientRecs[sender];
         r.clientId = sender;
@@ -194,14 +208,11 @@ int generic_cfg::masterLinkCode(int code, uint8_t* payload, int length, int32_t 
       return 0;
     case ipcMSG_PING_REQ: pQ->ipcCopySendMsgConst(ipcMSG_PING_RESP, 0, sender); return 0;
     case ipcMSG_PING_RESP: return 0;
-    case ipcMSG_ERROR:
-      ERRLOG(pErrLog, 4, 13012, kModule, "Received error status from msg Queue");
-      return 0;
+    case ipcMSG_ERROR: SERVICE_ERR(13012, "Received error status from msg Queue"); return 0;
     case ipcMSG_REG_GRANT:
     case ipcMSG_REG_DENY:
     case ipcMSG_INVALID:
-      ERRLOG(pErrLog, 4, 13009, kModule, "Invalid message type for config master: %s",
-             ipcMsgName(code));
+      SERVICE_ERR(13009, "Invalid message type for config master: %s", ipcMsgName(code));
       return 0;
     default: return processMasterRx(code, payload, length, sender);
   }
@@ -218,32 +229,28 @@ int generic_cfg::clientLinkCode(int code) {
       ++waitSlot[1].good;
       return 0;
     case ipcMSG_REG_DENY:
+      /* only the grant ends the registration wait; initQueues then reports
+      ** the refusal */
       TRACE(pTraceLevel, -1, "Registration denied!\n");
       registrationRefused = true;
-      waitSlot[1].done = true; /* the answer is in; no point waiting on */
-      ++waitSlot[1].received;
-      ++waitSlot[1].errors;
       return 0;
     case ipcMSG_REG_SHUTDOWN:
-      TRACE(pTraceLevel, 1, "System shutdown notification from master\n");
+      TRACE(pTraceLevel, 0, "System shutdown notification from master\n");
       shutdownReceived = true;
       /* a shutdown also ends the registration */
       [[fallthrough]];
     case ipcMSG_REG_TERMINATED:
-      TRACE(pTraceLevel, 1, "Registration terminated\n");
+      TRACE(pTraceLevel, 0, "Registration terminated\n");
       registrationRefused = true;
       registered = false;
       return 0;
     case ipcMSG_PING_REQ: sendEnvelopeOnly(ipcMSG_PING_RESP); return 0;
-    case ipcMSG_PING_RESP: TRACE(pTraceLevel, 1, "Ping response received.\n"); return 0;
-    case ipcMSG_ERROR:
-      ERRLOG(pErrLog, 4, 13012, kModule, "Received error status from msg Queue");
-      return 0;
+    case ipcMSG_PING_RESP: TRACE(pTraceLevel, 0, "Ping response received.\n"); return 0;
+    case ipcMSG_ERROR: SERVICE_ERR(13012, "Received error status from msg Queue"); return 0;
     case ipcMSG_REG_REQUEST:
     case ipcMSG_REG_GOODBYE:
     case ipcMSG_INVALID:
-      ERRLOG(pErrLog, 4, 13008, kModule, "Invalid message type for config client: %s",
-             ipcMsgName(code));
+      SERVICE_ERR(13008, "Invalid message type for config client: %s", ipcMsgName(code));
       return 0;
     default: return -1;
   }
@@ -296,19 +303,31 @@ int generic_cfg::binInList(const uint8_t* rec, int length, int32_t source) {
     }
     int used = it->binIn(rec + pos + binREC_HDR, length - pos - binREC_HDR, source);
     if (used < 0) {
-      ERRLOG(pErrLog, 4, 13030, kModule,
-             "Binary record cut short. Index:%i has %i value bytes. ItmCount=%i", idx,
-             length - pos - binREC_HDR, count);
-      return 4;
+      /* the value does not fit what its type needs: a data fault like a
+      ** wrong type code; the caller reports the result (13007) */
+      TRACE(pTraceLevel, -1, "'BinIn' record cut short. Index:%i has %i value bytes. ItmCount=%i\n",
+            idx, length - pos - binREC_HDR, count);
+      return 3;
     }
     pos += binREC_HDR + used;
   }
-  TRACE(pTraceLevel, 3, "Received %i items.  No errors\n", count);
+  TRACE(pTraceLevel, 2, "Received %i items.  No errors\n", count);
   return 0;
 }
 
+/* Many clients starting together share one client-to-master queue: a list
+** the full queue refuses is offered again every 5 ms until the master has
+** read enough of it, at most until the subscription's own deadline. */
+int generic_cfg::sendListPart(const char* text, int len, deadlineTimer& tmr) {
+  for (;;) {
+    if (sendText(ipcMSG_CONFIG_LIST, text, len) == 0) return 0;
+    if (!pQ || pQ->txQueue().lastSendErrno() != EAGAIN || tmr.isExpired()) return 1;
+    usleep(5000);
+  }
+}
+
 int generic_cfg::subscribeListSend() {
-  TRACE(pTraceLevel, 3, "Master link begin\n");
+  TRACE(pTraceLevel, 2, "Master link begin\n");
   if (master == 1) {
     ERRLOG(pErrLog, 4, 13001, kModule, "Only a client instance instance can subscribe to the master");
     return 1;
@@ -323,22 +342,24 @@ int generic_cfg::subscribeListSend() {
   int maxP = pQ && pQ->maxPayload() > 0 ? pQ->maxPayload() : (int)cfgMAX_PAYLOAD;
   char* text = bigBuff + cfgENVELOPE;
   int len = 0;
+  deadlineTimer sendTmr;
+  sendTmr.setPeriod(3.0f);
   for (data_itm_Base* it : indexTable) {
     if (!it) continue;
     char line[400];
     int n = cfgPutf(line, (int)sizeof line, "%i,%s\n", it->index, it->name.c_str());
     if (len + n + 1 > maxP && len > 0) {
       text[len++] = '\0';
-      sendText(ipcMSG_CONFIG_LIST, text, len);
+      sendListPart(text, len, sendTmr);
       len = 0;
     }
     memcpy(text + len, line, (size_t)n);
     len += n;
   }
   text[len++] = '\0';
-  TRACE(pTraceLevel, 3, "Sending activateItem request.  Length = %i\n", len);
-  sendText(ipcMSG_CONFIG_LIST, text, len);
-  TRACE(pTraceLevel, 3, "Waiting for activateItem response\n");
+  TRACE(pTraceLevel, 2, "Sending activateItem request.  Length = %i\n", len);
+  sendListPart(text, len, sendTmr);
+  TRACE(pTraceLevel, 2, "Waiting for activateItem response\n");
   int last = serviceCfg(3, 3.0f);
   if (waitSlot[3].done) {
     /* Further parts of a split answer are already queued: take them now so
@@ -386,9 +407,9 @@ int generic_cfg::processMasterRx(int code, uint8_t* payload, int length, int32_t
 **  20     L+1    text and NUL */
 int generic_cfg::processLogMsg(const uint8_t* payload, int length) {
   int avail = length - 20;
-  long textLen = length >= 16 ? (long)getLe32(payload + 12) : 0;
+  int32_t textLen = length >= 16 ? (int32_t)getLe32(payload + 12) : 0;
   if (textLen > avail) {
-    ERRLOG(pErrLog, 4, 13027, kModule, "Specified text length=%li but actual=%i", textLen, avail);
+    ERRLOG(pErrLog, 4, 13027, kModule, "Specified text length=%i but actual=%i", textLen, avail);
     textLen = avail;
   }
   if (textLen < 0 || length < 20) return 1;
@@ -414,8 +435,8 @@ int generic_cfg::subscribeOne(const char* indexText, const char* name, int32_t s
 }
 
 int generic_cfg::processSubscription(uint8_t* payload, int length, int32_t sender) {
-  TRACE(pTraceLevel, 2, "Processing subscription list\n");
-  TRACE(pTraceLevel, 4, "nBytes=%i\n", length);
+  TRACE(pTraceLevel, 1, "Processing subscription list\n");
+  TRACE(pTraceLevel, 3, "nBytes=%i\n", length);
   /* A private copy with a NUL behind it: a last line without terminator
   ** still ends inside our bytes. */
   std::vector<char> text((const char*)payload, (const char*)payload + length);
@@ -428,14 +449,14 @@ int generic_cfg::processSubscription(uint8_t* payload, int length, int32_t sende
     if (cnt == 2) {
       int r = subscribeOne(tok[0], tok[1], sender);
       if (r) {
-        TRACE(pTraceLevel, 1, "Error subscribing with <%s>,<%s> err#=%i\n", tok[0], tok[1], r);
+        TRACE(pTraceLevel, 0, "Error subscribing with <%s>,<%s> err#=%i\n", tok[0], tok[1], r);
         ++errCount;
       }
     }
     if (used <= 0) break;
     pos += used;
   }
-  TRACE(pTraceLevel, 2, "Subscription list complete. Bytes processed=%i  ErrCount=%i\n", pos,
+  TRACE(pTraceLevel, 1, "Subscription list complete. Bytes processed=%i  ErrCount=%i\n", pos,
         errCount);
   if (errCount == 0) return sendBinData(sender, nullptr, nullptr);
   dropClient(sender);
@@ -445,18 +466,17 @@ int generic_cfg::processSubscription(uint8_t* payload, int length, int32_t sende
 int generic_cfg::processChangeRequest(uint8_t* payload, int length) {
   std::vector<char> text((const char*)payload, (const char*)payload + length);
   text.push_back('\0');
-  TRACE(pTraceLevel, 2, "Received new value:<%s>\n", &text[0]);
+  TRACE(pTraceLevel, 1, "Received new value:<%s>\n", &text[0]);
   int cnt = 0;
   char* tok[2] = {nullptr, nullptr};
   tokenize(&text[0], &cnt, length, 2, tok, ",", "\r\n");
   if (cnt != 2) {
-    ERRLOG(pErrLog, 4, 13010, kModule,
-           "Invalid data for value change. 2 parameters required: id,value");
+    CHANGE_ERR(13010, "Invalid data for value change. 2 parameters required: id,value");
     return 1;
   }
   data_itm_Base* it = findItem(tok[0]);
   if (!it) {
-    ERRLOG(pErrLog, 4, 13011, kModule, "Invalid item identifier:<%s>/<%s?", tok[0], tok[1]);
+    CHANGE_ERR(13011, "Invalid item identifier:<%s>/<%s?", tok[0], tok[1]);
     return 1;
   }
   return changeDataItem(it, tok[1]);
@@ -486,7 +506,7 @@ int generic_cfg::changeDataItem(data_itm_Base* item, const char* text) {
   n += cfgPutf(bigBuff + n, cfgBIG_BUFF_SIZE - n, ">, to <");
   n += item->strOut(bigBuff + n, cfgBIG_BUFF_SIZE - n, nullptr, 0, nullptr, false);
   cfgPutf(bigBuff + n, cfgBIG_BUFF_SIZE - n, ">");
-  TRACE(pTraceLevel, 3, "Logging this:<%s>\n", bigBuff);
+  TRACE(pTraceLevel, 2, "Logging this:<%s>\n", bigBuff);
   return 1;
 }
 
@@ -525,7 +545,7 @@ int generic_cfg::sendBinData(int32_t clientId, const char* indexList,
   std::set<int32_t> wanted;
   int invalid = 0;
   if (indexList) {
-    TRACE(pTraceLevel, 3, "Requested item list: <%s>\n", indexList);
+    TRACE(pTraceLevel, 2, "Requested item list: <%s>\n", indexList);
     parseIndexList(indexList, &wanted, &invalid);
   }
   if (indexSet) wanted.insert(indexSet->begin(), indexSet->end());
@@ -598,16 +618,32 @@ int generic_cfg::flushChunk(int32_t clientId, int bytes, int nItems) {
   if (!pQ) return 1;
   int r = pQ->ipcCopySendMsg(ipcMSG_BIN_DATA_RESP, 0, bigBuff, cfgENVELOPE + bytes, clientId);
   if (r == 0)
-    TRACE(pTraceLevel, 1, "Created binOut with %i items for client %i\n", nItems, clientId);
+    TRACE(pTraceLevel, 0, "Created binOut with %i items for client %i\n", nItems, clientId);
   return r;
 }
 
+/* Grants a full queue refused, in client order; the first refusal ends
+** the pass (the queue is still full). */
+void generic_cfg::resendGrants() {
+  for (auto it = pendingGrants.begin(); it != pendingGrants.end();) {
+    if (pQ && pQ->ipcCopySendMsgConst(ipcMSG_REG_GRANT, 0, *it) == 0)
+      it = pendingGrants.erase(it);
+    else
+      break; /* still full: the rest waits for the next pass */
+  }
+}
+
 int generic_cfg::exportUpdates() {
-  if (!pendingExport.hasWork) return 0;
+  resendGrants();
+  if (!pendingExport.hasWork) {
+    retryPending = !pendingGrants.empty();
+    return 0;
+  }
   std::vector<int32_t> ids;
   for (const auto& c : pendingExport.clients)
     if (!c.second.empty()) ids.push_back(c.first);
   int served = 0;
+  bool putOff = false;
   for (int32_t id : ids) {
     TRACE(pTraceLevel, -1, "Export update to client %i\n", id);
     int age = pQ ? pQ->checkMsgTimeout(id) : -1;
@@ -617,15 +653,16 @@ int generic_cfg::exportUpdates() {
       sendBinData(id, nullptr, &work); /* a refused part comes back pending */
       ++served;
     } else if (age > cfgSTALE_SECONDS) {
-      TRACE(pTraceLevel, 2, "Detected stale config client (%d)\n", id);
+      TRACE(pTraceLevel, 1, "Detected stale config client (%d)\n", id);
       dropClient(id);
       ++served;
     } else {
-      retryPending = true;
+      putOff = true;
     }
   }
   bool more = false;
   for (const auto& c : pendingExport.clients) more = more || !c.second.empty();
   pendingExport.hasWork = more;
+  retryPending = putOff || more || !pendingGrants.empty();
   return served;
 }

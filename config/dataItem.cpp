@@ -165,7 +165,8 @@ bool scanInto(data_itm<int>& it, const char* text) {
 
 bool scanInto(data_itm<float>& it, const char* text) {
   float v = it.value;
-  if (sscanf(text, scanFormat(it.valueFormat).c_str(), &v) != 1 || std::isnan(v)) return false;
+  if (sscanf(text, scanFormat(it.valueFormat).c_str(), &v) != 1) return false;
+  /* a NaN passes both limit tests and, unordered, always counts as a change */
   float lo = (float)truncLimit(it.min), hi = (float)truncLimit(it.max);
   if (v < lo) v = lo;
   else if (v > hi) v = hi;

@@ -164,7 +164,7 @@ int generic_cfg::addItemText(int fileNum, int index, uint32_t groupMask, uint32_
   auto* it = new data_itm<string_wrapper_s>(v);
   setCommon(it, name, description, valueFmt, help, minLen, maxLen);
   it->validChars = validChars;
-  if (validChars) TRACE(pTraceLevel, 3, "Valid char list for %s = %s\n", name, validChars);
+  if (validChars) TRACE(pTraceLevel, 2, "Valid char list for %s = %s\n", name, validChars);
   return addItemHelper(it, fileNum, index, groupMask, userFlags, nullptr);
 }
 

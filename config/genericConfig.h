@@ -146,8 +146,9 @@ public:
   /* ---- protocol steps, public for the master program and tests ------- */
   int processClientRx(int code, const uint8_t* payload, int length);
   int processMasterRx(int code, uint8_t* payload, int length, int32_t sender);
-  /* Apply back-to-back records.  0 ok, 1 bad index, 2 empty slot, 3 type
-  ** mismatch, 4 record cut short. */
+  /* Apply back-to-back records.  0 ok, 1 bad index (13004), 2 empty slot
+  ** (13005), 3 type mismatch (13006) or a value cut short by the end of
+  ** the bytes (traced).  Records before a faulty one keep their effect. */
   int binInList(const uint8_t* records, int length, int32_t sourceClient);
   /* Master: records for one client (all subscribed items, an index list
   ** text, or an index set), sent as code 23 messages of at most
@@ -268,6 +269,9 @@ public:
   int32_t master = 0;
   bool retryPending = false;
   std::map<int32_t, cfgClientRec> clientRecs; /* master only */
+  /* Master: clients whose grant a full queue refused; sent again with the
+  ** next export pass. */
+  std::set<int32_t> pendingGrants;
   cfgExportTable pendingExport;              /* master only */
   int32_t idleCount = 0;
 
@@ -289,6 +293,8 @@ private:
   int flushChunk(int32_t clientId, int bytes, int nItems);
   void keepUnsent(int32_t clientId, const std::set<int32_t>& unsent);
   int sendEnvelopeOnly(int code);
+  int sendListPart(const char* text, int len, deadlineTimer& tmr);
+  void resendGrants();
   void closeLink();
   int sendText(int code, const char* text, int len);
 

@@ -125,13 +125,13 @@ ipcMsgQBase::ipcMsgQBase(int direction, const char* name, const char* keyPath, i
   valid = true;
   struct msqid_ds ds;
   qBytes = msgctl(qId, IPC_STAT, &ds) == 0 ? (int)ds.msg_qbytes : ipcMsgMnb();
-  TRACE(level(), 3, "Initiated msg queue: %s. ftok_id=%i key=%i  QueueID = %i\n", qName, ftokId,
+  TRACE(level(), 2, "Initiated msg queue: %s. ftok_id=%i key=%i  QueueID = %i\n", qName, ftokId,
         (int)qKey, qId);
   ClearQueue(purgeType);
 }
 
 ipcMsgQBase::~ipcMsgQBase() {
-  TRACE(level(), 4, "ipxMsgQBase destructor. qName addr=%s\n", qName);
+  TRACE(level(), 3, "ipxMsgQBase destructor. qName addr=%s\n", qName);
   delete[] qName;
   delete[] raw;
   delete[] stage;
@@ -202,7 +202,7 @@ int ipcMsgQBase::msgSend(int code, int arg, char* msg, int size, int32_t msgType
   ipcPutU32(msg + 4, (uint32_t)code);
   ipcPutU32(msg + 8, (uint32_t)arg);
   ipcPutU32(msg + 12, ipcNowSeconds());
-  TRACE(level(), 2, "Sending msg 1: QId=%i Length=%i TypeID=%i\n", qId, size, msgType);
+  TRACE(level(), 1, "Sending msg 1: QId=%i Length=%i TypeID=%i\n", qId, size, msgType);
 
   int limit = maxPayload() + ipcENVELOPE_SIZE;
   int err = 0;
@@ -215,11 +215,15 @@ int ipcMsgQBase::msgSend(int code, int arg, char* msg, int size, int32_t msgType
           size, limit, ipcMsgMax(), qBytes);
   } else if (sendStaged(msg, size, msgType, &err) == 0) {
     sendErrno = 0;
-    TRACE(level(), 2, "Sending msg 2: QId=%i Length=%i TypeID=%i\n", qId, size, msgType);
-    TRACE(level(), 5, "Msg Sent\n");
+    TRACE(level(), 1, "Sending msg 2: QId=%i Length=%i TypeID=%i\n", qId, size, msgType);
+    TRACE(level(), 4, "Msg Sent\n");
     return 0;
   } else if (err == EAGAIN) {
+    /* A full queue is flow control, not a fault: the caller keeps what it
+    ** could not send and tries again later, so only the trace reports it. */
     TRACE(level(), -1, "msgsnd(): EAGAIN\n");
+    sendErrno = err;
+    return 1;
   } else {
     TRACE(level(), -1, "msgsnd(): ERROR %d %s\n", err, strerror(err));
   }
@@ -283,7 +287,7 @@ int ipcMsgQBase::ClearQueue(int32_t msgType) {
   while (count < 100000 && receiveInto(msgType, MSG_NOERROR, &err) >= 0) count++;
   clearLast();
   if (count > 0)
-    TRACE(level(), 2, " Cleared %i messages from queue %i for typeID %i\n", count, qId, msgType);
+    TRACE(level(), 1, " Cleared %i messages from queue %i for typeID %i\n", count, qId, msgType);
   return 0;
 }
 
@@ -293,9 +297,9 @@ int ipcMsgQBase::checkMsgTimeout(int32_t msgType) {
   if (!valid) return -1;
   int err = 0;
   int n = receiveInto(msgType, 0, &err);
-  TRACE(level(), 2, "checkMsgTimeout %d %d %d %s\n", msgType, n, err, strerror(err));
+  TRACE(level(), 1, "checkMsgTimeout %d %d %d %s\n", msgType, n, err, strerror(err));
   if (n < 0) return -1;
-  TRACE(level(), 2, "Found message for timeout of ID %d\n", msgType);
+  TRACE(level(), 1, "Found message for timeout of ID %d\n", msgType);
   uint32_t now = ipcNowSeconds();
   /* A text too short to hold a stamp counts as fresh; a stamp ahead of us
   ** (another clock) as age 0. */

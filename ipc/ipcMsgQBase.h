@@ -47,8 +47,10 @@
 ** default, /proc/sys/kernel/msgmax), a queue holds msgmnb bytes (16384)
 ** shared by every client of the pair.  maxPayload() is what fits in one
 ** message.  A send the queue refuses as full is retried for at most
-** sendRetryMs (default ipcSEND_RETRY_MS) and then fails; a message that can
-** never fit fails at once with 15004.
+** sendRetryMs (default ipcSEND_RETRY_MS) and then fails with the trace
+** "msgsnd(): EAGAIN" only (lastSendErrno() EAGAIN; the sender keeps the
+** message and tries again later); any other refusal, and a message that can
+** never fit (failed at once), reports 15004.
 **
 ** Results: msgSend 0 ok / 1 failed; msgQGetMsg the code received, 0 when
 ** nothing (or fewer than 16 bytes) arrived; ClearQueue 0; checkMsgTimeout
@@ -91,7 +93,8 @@ public:
 
   /* Fill buf's envelope (type, code, argument, stamp) and send 16 + n =
   ** size bytes of text without blocking.  size < 16: nothing sent, 0.
-  ** 0 sent, 1 failed (15003 invalid queue, 15004 refused or too large). */
+  ** 0 sent, 1 failed (15003 invalid queue; full queue: trace only; 15004
+  ** any other refusal or too large). */
   int msgSend(int code, int arg, char* buf, int size, int32_t msgType);
 
   /* Take the first message of msgType (any for 0) without blocking.

@@ -60,7 +60,7 @@ const char* ipcMsgName(int code) {
 static int32_t endpointType(int master, const int* pTraceLevel) {
   if (master) return 0;
   int32_t id = (int32_t)getpid();
-  TRACE(pTraceLevel, 2, "msgQ_IO : qType(PID) = %i\n", id);
+  TRACE(pTraceLevel, 1, "msgQ_IO : qType(PID) = %i\n", id);
   return id;
 }
 
@@ -76,9 +76,9 @@ msgQ_IO::msgQ_IO(const char* qName, const char* keyPath, int keyByte, int rxCapa
   bool both = tx.isValid() && rx.isValid();
   if (master) {
     linkIsOk = both;
-    TRACE(pTraceLevel, 1, "Master: Queues exist. %s\n", both ? " OK " : " PROBLEM ");
+    TRACE(pTraceLevel, 0, "Master: Queues exist. %s\n", both ? " OK " : " PROBLEM ");
   } else if (both) {
-    TRACE(pTraceLevel, 2, "Sending registration request for %s\n", qName ? qName : "");
+    TRACE(pTraceLevel, 1, "Sending registration request for %s\n", qName ? qName : "");
     ipcRegister(qName ? qName : "");
   }
   if (!linkIsOk) ERRLOG(pErrLog, 3, 14001, kModule, "Can not initiate message queues");
@@ -121,7 +121,7 @@ int msgQ_IO::ipcSendMsgConst(int code, int arg) {
 
 int msgQ_IO::ipcCopySendMsg(int code, int arg, char* buf, int size, int32_t msgType) {
   if (!master) {
-    TRACE(pTraceLevel, 1, "Attempt to send with 'qTYpeID' in client mode\n");
+    TRACE(pTraceLevel, 0, "Attempt to send with 'qTYpeID' in client mode\n");
     msgType = qTypeID;
   }
   int rv = tx.msgSend(code, arg, buf, size, msgType);
@@ -162,7 +162,7 @@ int msgQ_IO::ipcRegister(const char* clientName) {
 
   tx.ClearQueue(qTypeID);
   rx.ClearQueue(qTypeID);
-  TRACE(pTraceLevel, 2, "msgQ_IO Reg Req : qType(PID) = %i\n", qTypeID);
+  TRACE(pTraceLevel, 1, "msgQ_IO Reg Req : qType(PID) = %i\n", qTypeID);
   int rv = tx.msgSend(ipcMSG_REG_REQUEST, 0, msg.data(), (int)(ipcENVELOPE_SIZE + len + 1), qTypeID);
   linkIsOk = rv == 0 && tx.isValid() && rx.isValid();
   if (rv != 0) ERRLOG(pErrLog, 3, 14003, kModule, "Error submitting registration message");

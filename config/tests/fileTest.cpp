@@ -3,6 +3,7 @@
 ** on awkward input, refusals in client mode and writes that fail half way.
 */
 #include "config/tests/cfgTestSet.h"
+#include "diag/shellSeam.h"
 #include "tests/support/testSupport.h"
 
 #include <csignal>
@@ -192,6 +193,24 @@ TEST_F(FileSet, WriteThatFailsHalfWayLeavesTheOldFileIntact) {
     if (strncmp(e->d_name, "small.cfg", 9) == 0) ++entries;
   closedir(d);
   EXPECT_EQ(1, entries); /* no temporary file left behind */
+}
+
+TEST_F(FileSet, SavedFileIsInPlaceBeforeTheSyncCommandRuns) {
+  std::vector<std::string> cmds;
+  std::string seenBySync;
+  setShellHook([&](const std::string& cmd, std::string*) {
+    cmds.push_back(cmd);
+    seenBySync = testsup::readFile(path);
+    return 0;
+  });
+  cfg.getItem(ixUPDFILE)->strIn("synced.tgz");
+  int r = cfg.writeToFile(1);
+  setShellHook(nullptr);
+  ASSERT_EQ(0, r);
+  ASSERT_EQ(1u, cmds.size());
+  EXPECT_EQ("sync", cmds[0]);
+  EXPECT_NE(std::string::npos, seenBySync.find("synced.tgz")); /* renamed first */
+  EXPECT_EQ(seenBySync, testsup::readFile(path));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "config/tests/cfgTestSet.h"
 
 #include <cstring>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace cfgtest;
@@ -51,6 +52,13 @@ TEST_F(LocalSet, BoolAndFloatAreClampedByTheirLimits) {
   EXPECT_EQ(0.0f, cfg.readFloat(ixMONVOL));
   cfg.getItem(ixMONVOL)->strIn("-99");
   EXPECT_EQ(-30.0f, cfg.readFloat(ixMONVOL));
+  /* a NaN escapes both limits, and being unordered it is a change each time */
+  data_itm_Base* f = cfg.getItem(ixMONVOL);
+  int count = f->changeCount;
+  f->strIn("nan");
+  EXPECT_TRUE(std::isnan(cfg.readFloat(ixMONVOL)));
+  f->strIn("nan");
+  EXPECT_EQ(count + 2, f->changeCount);
 }
 
 TEST_F(LocalSet, TextLongerThanMaxIsCutAndMarkedChanged) {
@@ -167,11 +175,15 @@ TEST_F(LocalSet, RecordWithoutRoomWritesNothingAndCutRecordIsRefused) {
   EXPECT_EQ(out.find("13013"), out.rfind("13013")); /* text items report nothing */
   EXPECT_EQ(0x55, buf[0]);
 
-  /* a text record whose length runs past the bytes received */
+  /* a text record whose length runs past the bytes received: a data fault
+  ** of the 1..3 kind, traced, nothing read past the bytes */
   uint8_t rec[] = {7, 0, 0, 0, 8, 0, 0, 0, 200, 0, 'x', 'y'};
   CaptureStdout();
-  EXPECT_EQ(4, cfg.binInList(rec, sizeof rec, 0));
-  GetCapturedStdout();
+  EXPECT_EQ(3, cfg.binInList(rec, sizeof rec, 0));
+  out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("'BinIn' record cut short. Index:7 has 4 value bytes. ItmCount=1"));
+  EXPECT_EQ(std::string::npos, out.find("ERR #"));
+  EXPECT_EQ("update.tgz", text(ixUPDFILE));
   EXPECT_EQ(-1, cfg.getItem(ixUPDFILE)->binIn(rec + 8, 4, 0));
 }
 

@@ -198,7 +198,7 @@ TEST(Limits, largestMessageFitsAndOneByteMoreFailsAtOnceWith15004) {
   EXPECT_NE(out.find("Error sending message"), std::string::npos);
 }
 
-TEST(Limits, sendToAFullQueueGivesUpWithinTensOfMilliseconds) {
+TEST(Limits, sendToAFullQueueGivesUpWithinTensOfMillisecondsWithOnlyATrace) {
   BinDir dir;
   msgQ_IO master("m", dir.path().c_str(), kKeyByte, 10000, 1, &gQuiet, nullptr);
   int size = master.maxPayload() + 16;
@@ -214,7 +214,7 @@ TEST(Limits, sendToAFullQueueGivesUpWithinTensOfMilliseconds) {
   EXPECT_GE(ms, ipcSEND_RETRY_MS - 1);
   EXPECT_LT(ms, 100);
   EXPECT_NE(out.find("msgsnd(): EAGAIN"), std::string::npos);
-  EXPECT_NE(out.find("ERR #15004"), std::string::npos);
+  EXPECT_EQ(out.find("ERR #15004"), std::string::npos); /* a full queue is only traced */
 
   /* An envelope-only message still fits only once there is room again. */
   master.purge();
@@ -251,4 +251,45 @@ TEST(StaleCheck, clientEndpointHasNoStaleCheck) {
   BinDir dir;
   msgQ_IO client("c", dir.path().c_str(), kKeyByte, 10000, 0, &gQuiet, nullptr);
   EXPECT_EQ(client.checkMsgTimeout(client.typeId()), -1);
+}
+
+/* ---- trace levels ------------------------------------------------------------ */
+
+/* "at level N and above" lines print from level N on, not before. */
+TEST(TraceLevels, queueAndSendLinesAppearFromTheirOwnLevelOn) {
+  BinDir dir;
+  auto run = [&](int level) {
+    testing::internal::CaptureStdout();
+    {
+      msgQ_IO master("m", dir.path().c_str(), kKeyByte, 10000, 1, &level, nullptr);
+      msgQ_IO client("c", dir.path().c_str(), kKeyByte, 10000, 0, &level, nullptr);
+      char buf[16 + 5 + 4] = {0};
+      memcpy(buf + 16, "hello", 5);
+      client.ipcSendMsg(ipcMSG_DATA, 0, buf, 16 + 5);
+    }
+    return testing::internal::GetCapturedStdout();
+  };
+  std::string out = run(0);
+  EXPECT_EQ(out.find("Master: Queues exist."), std::string::npos);
+  out = run(1);
+  EXPECT_NE(out.find("Master: Queues exist.  OK \n"), std::string::npos);
+  EXPECT_EQ(out.find("Sending msg 1"), std::string::npos);
+  EXPECT_EQ(out.find("ipcSend A"), std::string::npos);
+  out = run(2);
+  EXPECT_NE(out.find("msgQ_IO : qType(PID) = "), std::string::npos);
+  EXPECT_NE(out.find("msgQ_IO Reg Req : qType(PID) = "), std::string::npos);
+  EXPECT_NE(out.find("Sending msg 1: QId="), std::string::npos);
+  EXPECT_NE(out.find("ipcSend A: 21\n"), std::string::npos);
+  EXPECT_EQ(out.find("Initiated msg queue"), std::string::npos);
+  out = run(3);
+  EXPECT_NE(out.find("Initiated msg queue: m - Tx. ftok_id=65 key="), std::string::npos);
+  EXPECT_NE(out.find("Initiated msg queue: c - Tx. ftok_id=190 key="), std::string::npos);
+  EXPECT_EQ(out.find("Msg Sent"), std::string::npos);
+  EXPECT_EQ(out.find("ipxMsgQBase destructor"), std::string::npos);
+  out = run(5);
+  EXPECT_NE(out.find("Msg Sent"), std::string::npos);
+  EXPECT_NE(out.find("ipxMsgQBase destructor. qName addr=c - Rx\n"), std::string::npos);
+  EXPECT_NE(out.find("ipcSend A: 21\n"), std::string::npos);
+  out = run(6);
+  EXPECT_NE(out.find("ipcSend A: 21  data: hello\n"), std::string::npos);
 }

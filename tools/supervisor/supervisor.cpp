@@ -133,7 +133,7 @@ void supervisor::handle(int code) {
 }
 
 void supervisor::onRegister(int32_t from) {
-  TRACE(pTraceLevel, 2, "Registration request received from %i\n", from);
+  TRACE(pTraceLevel, 1, "Registration request received from %i\n", from);
   if (clients.count(from) == 0 && (int)clients.size() >= kMaxClients) {
     TRACE(pTraceLevel, -1, "Registration of %i denied: %i clients already\n", from, kMaxClients);
     q.ipcCopySendMsgConst(ipcMSG_REG_DENY, 0, from);
