@@ -225,27 +225,27 @@ const char* cmdLine::errorText() const {
   return " ";
 }
 
-/* Each piece is one trace print at level 0, so each starts with the time
-** prefix.  A row: name right-aligned in 7, parameter text, help text, then
-** the parameter rule in parentheses. */
+/* Each piece is its own trace print at level 0, so with a trace level set
+** every piece carries its own time prefix, mid-row included; scripts that
+** read the help skip the stamps.  A row: the name right-aligned in 7, the
+** parameter text, the help text, then the parameter rule in parentheses. */
 void cmdLine::printHelp(const char* header) const {
   TRACE(pTraceLevel, atLevel(0), header, progName != nullptr ? progName : "");
   TRACE(pTraceLevel, atLevel(0), "\nSwitches:\n");
   for (int r = 0; r < rowCount; ++r) {
     const SwitchDef* row = &table[r];
     if (row->name == nullptr || row->helpText == nullptr) break;
-    char rule[64];
-    if (row->minParams == row->maxParams) {
-      if (row->minParams == 0)
-        snprintf(rule, sizeof rule, "no parameters");
-      else
-        snprintf(rule, sizeof rule, "%i parameter%s", row->minParams, row->minParams > 1 ? "s" : "");
-    } else {
-      snprintf(rule, sizeof rule, "%i to %i parameters", row->minParams, row->maxParams);
-    }
-    TRACE(pTraceLevel, atLevel(0), "%7s %s :  %s (%s%s)\n", row->name,
-          row->paramText != nullptr ? row->paramText : "", row->helpText,
-          row->caseSensitive ? "Case sensitive, " : "", rule);
+    TRACE(pTraceLevel, atLevel(0), "%7s %s :  %s (", row->name,
+          row->paramText != nullptr ? row->paramText : "", row->helpText);
+    if (row->caseSensitive) TRACE(pTraceLevel, atLevel(0), "Case sensitive, ");
+    if (row->minParams != row->maxParams)
+      TRACE(pTraceLevel, atLevel(0), "%i to %i parameters", row->minParams, row->maxParams);
+    else if (row->minParams == 0)
+      TRACE(pTraceLevel, atLevel(0), "no parameters");
+    else
+      TRACE(pTraceLevel, atLevel(0), "%i parameter%s", row->minParams,
+            row->minParams > 1 ? "s" : "");
+    TRACE(pTraceLevel, atLevel(0), ")\n");
   }
   TRACE(pTraceLevel, atLevel(0), "\n");
 }

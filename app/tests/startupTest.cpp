@@ -5,6 +5,7 @@
 */
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -21,23 +22,27 @@
 
 namespace {
 
-/* Every trace piece starts with "%8u.%06u: "; turn each such prefix at the
-** start of a line into '@' so the rest can be compared byte for byte. */
+/* Every trace piece starts with "%8u.%06u: ", wherever it stands (the help
+** prints each piece of a row on its own, stamps mid-row included); turn
+** each stamp into '@' so the rest can be compared byte for byte. */
 std::string maskStamps(const std::string& text) {
   std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t eol = text.find('\n', pos);
-    std::string line = text.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos + 1);
-    size_t i = 0;
-    while (i < line.size() && line[i] == ' ') i++;
-    size_t digits = i;
-    while (i < line.size() && isdigit((unsigned char)line[i])) i++;
-    bool stamped = i > digits && i + 8 <= line.size() && line[i] == '.' &&
-                   line.compare(i + 7, 2, ": ") == 0;
-    for (size_t k = i + 1; stamped && k < i + 7; k++) stamped = isdigit((unsigned char)line[k]);
-    out += stamped ? "@" + line.substr(i + 9) : line;
-    pos = eol == std::string::npos ? text.size() : eol + 1;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t d = i;
+    while (d < text.size() && isdigit((unsigned char)text[d])) d++;
+    size_t digits = d - i;
+    bool stamp = digits > 0 && d + 9 <= text.size() && text[d] == '.' &&
+                 text.compare(d + 7, 2, ": ") == 0;
+    for (size_t k = d + 1; stamp && k < d + 7; k++) stamp = isdigit((unsigned char)text[k]);
+    if (!stamp) {
+      out += text[i++];
+      continue;
+    }
+    /* the seconds are right-aligned in 8 columns: drop their padding */
+    for (size_t pad = digits; pad < 8 && !out.empty() && out.back() == ' '; pad++) out.pop_back();
+    out += '@';
+    i = d + 9;
   }
   return out;
 }
@@ -50,16 +55,16 @@ std::string expectedHelp(const std::string& prog) {
          "\n"
          "@\n"
          "Switches:\n"
-         "@     -v Data Name :  Views a data item (Case sensitive, 1 parameter)\n"
-         "@     -s Data Name :  Sets a data item (Case sensitive, 2 parameters)\n"
-         "@  -kill  :  Terminate supervisor process (no parameters)\n"
-         "@     -T  value :  Set trace level for debug (0-9) (1 parameter)\n"
-         "@    -mc [nRows [nCols]] :  Mini display (2x20 etc) (Case sensitive, 0 to 2 parameters)\n"
-         "@    -sl  :  Show LED/Indicator Labels (only used for console operation) (Case sensitive, no parameters)\n"
-         "@   -lcd  :  Use LCD Interface (default mode) (Case sensitive, no parameters)\n"
-         "@     -i [0|<1>] :  Enable / disable interactive mode. (0 to 1 parameters)\n"
-         "@     -h  :  Display help (no parameters)\n"
-         "@  -dumy  :  Extra param (no parameters)\n"
+         "@     -v Data Name :  Views a data item (@Case sensitive, @1 parameter@)\n"
+         "@     -s Data Name :  Sets a data item (@Case sensitive, @2 parameters@)\n"
+         "@  -kill  :  Terminate supervisor process (@no parameters@)\n"
+         "@     -T  value :  Set trace level for debug (0-9) (@1 parameter@)\n"
+         "@    -mc [nRows [nCols]] :  Mini display (2x20 etc) (@Case sensitive, @0 to 2 parameters@)\n"
+         "@    -sl  :  Show LED/Indicator Labels (only used for console operation) (@Case sensitive, @no parameters@)\n"
+         "@   -lcd  :  Use LCD Interface (default mode) (@Case sensitive, @no parameters@)\n"
+         "@     -i [0|<1>] :  Enable / disable interactive mode. (@0 to 1 parameters@)\n"
+         "@     -h  :  Display help (@no parameters@)\n"
+         "@  -dumy  :  Extra param (@no parameters@)\n"
          "@\n";
 }
 

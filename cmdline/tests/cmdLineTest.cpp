@@ -5,6 +5,7 @@
 */
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -57,7 +58,31 @@ struct Parsed {
   }
 };
 
+/* Each trace print starts with "%8u.%06u: " wherever it stands; turn every
+** stamp into '@' (dropping the seconds' padding) to compare the rest. */
+std::string maskStamps(const std::string& text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t d = i;
+    while (d < text.size() && isdigit((unsigned char)text[d])) d++;
+    size_t digits = d - i;
+    bool stamp = digits > 0 && d + 9 <= text.size() && text[d] == '.' &&
+                 text.compare(d + 7, 2, ": ") == 0;
+    for (size_t k = d + 1; stamp && k < d + 7; k++) stamp = isdigit((unsigned char)text[k]);
+    if (!stamp) {
+      out += text[i++];
+      continue;
+    }
+    for (size_t pad = digits; pad < 8 && !out.empty() && out.back() == ' '; pad++) out.pop_back();
+    out += '@';
+    i = d + 9;
+  }
+  return out;
+}
+
 }  // namespace
+
 
 TEST(SwitchSplitting, ParametersFollowTheirSwitchAndCountFromZero) {
   Parsed p({"-mc", "2", "40"});
@@ -260,22 +285,37 @@ TEST(SwitchTrace, ParserTracesFollowTheLevelItPointsAt) {
   EXPECT_NE(out.find("Found case sensitive: -v\n"), std::string::npos);
 }
 
-TEST(SwitchHelp, RowsAreRightAlignedWithTheirParameterRule) {
+TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
   Parsed p({});
   testing::internal::CaptureStdout();
   p.parser.printHelp("HEAD %s\n");
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find(": HEAD doVA.x\n"), std::string::npos) << out;
-  EXPECT_NE(out.find(":     -mc [nRows [nCols]] :  Mini display (2x20 etc) "
-                     "(Case sensitive, 0 to 2 parameters)\n"),
+  std::string out = maskStamps(testing::internal::GetCapturedStdout());
+  EXPECT_EQ(out.find("@HEAD doVA.x\n@\nSwitches:\n"), 0u) << out;
+  EXPECT_NE(out.find("@    -mc [nRows [nCols]] :  Mini display (2x20 etc) "
+                     "(@Case sensitive, @0 to 2 parameters@)\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(out.find(":   -kill  :  Terminate supervisor process (no parameters)\n"),
+  EXPECT_NE(out.find("@  -kill  :  Terminate supervisor process (@no parameters@)\n"),
             std::string::npos);
-  EXPECT_NE(out.find(":      -s Data Name :  Sets a data item (Case sensitive, 2 parameters)\n"),
+  EXPECT_NE(out.find("@     -s Data Name :  Sets a data item (@Case sensitive, @2 parameters@)\n"),
             std::string::npos);
-  EXPECT_NE(out.find(":      -T  value :  Set trace level for debug (0-9) (1 parameter)\n"),
+  EXPECT_NE(out.find("@     -T  value :  Set trace level for debug (0-9) (@1 parameter@)\n"),
             std::string::npos);
+  ASSERT_GE(out.size(), 4u);
+  EXPECT_EQ(out.substr(out.size() - 4), ")\n@\n");  /* the closing empty line */
+}
+
+TEST(SwitchHelp, WithoutTraceLevelPointerEveryPieceSaysSo) {
+  Parsed p({});
+  p.parser.setTraceLevel(nullptr);
+  testing::internal::CaptureStdout();
+  p.parser.printHelp("HEAD\n");
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("pTraceLevel not defined.   -kill  :  Terminate supervisor process ("
+                     "pTraceLevel not defined. no parameters"
+                     "pTraceLevel not defined. )\n"),
+            std::string::npos)
+      << out;
 }
 
 TEST(SwitchHelp, HelpStopsAtARowWithoutHelpText) {
