@@ -463,13 +463,37 @@ int generic_cfg::processSubscription(uint8_t* payload, int length, int32_t sende
   return errCount;
 }
 
+/* A quoted request ("%s,\"%s\"") whose value holds quotes of its own: the
+** tokenizer would end the value at its first inner quote, so a value that
+** starts and ends with a quote loses just that outer pair and keeps the
+** rest as it is, commas and inner quotes included.  Anything else (no
+** quotes, a lone quote) goes to the tokenizer.  Works in place; false when
+** the request is not of that form. */
+static bool splitQuotedRequest(char* text, int length, int* cnt, char* tok[2]) {
+  int end = 0;
+  while (end < length && text[end] != '\0' && text[end] != '\r' && text[end] != '\n') end++;
+  char* comma = (char*)memchr(text, ',', (size_t)end);
+  if (comma == nullptr) return false;
+  char* value = comma + 1;
+  int valueLen = (int)(text + end - value);
+  if (valueLen < 2 || value[0] != '"' || value[valueLen - 1] != '"') return false;
+  value[valueLen - 1] = '\0';
+  *comma = '\0';
+  int nameCount = 0;
+  tokenize(text, &nameCount, (int)(comma - text), 1, tok, ",", "\r\n");
+  *cnt = nameCount == 1 ? 2 : nameCount;
+  tok[1] = value + 1;
+  return true;
+}
+
 int generic_cfg::processChangeRequest(uint8_t* payload, int length) {
   std::vector<char> text((const char*)payload, (const char*)payload + length);
   text.push_back('\0');
   TRACE(pTraceLevel, 1, "Received new value:<%s>\n", &text[0]);
   int cnt = 0;
   char* tok[2] = {nullptr, nullptr};
-  tokenize(&text[0], &cnt, length, 2, tok, ",", "\r\n");
+  if (!splitQuotedRequest(&text[0], length, &cnt, tok))
+    tokenize(&text[0], &cnt, length, 2, tok, ",", "\r\n");
   if (cnt != 2) {
     CHANGE_ERR(13010, "Invalid data for value change. 2 parameters required: id,value");
     return 1;

@@ -86,6 +86,10 @@ TEST_F(ParamAccess, viewAndSetTextValuesWithCommas) {
             "StationMessage=Traffic, weather, news\n");
   EXPECT_EQ(console({"-s", "StationMessage,Road closed", "A1, A2"}),
             "StationMessage=Road closed,A1, A2\n");
+  /* quotes inside the text reach the master and come back as typed */
+  EXPECT_EQ(console({"-s", "StationMessage", "Traffic, weather, \"live\" news"}),
+            "StationMessage=Traffic, weather, \"live\" news\n");
+  EXPECT_EQ(console({"-s", "StationMessage", ""}), "StationMessage=\n");
   /* the short name keeps only its valid characters (capitals, blank); others become its first, A */
   EXPECT_EQ(console({"-s", "StationNameShort", "wxyz"}), "StationNameShort=AAAA\n");
 }
