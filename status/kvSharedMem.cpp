@@ -90,21 +90,27 @@ int kvSharedMem::initSharedMem(ErrTrcLog* pErrLog, bool asWriter, const char* na
   if (!name) name = statusShmName();
   size_t size = regionSize(sysconf(_SC_PAGESIZE));
 
-  int fd = asWriter ? shm_open(name, O_RDWR | O_CREAT | O_TRUNC, 0666)
-                    : shm_open(name, O_RDONLY, 0666);
+  /* The writer creates the region but does not truncate an existing one:
+  ** a console already mapping it would fault on its next read while the
+  ** size is 0.  It only grows a region that is too small, never shrinks
+  ** one, and zero-fills it below, which leaves the same empty region a
+  ** truncation would. */
+  int fd = asWriter ? shm_open(name, O_RDWR | O_CREAT, 0666) : shm_open(name, O_RDONLY, 0666);
   if (fd < 0) {
     ERRLOG(pErrLog, 4, 18004, "kvSharedMem", "Shared memory: shm_open call failed");
     return -1;
   }
-  if (asWriter && ftruncate(fd, off_t(size)) != 0) {
+  struct stat st;
+  bool sized = fstat(fd, &st) == 0;
+  if (asWriter && (!sized || size_t(st.st_size) < size) && ftruncate(fd, off_t(size)) != 0) {
     ::close(fd);
     ERRLOG(pErrLog, 4, 18005, "kvSharedMem", "Shared memory allocation (ftruncate) failure");
     return -1;
   }
-  /* A reader must not map past the end of a region some other writer made
-  ** too small: that would fault on the first read of the tail. */
-  struct stat st;
-  bool tooSmall = !asWriter && (fstat(fd, &st) != 0 || size_t(st.st_size) < size);
+  /* A reader must not map a region some other writer made too short for
+  ** the channel table: the first read of the tail would fault.  Pages of
+  ** the mapping past the end of a long-enough region are never touched. */
+  bool tooSmall = !asWriter && (!sized || size_t(st.st_size) < size_t(shmUSED_SIZE));
   void* p = tooSmall ? MAP_FAILED
                      : mmap(nullptr, size, asWriter ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED,
                             fd, 0);

@@ -54,7 +54,8 @@ class ErrTrcLog;
 
 enum {
   shmNUM_CHANNELS = 8,
-  shmUSED_SIZE = 26421,     /* bytes the channel table needs */
+  shmUSED_SIZE = 26421,     /* base of the size rule; the table ends at 26422,
+                            ** inside the same page */
   shmFIRST_LAST_READ = 100  /* a last-read index no write index takes */
 };
 
@@ -98,8 +99,11 @@ public:
   kvSharedMem& operator=(const kvSharedMem&) = delete;
 
   /* Open and map the region named by statusShmName() (or `name` when not
-  ** null).  Writer: create or truncate, size, map read-write, zero-fill.
-  ** Reader: map read-only.  Returns 0, or -1 after logging 18004..18006.
+  ** null).  Writer: create it, grow it to size when it is shorter (never
+  ** shrink or truncate a region readers may have mapped), map read-write,
+  ** zero-fill.  Reader: map read-only; a region shorter than the channel
+  ** table is refused with 18006.  Returns 0, or -1 after logging
+  ** 18004..18006.
   ** Opening an open object prints "ERROR: initSharedMem already opened"
   ** and opens again. */
   int initSharedMem(ErrTrcLog* pErrLog, bool writer, const char* name = nullptr);

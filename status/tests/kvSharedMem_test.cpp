@@ -8,9 +8,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "diag/cppUtils.h"
 #include "status/kvSharedMem.h"
 #include "tests/support/testSupport.h"
 
@@ -78,7 +80,7 @@ TEST(kvSharedMem, reader_in_another_process_sees_the_newest_of_a_fast_writer) {
   /* The writer is a separate process: commits 1..23 on channel 0 (5 slots),
   ** each record carrying its number. */
   /* The child uses the mapping it inherited: a second writer open would
-  ** truncate the region. */
+  ** zero-fill the region. */
   int st = inChild([&] {
     for (uint32_t i = 1; i <= 23; i++) {
       unsigned char* slot = w.nextSlot(0);
@@ -180,4 +182,106 @@ TEST(kvSharedMem, region_shorter_than_the_channel_table_is_refused_not_mapped) {
   EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
   EXPECT_NE(testing::internal::GetCapturedStdout().find("ERR #18006"), std::string::npos);
   EXPECT_EQ(r.readNewest(7), nullptr);
+}
+
+static long regionBytes(const std::string& name) {
+  int fd = shm_open(name.c_str(), O_RDONLY, 0);
+  if (fd < 0) return -1;
+  struct stat st;
+  long n = fstat(fd, &st) == 0 ? long(st.st_size) : -1;
+  close(fd);
+  return n;
+}
+
+TEST(kvSharedMem, writer_grows_a_short_region_and_never_shrinks_a_long_one) {
+  testsup::ShmName name;
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 100), 0);
+  close(fd);
+  kvSharedMem w;
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  EXPECT_EQ(regionBytes(name.str()), long(w.size()));
+  w.close();
+  fd = shm_open(name.c_str(), O_RDWR, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 1 << 20), 0);
+  close(fd);
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  EXPECT_EQ(regionBytes(name.str()), 1L << 20);
+  /* The reopened writer starts from an empty region all the same. */
+  EXPECT_EQ(w.writeIndex(7), 0u);
+  EXPECT_EQ(w.updateCounter(), 0u);
+}
+
+TEST(kvSharedMem, reader_accepts_a_region_just_long_enough_for_the_channel_table) {
+  testsup::ShmName name;
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 26421), 0);
+  unsigned char last = 'z';
+  ASSERT_EQ(pwrite(fd, &last, 1, 26420), 1);
+  close(fd);
+  kvSharedMem r;
+  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
+  const unsigned char* rec = r.readNewest(shmCH_ALARMS);
+  ASSERT_NE(rec, nullptr);
+  /* The ring's last text byte sits at 26420, its terminator at 26421:
+  ** both readable although the region ends at 26421. */
+  const unsigned char* lastSlot = rec + 2 * 4097;
+  EXPECT_EQ(lastSlot + 4095 - r.regionBase(), 26420);
+  EXPECT_EQ(lastSlot[4095], 'z');
+  EXPECT_EQ(lastSlot[4096], 0);
+}
+
+TEST(kvSharedMem, console_reading_survives_a_writer_that_restarts_over_and_over) {
+  testsup::ShmName name;
+  kvSharedMem first;
+  ASSERT_EQ(first.initSharedMem(nullptr, true, name.c_str()), 0);
+  /* The reader process keeps touching the tail of channel 7 (the last page
+  ** of the region) while the writer reopens the region again and again.
+  ** A writer that truncated on open would leave the region empty for a
+  ** moment and the reader would die of SIGBUS. */
+  void* flagPage = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(flagPage, MAP_FAILED);
+  volatile int* flags = static_cast<volatile int*>(flagPage); /* [0] reading, [1] stop */
+  pid_t pid = fork();
+  if (pid == 0) {
+    kvSharedMem r;
+    if (r.initSharedMem(nullptr, false, name.c_str()) != 0) _exit(1);
+    const volatile unsigned char* tail = r.regionBase() + 26420;
+    unsigned sum = 0;
+    flags[0] = 1;
+    kvTimeStamp t0;
+    getTimeStamp(&t0);
+    for (long i = 0; !flags[1]; i++) {
+      sum += tail[0] + tail[-13000];
+      if ((i & 0xfff) == 0 && elapsedMs(&t0) > 10000) _exit(4);
+    }
+    _exit(sum == 1u ? 3 : 0);
+  }
+  for (int i = 0; i < 500 && !flags[0]; i++) usleep(10000);
+  ASSERT_EQ(flags[0], 1);
+  int st = 0;
+  bool ended = false;
+  for (int i = 0; i < 3000 && !ended; i++) {
+    kvSharedMem w;
+    ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+    ended = waitpid(pid, &st, WNOHANG) == pid;
+  }
+  flags[1] = 1;
+  if (!ended) {
+    for (int i = 0; i < 500 && !ended; i++) {
+      ended = waitpid(pid, &st, WNOHANG) == pid;
+      if (!ended) usleep(10000);
+    }
+    if (!ended) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &st, 0);
+    }
+  }
+  munmap(flagPage, 4096);
+  ASSERT_TRUE(WIFEXITED(st)) << "reader died of signal " << (WIFSIGNALED(st) ? WTERMSIG(st) : 0);
+  EXPECT_EQ(WEXITSTATUS(st), 0);
+  EXPECT_EQ(regionBytes(name.str()), long(first.size()));
 }
