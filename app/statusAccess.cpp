@@ -6,7 +6,6 @@
 */
 #include "app/statusAccess.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "app/doVA.h"
@@ -42,8 +41,8 @@ void printSoftwareVersion(consoleApp& app, const char*) {
 void printMonitorDivDelay(consoleApp& app, const char*) {
   const unsigned char* rec = app.statusMem.readNewest(shmCH_AUDIO_STATUS);
   if (!rec) return;
-  float d = srGetF32LE(rec, srDELAY_CURRENT);
-  printf("DiversityDelay=%9.6f s\n", std::isfinite(d) ? double(d) : 0.0);
+  /* As the exporter wrote it: a NaN prints "nan". */
+  printf("DiversityDelay=%9.6f s\n", double(srGetF32LE(rec, srDELAY_CURRENT)));
 }
 
 void printAudioStatus(consoleApp& app, const char*) {

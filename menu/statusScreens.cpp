@@ -5,7 +5,9 @@
 ** The records come from another process and are not trusted: texts may
 ** lack their terminator, floats may be NaN or infinite, counts and masks
 ** may hold anything.  Every screen reads only inside its record and writes
-** only inside its rows, and shows something readable whatever it finds.
+** only inside its rows.  Numbers are printed with the screen's format as
+** they come ("nan", "inf" included); only the meter cells, which index
+** the row, clamp them first.
 */
 #include "menu/statusScreens.h"
 
@@ -83,15 +85,6 @@ static void setRowf(char* row, int cols, const char* fmt, ...) {
   setRow(row, cols, buf);
 }
 
-/* A float from another process, made printable: NaN and infinities read 0,
-** magnitudes are capped so a number cannot crowd the row. */
-static float saneFloat(float v, float limit) {
-  if (!std::isfinite(v)) return 0.0f;
-  if (v > limit) return limit;
-  if (v < -limit) return -limit;
-  return v;
-}
-
 /* Linear power ratio -> dB; nothing positive reads far below any floor,
 ** infinity far above 0 dB. */
 static float toDb(float linear) {
@@ -111,35 +104,36 @@ void levelStatistic::clear() {
   lastRecompute.usec = 0;
 }
 
-static float saneLinear(float v) {
-  if (!(v > 0.0f)) return 0.0f;  /* NaN, negative */
-  return v > 1e9f ? 1e9f : v;
-}
-
 static long long msBetween(const kvTimeStamp& from, const kvTimeStamp& to) {
   return (long long)(to.sec) * 1000 - (long long)(from.sec) * 1000 +
          ((long long)(to.usec) - (long long)(from.usec)) / 1000;
+}
+
+/* 10 x log10 of a linear ratio, raised to -99 dB when below it.  A
+** garbage sample (NaN, negative) gives NaN and the summary row shows
+** "nan" until the sample leaves the ring. */
+static float summaryDb(double linear) {
+  double db = 10.0 * log10(linear);
+  return db < -99.0 ? -99.0f : float(db);
 }
 
 /* Recomputing walks the five samples: cheap, but the summary is meant to
 ** be read, so it moves at most once a second once the ring is full. */
 void levelStatistic::add(float ave, float pk, const kvTimeStamp& now) {
   bool filling = count < ssSTAT_RING;
-  average[next] = saneLinear(ave);
-  peak[next] = saneLinear(pk);
+  average[next] = ave;
+  peak[next] = pk;
   next = (next + 1) % ssSTAT_RING;
   if (count < ssSTAT_RING) count++;
   if (!filling && msBetween(lastRecompute, now) < 1000) return;
   lastRecompute = now;
-  double sum = 0, top = 0;
+  double sum = 0, top = peak[0];
   for (int i = 0; i < count; i++) {
-    sum += average[i];
-    if (peak[i] > top) top = peak[i];
+    sum += double(average[i]);
+    if (!(double(peak[i]) <= top)) top = double(peak[i]);  /* a NaN sticks */
   }
-  float a = sum > 0 ? float(10.0 * log10(sum / count)) : -99.0f;
-  float p = top > 0 ? float(10.0 * log10(top)) : -99.0f;
-  averageDb = a < -99.0f ? -99.0f : a;
-  peakDb = p < -99.0f ? -99.0f : p;
+  averageDb = summaryDb(sum / count);
+  peakDb = summaryDb(top);
 }
 
 /* ---- state -------------------------------------------------------------- */
@@ -311,20 +305,19 @@ void statusScreens::drawMeter(char* row, int cols, float aveDb, float peakDb) {
   float floorDb = float(meterFloor < 0 ? meterFloor : ssMETER_FLOOR_DB);
   aveDb = aveDb < floorDb ? floorDb : (aveDb > 0 ? 0 : aveDb);
   peakDb = peakDb < floorDb ? floorDb : (peakDb > 0 ? 0 : peakDb);
-  if (peakDb < aveDb) peakDb = aveDb;  /* a trail never eats the full cells */
   int full = int(float(width) * (floorDb - aveDb) / floorDb);
   float p = float(width) * (floorDb - peakDb) / floorDb;
   int pCell = int(p);
   int steps = glyphs.steps < 1 ? 1 : (glyphs.steps > 10 ? 10 : glyphs.steps);
   int part = int((p - float(pCell)) * float(steps));
   if (part >= steps) part = steps - 1;
+  /* In this order: a peak below the average puts its partial cell inside
+  ** the full cells and blanks the rest of the meter. */
   char* cell = row + 2;
-  for (int i = 0; i <= width; i++) {
-    if (i < full) cell[i] = glyphs.full;
-    else if (i < pCell) cell[i] = glyphs.trail;
-    else if (i == pCell) cell[i] = glyphs.partial[part];
-    else cell[i] = ' ';
-  }
+  for (int i = 0; i < full; i++) cell[i] = glyphs.full;
+  for (int i = full; i < pCell; i++) cell[i] = glyphs.trail;
+  cell[pCell] = glyphs.partial[part];
+  for (int i = pCell + 1; i <= width; i++) cell[i] = ' ';
   if (traceOn(pTraceLevel, 3) && pTraceLevel) {
     TRACE(pTraceLevel, 3, "maxChar=%i  aveVal=%4.2f  peakVal=%4.2f\naveChars=%i ", width,
           double(aveDb), double(peakDb), full);
@@ -381,10 +374,12 @@ void statusScreens::drawAudioStatus(char* const* rows, int nRows, int cols) {
 void statusScreens::drawDelay(char* const* rows, int cols) {
   srDelay d;
   srDecodeDelay(delayStatus, &d);
-  setRowf(rows[0], cols, "Delay   %9.6f s", double(saneFloat(d.current, 99999.0f)));
+  /* Printed as they come: a NaN shows "nan", a huge value is cut at the
+  ** row's end. */
+  setRowf(rows[0], cols, "Delay   %9.6f s", double(d.current));
   if (d.ramping) {
-    setRowf(rows[1], cols, "Target  %9.6f s", double(saneFloat(d.target, 99999.0f)));
-    setRowf(rows[2], cols, "Finished in %5.2f s", double(saneFloat(d.remaining, 99999.0f)));
+    setRowf(rows[1], cols, "Target  %9.6f s", double(d.target));
+    setRowf(rows[2], cols, "Finished in %5.2f s", double(d.remaining));
   } else {
     setRow(rows[1], cols, " (target reached) ");
   }

@@ -5,11 +5,18 @@
 */
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
+#include "app/doVA.h"
 #include "app/statusAccess.h"
+#include "dataset/doviduConfig.h"
+#include "dataset/itemIndex.h"
+#include "menu/menuTables.h"
 #include "menu/statusScreens.h"
+#include "menu/treeEditor.h"
 #include "status/kvSharedMem.h"
 #include "status/statusRecords.h"
 #include "tests/support/testSupport.h"
@@ -107,6 +114,36 @@ TEST_F(LiveStatus, delay_audio_and_alarm_texts_follow_the_writer) {
   EXPECT_EQ(eth.size(), 3u * 21u) << eth;
 }
 
+TEST_F(LiveStatus, status_names_print_the_records_as_the_exporter_wrote_them) {
+  kvSharedMem w;
+  ASSERT_EQ(w.initSharedMem(nullptr, true, shm.c_str()), 0);
+  unsigned char* au = w.nextSlot(shmCH_AUDIO_STATUS);
+  strcpy(reinterpret_cast<char*>(au), "Input   AES\nAnalog  OK\nDigital OK");
+  srPutF32LE(au, srDELAY_CURRENT, NAN);
+  w.commit(shmCH_AUDIO_STATUS);
+  unsigned char* al = w.nextSlot(shmCH_ALARMS);
+  strcpy(reinterpret_cast<char*>(al), "System status: OK\nActive alarms: 0\n");
+  w.commit(shmCH_ALARMS);
+  unsigned char* v = w.nextSlot(shmCH_VERSIONS);
+  for (int i = 0; i < 9; i++) snprintf(reinterpret_cast<char*>(v) + 32 * i, 32, "text at %d", 32 * i);
+  memset(v + 96, 'Z', 32);  /* no terminator: the field's 32 bytes */
+  w.commit(shmCH_VERSIONS);
+  srGps g{0xffffffffu, 0, -1, 10, false, 9};
+  srEncodeGps(w.nextSlot(shmCH_GPS), g);
+  w.commit(shmCH_GPS);
+
+  EXPECT_EQ(console("MonitorDivDelay"), "DiversityDelay=      nan s\n");
+  EXPECT_EQ(console("AudioStatus"), "Input   AES\nAnalog  OK\nDigital OK\n");
+  EXPECT_EQ(console("SystemStatus"), "System status: OK\nActive alarms: 0\n\n");
+  EXPECT_EQ(console("SoftwareVersion"),
+            std::string(32, 'Z') + "\ntext at 0\ntext at 32\ntext at 64\ntext at 192\n"
+            "text at 128\ntext at 160\ntext at 224\ntext at 256\n");
+  EXPECT_EQ(console("GPSStatus"),
+            "Status UNKNOWN STATE\nSats 32    HDOP  2.0\nS 0.00000 W  0.00000\n");
+  /* Names of the second table match by their beginning. */
+  EXPECT_EQ(console("GPSStatusNow"), console("GPSStatus"));
+}
+
 /* ---- the idle refresh, in process ---- */
 
 TEST(IdleRefresh, every_channel_reaches_its_setter_once_per_new_record) {
@@ -130,6 +167,80 @@ TEST(IdleRefresh, every_channel_reaches_its_setter_once_per_new_record) {
   EXPECT_EQ(pollStatusChannels(r, s), 1);
   EXPECT_EQ(s.audioStatus, s.delayStatus);
   EXPECT_EQ(srGetF32LE(s.delayStatus, srDELAY_CURRENT), 1.5f);
+}
+
+namespace {
+
+/* The least a front end needs: the tree, the rows and the message box. */
+class bareFrontEnd : public treeEditor {
+public:
+  int init(generic_cfg* c, const treeItemDef* mainTable, ErrTrcLog* errLog, int body, int header,
+           int footer, int cols, int* traceLevel, int word, int level,
+           const treeItemDef* second) override {
+    return TreeEditInitBase(c, mainTable, errLog, body, header, footer, cols, traceLevel, word,
+                            level, second);
+  }
+  int paint() override { return 0; }
+  int service() override { return pollChanges() > 0; }
+  void setStatusLine(int, int, bool) override {}
+};
+
+}  // namespace
+
+/* The one test that runs the real idle pass: its DSP fault latch lives for
+** the whole process, as it does in the console. */
+TEST(IdleRefresh, idle_pass_feeds_the_screens_and_shows_the_dsp_fault_alert_once_per_run) {
+  TempDir dir;
+  ShmName name;
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  {
+    int traceLevel = 0;
+    dovidu_config cfg(&traceLevel, nullptr);
+    ASSERT_EQ(cfg.initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1), 0);
+    bareFrontEnd ed;
+    ASSERT_EQ(ed.init(&cfg, treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1, 4, nullptr),
+              0);
+    kvSharedMem w;
+    ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+    consoleApp app;
+    app.cfg = &cfg;
+    app.frontEnd = &ed;
+    ASSERT_EQ(app.statusMem.initSharedMem(nullptr, false, name.c_str()), 0);
+
+    idleRefresh(app);
+    EXPECT_EQ(ed.screens.newDataBits(), 0x17fu);
+    EXPECT_FALSE(ed.messageBoxShown());
+    unsigned char* gps = w.nextSlot(shmCH_GPS);
+    gps[srGPS_TIME_LOCKED] = 1;
+    w.commit(shmCH_GPS);
+    idleRefresh(app);
+    ASSERT_NE(ed.screens.gpsStatus, nullptr);
+    EXPECT_EQ(ed.screens.gpsStatus[srGPS_TIME_LOCKED], 1);
+
+    /* The fault: one alert.  Closed, cleared and set again: no second one. */
+    cfg.getItem(itmDSPHwFault)->strIn("1");
+    idleRefresh(app);
+    EXPECT_TRUE(ed.messageBoxShown());
+    ed.refresh();
+    std::string box;
+    for (int r = 0; r < ed.rowCount(); r++) box += std::string(ed.rowText(r)) + "\n";
+    EXPECT_NE(box.find("!! DSP HW FAULT !!"), std::string::npos) << box;
+    EXPECT_NE(box.find(" DSP Hardware Fault "), std::string::npos) << box;
+    EXPECT_NE(box.find(" (Memory or FIFO)   "), std::string::npos) << box;
+    ed.processKey(treeKEY_ENTER);
+    EXPECT_FALSE(ed.messageBoxShown());
+    cfg.getItem(itmDSPHwFault)->strIn("0");
+    idleRefresh(app);
+    cfg.getItem(itmDSPHwFault)->strIn("1");
+    idleRefresh(app);
+    EXPECT_FALSE(ed.messageBoxShown());
+    app.cfg = nullptr;
+    app.frontEnd = nullptr;
+  }
+  ASSERT_EQ(chdir(here), 0);
+  removeQueuesFor(dir.path());
 }
 
 TEST(IdleRefresh, dsp_fault_alert_is_due_only_the_first_time) {

