@@ -420,8 +420,9 @@ void statusScreens::drawEthernet(int port, char* const* rows, int cols, const st
 /* Append a bounded text field and a line feed to buf. */
 static size_t appendLine(char* buf, size_t at, size_t size, const unsigned char* field,
                          size_t maxLen) {
+  if (at + 2 > size) return at;  /* no room for a line feed and the NUL */
   size_t n = srTextLen(field, maxLen);
-  if (at + n + 1 >= size) n = at + 1 < size ? size - at - 2 : 0;
+  if (n > size - at - 2) n = size - at - 2;
   memcpy(buf + at, field, n);
   at += n;
   buf[at++] = '\n';
