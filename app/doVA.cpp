@@ -18,6 +18,7 @@
 #include "app/cfgClientStart.h"
 #include "app/paramAccess.h"
 #include "app/cmdConsole.h"
+#include "app/displayLoop.h"
 #include "app/hostLink.h"
 #include "diag/ErrTrcLog.h"
 #include "diag/trace.h"
@@ -195,8 +196,7 @@ void enterKillPath(consoleApp& app) { runKillPath(app); }
 
 void showStatus(consoleApp& app, const char* text) {
   TRACE(app.pTraceLevel, 1, "%s\n", text);
-  /* HOOK (front end): when runMode is RUNMODE_DISPLAY and app.frontEnd
-  ** exists, app.frontEnd->addLogLine(text). */
+  frontEndLogLine(app, text);  /* displayLoop.cpp */
 }
 
 /* The data set object (cfgClientStart.cpp).  Returns false when there is
@@ -209,20 +209,9 @@ static bool createDataSet(consoleApp& app) {
 static void destroyDataSet(consoleApp& app) { cfgDestroyDataSet(app); }
 
 /* Clamp the display size and (re)make the front end; hardware opens the
-** device, otherwise the menu is initialised on it.  0 ok, non-zero failed.
-** HOOK (front ends): creation of treeEditorModule / treeEditorCnsl,
-** openDisplay, init with the menu tables, LED labels and colours, boot
-** text and indicators. */
-static int miniDispInit(consoleApp& app, bool hardware) {
-  if (app.dispCols < 16) app.dispCols = 16;
-  if (app.dispCols > 80) app.dispCols = 80;
-  if (app.dispRows < 2) app.dispRows = 2;
-  if (app.dispRows > 10) app.dispRows = 10;
-  /* the console window opens no device: it succeeds here */
-  if (hardware && !app.lcdMode) return 0;
-  TRACE(app.pTraceLevel, -1, "Display front ends not built yet\n");
-  return 1;
-}
+** device, otherwise the menu is initialised on it.  0 ok, non-zero failed
+** (displayLoop.cpp; the front-panel module is not built yet). */
+static int miniDispInit(consoleApp& app, bool hardware) { return frontEndInit(app, hardware); }
 
 /* Up to 4 attempts of "Cfg Init %i", then subscribe to every item
 ** (cfgClientStart.cpp). */
@@ -231,15 +220,13 @@ static void startConfigClient(consoleApp& app) { cfgClientStart(app); }
 /* "-v" / "-s" (paramAccess.cpp); destroys app.cfg. */
 static void runParamAccess(consoleApp& app) { paramAccess(app); }
 
-/* Write doVA_USER_IF_VERSION to item 0 and read item 77.  HOOK (front
-** ends): set the front end's AM flag to the result. */
-static void announceVersion(consoleApp& app) { (void)cfgAnnounceVersion(app); }
+/* Write doVA_USER_IF_VERSION to item 0 and read item 77: the front end's
+** AM flag. */
+static void announceVersion(consoleApp& app) { setFrontEndBand(app, cfgAnnounceVersion(app)); }
 
-/* HOOK (display loop): the menu loop with powerWatch, serviceCfg(0, 0)
-** and the front end's service. */
 static void runMainLoop(consoleApp& app) {
   if (app.runMode == RUNMODE_DISPLAY)
-    TRACE(app.pTraceLevel, -1, "Menu display loop not built yet\n");
+    runDisplayLoop(app);  /* displayLoop.cpp */
   else if (app.runMode == RUNMODE_COMMAND)
     runCommandConsole(app);  /* cmdConsole.cpp */
 }
@@ -272,10 +259,10 @@ int runConfiguredMode(consoleApp& app) {
 /* Steps 13 and 14                                                      */
 /* ------------------------------------------------------------------ */
 
-/* HOOK (front ends): delete app.frontEnd.  The host queue gets code 5
+/* The front end is destroyed (displayLoop.cpp).  The host queue gets code 5
 ** (killRequested) or 4 and is closed (hostLink.cpp). */
 void shutdownApp(consoleApp& app) {
-  app.frontEnd = nullptr;
+  destroyFrontEnd(app);
   closeHostLink(app);
   delete app.parser;
   app.parser = nullptr;
