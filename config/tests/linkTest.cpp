@@ -13,6 +13,7 @@
 #include <memory>
 #include <sys/msg.h>
 #include <algorithm>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -404,8 +405,17 @@ TEST_F(Link, EightClientsSubscribingAtOnceAllGetEveryValueWithoutStallingTheMast
     if (msgctl(master.endpoint()->rxQueue().queueId(), IPC_STAT, &ds) == 0 && ds.msg_qnum >= 8) break;
     usleep(5000);
   }
+  /* the clients hold still while the master answers all eight lists */
+  for (auto& c : clients) kill(c->pid(), SIGSTOP);
   bool refused = false;
   double longest = 0;
+  for (int i = 0; i < 12; ++i) {
+    auto t1 = std::chrono::steady_clock::now();
+    master.serviceCfg(0, 0);
+    longest = std::max(longest, secondsSince(t1));
+    refused = refused || master.endpoint()->txQueue().lastSendErrno() == EAGAIN;
+  }
+  for (auto& c : clients) kill(c->pid(), SIGCONT);
   auto t0 = std::chrono::steady_clock::now();
   auto allDone = [&] {
     for (auto& c : clients)
@@ -422,6 +432,38 @@ TEST_F(Link, EightClientsSubscribingAtOnceAllGetEveryValueWithoutStallingTheMast
   for (auto& c : clients) EXPECT_EQ(0, c->wait(0)) << c->out();
   EXPECT_TRUE(refused); /* the queue did overflow */
   EXPECT_LT(longest, 0.25);
+}
+
+/* The client-to-master queue is shared too: a subscription list that finds
+** it full is offered again until there is room, within the 3 s. */
+TEST_F(Link, SubscriptionListWaitsForRoomInAFullClientQueue) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  const std::string go = dir.file("go");
+  Child client(dir.file("client.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)) return 10;
+    buildSmallSet(c, nullptr);
+    for (int i = 0; i < 10000 && access(go.c_str(), F_OK) != 0; ++i) usleep(1000);
+    auto t0 = std::chrono::steady_clock::now();
+    if (c.subscribeListSend()) return 11;
+    return secondsSince(t0) > 0.25 ? 0 : 12;
+  });
+  ASSERT_TRUE(pumpUntil(master, [&] { return master.clientRecs.count(client.pid()) > 0; }, 8000));
+  struct { long mtype; char text[1000]; } junk;
+  junk.mtype = 777;
+  memset(junk.text, 'j', sizeof junk.text);
+  int qid = master.endpoint()->rxQueue().queueId();
+  while (msgsnd(qid, &junk, sizeof junk.text, IPC_NOWAIT) == 0) {
+  }
+  while (msgsnd(qid, &junk, 16, IPC_NOWAIT) == 0) {
+  }
+  testsup::writeFile(go, "go");
+  usleep(400000); /* the client keeps offering its list */
+  master.endpoint()->rxQueue().ClearQueue(777);
+  ASSERT_TRUE(pumpUntil(master, [&] { return !client.running(); }, 8000));
+  EXPECT_EQ(0, client.wait(0)) << client.out();
+  EXPECT_NE(std::string::npos, client.out().find("msgsnd(): EAGAIN"));
 }
 
 /* A grant the full queue refuses is not lost: it goes out on a later pass. */
