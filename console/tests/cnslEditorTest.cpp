@@ -1,0 +1,325 @@
+/*
+** The terminal front end on a recording screen: what lands in which
+** terminal cell and colour, the status indicators and their blinking, the
+** key map, the cursor while a text is typed, and the terminal check.  The
+** menu is the real main menu over the real data set (master role, private
+** queue keys in a temporary directory).  The real ncurses terminal is
+** driven in consoleWindowTest.cpp.
+*/
+#define NCURSES_NOMACROS 1
+#include <curses.h>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "console/cnslTerminal.h"
+#include "console/treeEditorCnsl.h"
+#include "dataset/doviduConfig.h"
+#include "dataset/itemIndex.h"
+#include "menu/menuTables.h"
+#include "tests/support/testSupport.h"
+
+namespace {
+
+const int SCREEN_ROWS = 12;
+const int SCREEN_COLS = 110;
+
+/* A terminal that keeps its cells and colours in memory. */
+struct screenLog {
+  std::vector<std::string> cells = std::vector<std::string>(SCREEN_ROWS, std::string(SCREEN_COLS, ' '));
+  std::vector<std::vector<int>> pairs =
+      std::vector<std::vector<int>>(SCREEN_ROWS, std::vector<int>(SCREEN_COLS, 0));
+  std::deque<int> keys;
+  int cursorRow = -1, cursorCol = -1;
+  bool started = false, raw = false, ended = false, colours = true;
+  int rawOffCalls = 0, flushes = 0;
+};
+
+class recordingTerminal : public cnslTerminal {
+public:
+  explicit recordingTerminal(screenLog* l) : log(l) {}
+  bool start() override { return log->started = true; }
+  bool hasColours() override { return log->colours; }
+  void startColours() override {}
+  void rawMode(bool on) override {
+    log->raw = on;
+    if (!on) {
+      log->rawOffCalls++;
+      log->ended = true;
+    }
+  }
+  void end() override { log->ended = true; }
+  int readKey() override {
+    if (log->keys.empty()) return -1;
+    int k = log->keys.front();
+    log->keys.pop_front();
+    return k;
+  }
+  void put(int row, int col, const char* text, int len) override {
+    for (int i = 0; i < len && col + i < SCREEN_COLS; i++) log->cells.at(row)[col + i] = text[i];
+  }
+  void colour(int row, int col, int cells, int pair) override {
+    for (int i = 0; i < cells && col + i < SCREEN_COLS; i++) log->pairs.at(row)[col + i] = pair;
+  }
+  void moveCursor(int row, int col) override {
+    log->cursorRow = row;
+    log->cursorCol = col;
+  }
+  void flush() override { log->flushes++; }
+  void clearAll() override {
+    for (auto& r : log->cells) r.assign(SCREEN_COLS, ' ');
+  }
+
+private:
+  screenLog* log;
+};
+
+class ConsoleEditor : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char buf[4096];
+    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
+    oldDir = buf;
+    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
+    ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
+    const char* t = getenv("TERM");
+    if (t) oldTerm = t;
+    setenv("TERM", "xterm", 1);
+  }
+  void TearDown() override {
+    ed.reset();
+    cfg.reset();
+    if (oldTerm.empty()) unsetenv("TERM"); else setenv("TERM", oldTerm.c_str(), 1);
+    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
+    testsup::removeQueuesFor(dir.path());
+  }
+  /* The console unit's call for a rows x cols window. */
+  int open(int rows, int cols, bool labels = false) {
+    ed = std::make_unique<treeEditorCnsl>(new recordingTerminal(&log));
+    int r = ed->init(cfg.get(), treeMainMenuTable(), nullptr, rows - 1, 1, 0, cols, &traceLevel,
+                     cols > 60 ? 2 : 1, tal_FULL_EDIT, nullptr);
+    if (r == 0 && labels) {
+      ed->setShowLabels(true);
+      const char* names[] = {"System", "Audio", "GPS", "Importer"};
+      for (int i = 0; i < 4; i++) ed->setStatusLabel(i, names[i]);
+    }
+    return r;
+  }
+  void press(std::initializer_list<int> keys) {
+    for (int k : keys) log.keys.push_back(k);
+    ed->service();
+  }
+  void type(const char* text) {
+    for (const char* p = text; *p; p++) log.keys.push_back((unsigned char)*p);
+    ed->service();
+  }
+  std::string cells(int row, int col, int n) const { return log.cells.at(row).substr(col, n); }
+  int pairAt(int row, int col) const { return log.pairs.at(row).at(col); }
+
+  testsup::TempDir dir;
+  std::string oldDir, oldTerm;
+  int traceLevel = 0;
+  std::unique_ptr<dovidu_config> cfg;
+  std::unique_ptr<treeEditorCnsl> ed;
+  screenLog log;
+};
+
+}  // namespace
+
+TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveAndIndicatorsSitAtTheLeftEdge) {
+  ASSERT_EQ(0, open(4, 20));
+  EXPECT_TRUE(log.started);
+  EXPECT_TRUE(log.raw);
+  EXPECT_EQ(" MAIN MENU    TORV-FM", cells(0, 5, 21));
+  EXPECT_EQ(" ->Edit Settings", cells(1, 5, 16));
+  EXPECT_EQ("   View Status", cells(2, 5, 14));
+  EXPECT_EQ(std::string(5, ' '), cells(0, 0, 5));  // no status line defined yet
+
+  ed->setStatusLine(0, 0, false);
+  ed->setStatusLine(1, 1, false);
+  ed->setStatusLine(2, 2, false);
+  ed->setStatusLine(3, 7, false);
+  EXPECT_EQ(" ok ", cells(0, 1, 4));
+  EXPECT_EQ("Warn", cells(1, 1, 4));
+  EXPECT_EQ("Err!", cells(2, 1, 4));
+  EXPECT_EQ(" ?? ", cells(3, 1, 4));
+  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 1));
+  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 4));
+  EXPECT_EQ(0, pairAt(0, 5));  // four cells only
+  EXPECT_EQ(cnslPAIR_BLACK_ON_YELLOW, pairAt(1, 1));
+  EXPECT_EQ(cnslPAIR_YELLOW_ON_RED, pairAt(2, 2));
+  EXPECT_EQ(cnslPAIR_YELLOW_ON_RED, pairAt(3, 3));
+  // the menu text still starts where it did
+  EXPECT_EQ(" ->Edit Settings", cells(1, 5, 16));
+  EXPECT_EQ(0, log.cursorRow);
+  EXPECT_EQ(0, log.cursorCol);
+}
+
+TEST_F(ConsoleEditor, labelsMoveTheMenuToTheLongestLabelPlusTenAndWidenTheIndicators) {
+  ASSERT_EQ(0, open(10, 80, true));
+  for (int i = 0; i < 4; i++) ed->setStatusLine(i, i == 3 ? 9 : i, false);
+  ed->service();
+  EXPECT_EQ(18, ed->menuColumn());
+  EXPECT_EQ("    System: OK     ", cells(0, 0, 19));
+  EXPECT_EQ("     Audio: WARN   ", cells(1, 0, 19));
+  EXPECT_EQ("       GPS: ERR    ", cells(2, 0, 19));
+  EXPECT_EQ("  Importer: xxxxxxx ", cells(3, 0, 20));
+  EXPECT_EQ("MAIN MENU    TORV-", cells(0, 19, 18));
+  EXPECT_EQ("FM", cells(0, 19 + 78, 2));
+  EXPECT_EQ("->Edit Settings", cells(1, 19, 15));
+  // six coloured cells from label width + 3 = 12
+  EXPECT_EQ(0, pairAt(0, 11));
+  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 12));
+  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 17));
+  EXPECT_EQ(0, pairAt(0, 18));
+  EXPECT_EQ(cnslPAIR_YELLOW_ON_RED, pairAt(3, 12));
+  // the stale rows painted at column 5 before the labels came are gone
+  EXPECT_EQ(21u, log.cells[1].find("Edit Settings"));
+}
+
+TEST_F(ConsoleEditor, withoutColoursTheIndicatorsArePlainText) {
+  log.colours = false;
+  ASSERT_EQ(0, open(4, 20));
+  EXPECT_FALSE(ed->coloursOn());
+  ed->setStatusLine(2, 2, false);
+  EXPECT_EQ("Err!", cells(2, 1, 4));
+  EXPECT_EQ(0, pairAt(2, 1));
+}
+
+TEST_F(ConsoleEditor, aStatusChangeBlinksInHalfSecondPhasesAndThenShowsSteadily) {
+  ASSERT_EQ(0, open(4, 20));
+  ed->setBlinkSeconds(1.6f);
+  ed->setStatusLine(0, 2, false);
+  ed->setStatusLine(1, 1, true);  // long blink: until the next change
+  EXPECT_TRUE(ed->lineBlinking(0));
+  std::vector<std::string> seen;
+  kvTimeStamp start;
+  getTimeStamp(&start);
+  while (elapsedSeconds(&start) < 2.8f) {
+    ed->service();
+    if (seen.empty() || seen.back() != cells(0, 1, 4)) seen.push_back(cells(0, 1, 4));
+    usleep(20000);
+  }
+  // dark, lit, dark, lit (about 0.5 s each), then steady
+  ASSERT_GE(seen.size(), 4u);
+  EXPECT_EQ("Err!", seen[0]);
+  EXPECT_EQ("    ", seen[1]);
+  EXPECT_EQ("Err!", seen[2]);
+  EXPECT_FALSE(ed->lineBlinking(0));
+  EXPECT_EQ("Err!", cells(0, 1, 4));
+  EXPECT_TRUE(ed->lineBlinking(1));
+  // a change restarts the blink with the new indicator, lit first
+  ed->setStatusLine(1, 0, false);
+  EXPECT_TRUE(ed->lineBlinking(1));
+  EXPECT_TRUE(cells(1, 1, 4) == " ok " || cells(1, 1, 4) == "    ") << cells(1, 1, 4);
+}
+
+TEST_F(ConsoleEditor, darkPhaseShowsBlankUncolouredCells) {
+  ASSERT_EQ(0, open(4, 20));
+  ed->setStatusLine(0, 2, false);
+  kvTimeStamp start;
+  getTimeStamp(&start);
+  while (elapsedSeconds(&start) < 1.5f && cells(0, 1, 4) != "    ") {
+    ed->service();
+    usleep(10000);
+  }
+  ASSERT_EQ("    ", cells(0, 1, 4));
+  EXPECT_EQ(0, pairAt(0, 1));
+}
+
+TEST_F(ConsoleEditor, terminalKeysReachTheEditorAsItsKeyCodes) {
+  EXPECT_EQ(treeKEY_ENTER, cnslMapKey(10));
+  EXPECT_EQ(treeKEY_ENTER, cnslMapKey(13));
+  EXPECT_EQ(treeKEY_ESCAPE, cnslMapKey(27));
+  EXPECT_EQ(treeKEY_ESCAPE, cnslMapKey(KEY_BACKSPACE));
+  EXPECT_EQ(treeKEY_ESCAPE, cnslMapKey(KEY_DC));
+  EXPECT_EQ(treeKEY_DOWN, cnslMapKey(KEY_DOWN));
+  EXPECT_EQ(treeKEY_UP, cnslMapKey(KEY_UP));
+  EXPECT_EQ(treeKEY_LEFT, cnslMapKey(KEY_LEFT));
+  EXPECT_EQ(treeKEY_RIGHT, cnslMapKey(KEY_RIGHT));
+  EXPECT_EQ(4111, cnslMapKey(KEY_IC));
+  EXPECT_EQ('a', cnslMapKey('a'));
+  EXPECT_EQ(KEY_F(1), cnslMapKey(KEY_F(1)));
+  EXPECT_TRUE(cnslIsResize(KEY_RESIZE));
+}
+
+TEST_F(ConsoleEditor, typingPutsTheCursorOnTheEditedCharacterAndBackspaceAsksToSave) {
+  ASSERT_EQ(0, open(4, 20));
+  // SETTINGS, STATION INFO (eighth line), short name, value view, edit
+  press({KEY_RIGHT});
+  press({KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN});
+  press({KEY_RIGHT, KEY_RIGHT});
+  EXPECT_NE(std::string::npos, log.cells[3].find("('Enter' to edit)")) << log.cells[3];
+  press({'\n'});
+  ASSERT_TRUE(ed->isEditing());
+  type("ab");  // over the old name, in capitals
+  EXPECT_EQ("  New:ABRV", cells(3, 6, 10));
+  EXPECT_EQ(3, log.cursorRow);
+  EXPECT_EQ(5 + 1 + 8, log.cursorCol);  // on the third character
+  press({KEY_BACKSPACE});                 // does not erase: the save prompt
+  EXPECT_EQ("Enter=Save Esc=Quit", cells(1, 6, 19));
+  press({'\r'});
+  EXPECT_FALSE(ed->isEditing());
+  std::string name(16, '\0');
+  cfg->readText(itmSIS_CsStdNme, &name[0], (int)name.size());
+  EXPECT_STREQ("ABRV", name.c_str());
+  EXPECT_EQ(0, log.cursorRow);
+  EXPECT_EQ(0, log.cursorCol);
+  // Esc from any depth back to the top
+  press({27});
+  EXPECT_EQ(" MAIN MENU    TORV-FM", cells(0, 5, 21));
+}
+
+TEST_F(ConsoleEditor, serviceReportsPendingConfigurationChangesOnly) {
+  ASSERT_EQ(0, open(4, 20));
+  ed->service();  // whatever the data set's build left pending
+  ed->clearChanged();
+  EXPECT_EQ(0, ed->service());
+  ed->queueChanged(itmSystem_Status);  // as a finished edit or a pushed value does
+  EXPECT_EQ(1, ed->service());
+  bool queued = false;
+  for (int k = 0; k < ed->changedCount(); k++) queued = queued || ed->changedItem(k) == itmSystem_Status;
+  EXPECT_TRUE(queued);
+  ed->clearChanged();
+  EXPECT_EQ(0, ed->service());
+  press({KEY_DOWN});
+  EXPECT_EQ(0, ed->service());
+}
+
+TEST_F(ConsoleEditor, onlyXtermAndVt100AreDriven) {
+  EXPECT_TRUE(treeEditorCnsl::terminalSupported("xterm"));
+  EXPECT_TRUE(treeEditorCnsl::terminalSupported("vt100"));
+  EXPECT_FALSE(treeEditorCnsl::terminalSupported("xterm-256color"));
+  EXPECT_FALSE(treeEditorCnsl::terminalSupported("vt1000"));
+  EXPECT_FALSE(treeEditorCnsl::terminalSupported("screen"));
+  EXPECT_FALSE(treeEditorCnsl::terminalSupported("XTERM"));
+  EXPECT_FALSE(treeEditorCnsl::terminalSupported(""));
+  EXPECT_FALSE(treeEditorCnsl::terminalSupported(nullptr));
+
+  setenv("TERM", "xterm-color", 1);
+  testing::internal::CaptureStdout();
+  int r = open(4, 20);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(1, r);
+  EXPECT_EQ("Terminal emulator\nxterm-color not supported\nuse 'vt100' or 'xterm'\n", out);
+  EXPECT_FALSE(log.started);
+  EXPECT_EQ(-1, ed->service());
+  ed.reset();
+  EXPECT_FALSE(log.ended);  // nothing was started, nothing to end
+}
+
+TEST_F(ConsoleEditor, destructionLeavesRawModeOnce) {
+  ASSERT_EQ(0, open(2, 16));
+  EXPECT_TRUE(ed->rawModeOn());
+  ed.reset();
+  EXPECT_FALSE(log.raw);
+  EXPECT_TRUE(log.ended);
+  EXPECT_EQ(1, log.rawOffCalls);
+}
