@@ -13,11 +13,13 @@
 #include "dataset/doviduConfig.h"
 #include "diag/trace.h"
 
-/* Start-up errors are reported as unit "doVA", function "main". */
-static void startError(consoleApp& app, int num, const char* text) {
-  reportError(app.pErrLog, 3, num, "doVA", "main", __LINE__, "%s", text);
+/* Start-up errors are reported as unit "doVA", function "main", with the
+** line of the step that failed. */
+static void startError(consoleApp& app, int num, const char* text, int line) {
+  reportError(app.pErrLog, 3, num, "doVA", "main", line, "%s", text);
   app.startupErrors++;
 }
+#define START_ERROR(app, num, text) startError((app), (num), (text), __LINE__)
 
 void cfgCreateDataSet(consoleApp& app) {
   if (app.cfg == nullptr) app.cfg = new dovidu_config(app.pTraceLevel, app.pErrLog);
@@ -43,7 +45,7 @@ int cfgClientStart(consoleApp& app) {
     linked = linkAttempt(app, attempt) == 0;
   if (!linked) {
     showStatus(app, "Cfg Init Fail");
-    startError(app, doVA_ERR_CFG_INIT, "Configuration initialization failure");
+    START_ERROR(app, doVA_ERR_CFG_INIT, "Configuration initialization failure");
     return 1;
   }
   showStatus(app, "Cfg Subscribe");
@@ -51,7 +53,7 @@ int cfgClientStart(consoleApp& app) {
   int result = app.cfg->subscribeListSend();
   if (result != 0) {
     showStatus(app, "Subscribe Fail");
-    startError(app, doVA_ERR_CFG_LINK, "Could not link to configuration master process");
+    START_ERROR(app, doVA_ERR_CFG_LINK, "Could not link to configuration master process");
   }
   showStatus(app, "Subscribe Done");
   return result != 0 ? 1 : 0;
