@@ -123,7 +123,9 @@ bool deadlineTimer::checkAndRestart() {
 
 int setSystemDate(const char* text) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  sscanf(text, "%i/%i/%i %i:%i:%i", &year, &month, &day, &hour, &minute, &second);
+  /* Fields are decimal: the editors pad them with zeros, and "08" must be
+  ** August, not a bad octal number. */
+  sscanf(text, "%d/%d/%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second);
   char cmd[100];
   snprintf(cmd, sizeof cmd, "date %02i%02i%02i%02i%04i.%02i", month, day, hour, minute, year,
            second);

@@ -193,6 +193,17 @@ TEST(SystemDate, RunsTheDateCommandThroughTheShellSeam) {
   EXPECT_EQ(seen, "date 030709052024.00");
 }
 
+TEST(SystemDate, ZeroPaddedFieldsAreDecimal) {
+  std::string seen;
+  setShellHook([&](const std::string& cmd, std::string*) {
+    seen = cmd;
+    return 0;
+  });
+  setSystemDate("2031/08/09 08:09:07");
+  setShellHook(nullptr);
+  EXPECT_EQ(seen, "date 080908092031.07");
+}
+
 TEST(SystemDate, FormatDateTimeOnlyWhenTheSecondChanged) {
   char out[32];
   memset(out, 'x', sizeof out);
