@@ -1,0 +1,307 @@
+/*
+** The console window end to end: the real doVA.x drawing with ncurses in
+** a tmux pane (TERM=xterm), against a real cfgMaster.x and statusWriter.x,
+** all keyed on a private bin directory and a private status region.  Keys
+** go in with send-keys, the screen comes back with capture-pane.
+**
+** Every tmux server runs on its own socket (-L) and is killed at the end;
+** every wait is bounded.  Without tmux the window tests are skipped.
+*/
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "diag/cppUtils.h"
+#include "tests/support/testSupport.h"
+
+using namespace testsup;
+
+namespace {
+
+std::string findTmux() {
+  const char* path = getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t at = 0;
+  while (at <= dirs.size()) {
+    size_t end = dirs.find(':', at);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(at, end - at) + "/tmux";
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    at = end + 1;
+  }
+  return "";
+}
+
+/* The parent PID of a process, from /proc/<pid>/stat; -1 when gone. */
+pid_t parentOf(pid_t pid) {
+  std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  if (close == std::string::npos || close + 4 >= stat.size()) return -1;
+  return (pid_t)atoi(stat.c_str() + close + 4);
+}
+
+/* The child of `parent` whose command line starts with `exe`. */
+pid_t childRunning(pid_t parent, const std::string& exe) {
+  DIR* d = opendir("/proc");
+  if (!d) return -1;
+  pid_t found = -1;
+  while (dirent* e = readdir(d)) {
+    pid_t pid = (pid_t)atoi(e->d_name);
+    if (pid <= 0 || parentOf(pid) != parent) continue;
+    std::string cmd = readFile("/proc/" + std::to_string(pid) + "/cmdline");
+    if (cmd.compare(0, exe.size(), exe) == 0) found = pid;
+  }
+  closedir(d);
+  return found;
+}
+
+/* One private tmux server with one 100 x 30 pane. */
+class tmuxPane {
+public:
+  explicit tmuxPane(const std::string& tmuxPath) : tmux(tmuxPath) {
+    static int serial = 0;
+    socket = "dovaCnsl" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+  }
+  /* The server's socket file stays behind unless removed. */
+  ~tmuxPane() {
+    std::string path;
+    run({"display-message", "-p", "#{socket_path}"}, &path);
+    run({"kill-server"});
+    while (!path.empty() && path.back() == '\n') path.pop_back();
+    if (!path.empty()) unlink(path.c_str());
+    if (program > 0 && kill(program, 0) == 0) kill(program, SIGKILL);
+  }
+  /* Run `command` (a /bin/sh command line) in a fresh pane. */
+  bool start(const std::string& command) {
+    return run({"-f", "/dev/null", "new-session", "-d", "-s", "w", "-x", "100", "-y", "30",
+                command}) == 0;
+  }
+  int run(const std::vector<std::string>& args, std::string* out = nullptr) {
+    std::vector<std::string> argv{tmux, "-L", socket};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv, out, nullptr, {}, 5000);
+  }
+  std::string screen() {
+    std::string out;
+    run({"capture-pane", "-p", "-t", "w"}, &out);
+    return out;
+  }
+  /* Row r of the screen, padded to 100 columns. */
+  std::string row(int r) {
+    std::string s = screen();
+    size_t at = 0;
+    for (int i = 0; i < r && at != std::string::npos; i++) {
+      at = s.find('\n', at);
+      if (at != std::string::npos) at++;
+    }
+    if (at == std::string::npos) return std::string(100, ' ');
+    std::string line = s.substr(at, s.find('\n', at) - at);
+    line.resize(100, ' ');
+    return line;
+  }
+  void keys(std::initializer_list<const char*> names) {
+    for (const char* k : names) run({"send-keys", "-t", "w", k});
+  }
+  void type(const std::string& text) { run({"send-keys", "-t", "w", "-l", text}); }
+  bool waitFor(const std::string& text, int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 50) {
+      if (screen().find(text) != std::string::npos) return true;
+      usleep(50000);
+    }
+    return false;
+  }
+  bool waitForRow(int r, int column, const std::string& text, int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+      if (row(r).compare(column, text.size(), text) == 0) return true;
+      usleep(20000);
+    }
+    return false;
+  }
+  /* The program the pane's shell started (found once, then remembered). */
+  pid_t programPid(const std::string& exe, int timeoutMs) {
+    std::string out;
+    for (int waited = 0; program <= 0 && waited <= timeoutMs; waited += 20) {
+      run({"display-message", "-p", "-t", "w", "#{pane_pid}"}, &out);
+      pid_t shell = (pid_t)atoi(out.c_str());
+      if (shell > 0) program = childRunning(shell, exe);
+      if (program <= 0) usleep(20000);
+    }
+    return program;
+  }
+  std::string tmux, socket;
+  pid_t program = -1;
+};
+
+class ConsoleWindow : public ::testing::Test {
+protected:
+  void SetUp() override {
+    tmux = findTmux();
+    bin.link("doVA.x");
+    bin.link("cfgMaster.x");
+    bin.link("statusWriter.x");
+    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
+                             bin.path()));
+    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
+    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+  }
+  void TearDown() override {
+    pane.reset();
+    writer.stop(3000);
+    master.stop(3000);
+  }
+  /* The console window in a pane; the shell reports the exit status and
+  ** the terminal modes it was handed back, then waits. */
+  void openWindow(const std::string& term, const std::string& args) {
+    if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
+    pane.reset(new tmuxPane(tmux));
+    std::string cmd = "cd '" + bin.path() + "' && env TERM=" + term + " DOVA_STATUS_SHM='" +
+                      shm.str() + "' ./doVA.x " + args +
+                      "; echo \"EXIT=$?\"; stty -a | tr ' ' '\\n' | grep -x -e echo -e -echo "
+                      "-e icanon -e -icanon | tr '\\n' ' '; echo; sleep 60";
+    ASSERT_TRUE(pane->start(cmd));
+  }
+  std::string savedFile() const { return work.file("kvPrimeConfig.cfg"); }
+
+  BinDir bin;
+  TempDir work;
+  ShmName shm;
+  Proc master, writer;
+  std::string tmux;
+  std::unique_ptr<tmuxPane> pane;
+};
+
+bool waitForFile(const std::string& path, const std::string& what, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 50) {
+    if (readFile(path).find(what) != std::string::npos) return true;
+    usleep(50000);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST_F(ConsoleWindow, rootMenuAndIndicatorsShowAndAnEditTravelsThroughTheMaster) {
+  openWindow("xterm", "-mc 4 20");
+  if (!pane) return;
+  ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU    TORV-FM", 8000)) << pane->screen();
+  EXPECT_EQ(" ->Edit Settings", pane->row(1).substr(5, 16));
+  EXPECT_EQ("   View Status", pane->row(2).substr(5, 14));
+  // four indicators at the left edge; they blink, so catch a lit phase
+  EXPECT_TRUE(pane->waitForRow(0, 1, "Err!", 2000)) << pane->screen();
+  EXPECT_TRUE(pane->waitForRow(1, 1, " ok ", 2000)) << pane->screen();
+  EXPECT_TRUE(pane->waitForRow(2, 1, "Warn", 2000)) << pane->screen();
+  EXPECT_TRUE(pane->waitForRow(3, 1, "Warn", 2000)) << pane->screen();
+
+  pane->keys({"Right"});
+  ASSERT_TRUE(pane->waitForRow(0, 6, "SETTINGS", 2000)) << pane->screen();
+  pane->keys({"Down"});
+  ASSERT_TRUE(pane->waitForRow(2, 6, "->Date & Time", 2000)) << pane->screen();
+  pane->keys({"Up", "Right"});
+  ASSERT_TRUE(pane->waitForRow(0, 6, "SYSTEM", 2000)) << pane->screen();
+  pane->keys({"Right"});
+  ASSERT_TRUE(pane->waitFor("('Enter' to edit)", 2000)) << pane->screen();
+  pane->keys({"Enter"});
+  ASSERT_TRUE(pane->waitFor("***System Name***", 2000)) << pane->screen();
+  pane->type("Relay 7");
+  ASSERT_TRUE(pane->waitFor("New:Relay 7", 2000)) << pane->screen();
+  std::string cursor;
+  pane->run({"display-message", "-p", "-t", "w", "#{cursor_y},#{cursor_x}"}, &cursor);
+  EXPECT_EQ("3,19\n", cursor);  // after "  New:Relay 7" from column 6
+  pane->keys({"Enter"});
+  ASSERT_TRUE(pane->waitFor("Enter=Save Esc=Quit", 2000)) << pane->screen();
+  pane->keys({"Enter"});
+  // the value view shows the value the master echoed into the item
+  ASSERT_TRUE(pane->waitFor("Relay 7", 3000));
+  EXPECT_TRUE(pane->waitForRow(2, 6, "       Relay 7", 3000)) << pane->screen();
+  EXPECT_TRUE(waitForFile(savedFile(), "SYSTEM_NAME: Relay 7", 8000)) << readFile(savedFile());
+
+  // Esc goes back to the top from any depth
+  pane->keys({"Escape"});
+  EXPECT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 3000)) << pane->screen();
+}
+
+TEST_F(ConsoleWindow, statusScreensShowTheWritersLiveValuesBesideLabelledIndicators) {
+  openWindow("xterm", "-mc 10 80 -sl");
+  if (!pane) return;
+  ASSERT_TRUE(pane->waitForRow(0, 18, " MAIN MENU    TORV-", 8000)) << pane->screen();
+  EXPECT_EQ("    System: ERR    ", pane->row(0).substr(0, 19));
+  EXPECT_EQ("     Audio: OK     ", pane->row(1).substr(0, 19));
+  EXPECT_EQ("       GPS: WARN   ", pane->row(2).substr(0, 19));
+  EXPECT_EQ("  Importer: WARN   ", pane->row(3).substr(0, 19));
+  EXPECT_EQ("FM", pane->row(0).substr(19 + 78, 2));
+
+  pane->keys({"Down", "Right"});
+  ASSERT_TRUE(pane->waitFor("Status and Alarms", 3000)) << pane->screen();
+  pane->keys({"Down", "Down", "Down", "Down", "Down", "Right"});  // GPS Status
+  ASSERT_TRUE(pane->waitFor("GPS STATUS", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->waitForRow(1, 19, "Status   TIME SYNCED", 5000)) << pane->screen();
+  EXPECT_EQ("Sats ", pane->row(2).substr(19, 5));
+  EXPECT_EQ("N39.09912", pane->row(3).substr(19, 9));
+
+  // Up steps to the previous status screen: the analog meters move
+  pane->keys({"Up", "Up", "Up"});
+  ASSERT_TRUE(pane->waitFor("ANALOG LEVELS", 3000)) << pane->screen();
+  ASSERT_TRUE(pane->waitForRow(1, 19, "L:X", 3000)) << pane->screen();
+  std::string first = pane->row(1) + pane->row(2);
+  bool moved = false;
+  for (int i = 0; i < 60 && !moved; i++) {
+    usleep(50000);
+    moved = pane->row(1) + pane->row(2) != first;
+  }
+  EXPECT_TRUE(moved) << first;
+  EXPECT_NE(std::string::npos, pane->row(3).find("dB")) << pane->screen();
+}
+
+TEST_F(ConsoleWindow, sigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
+  openWindow("xterm", "-mc 4 20");
+  if (!pane) return;
+  ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
+  pid_t pid = pane->programPid("./doVA.x", 2000);
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(0, kill(pid, SIGTERM));
+  ASSERT_TRUE(pane->waitFor("EXIT=0", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
+  EXPECT_EQ(std::string::npos, pane->screen().find("MAIN MENU")) << pane->screen();
+
+  openWindow("xterm", "-mc 4 20");
+  ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
+  pane->keys({"Right", "Right", "Right", "Enter"});  // Ctrl-C in the middle of an edit
+  ASSERT_TRUE(pane->waitFor("***System Name***", 3000)) << pane->screen();
+  pane->keys({"C-c"});
+  ASSERT_TRUE(pane->waitFor("EXIT=0", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
+}
+
+TEST_F(ConsoleWindow, theWindowEndsWhenTheMasterShutsDown) {
+  openWindow("vt100", "-mc 4 20");
+  if (!pane) return;
+  ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
+  EXPECT_EQ(0, master.stop(3000));
+  ASSERT_TRUE(pane->waitFor("EXIT=0", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
+}
+
+TEST_F(ConsoleWindow, otherTerminalTypesAreRefusedWithTheirName) {
+  for (const char* term : {"screen", "xterm-256color"}) {
+    std::string out, err;
+    int st = runProgram({bin.prog("doVA.x"), "-mc", "4", "20"}, &out, &err,
+                        {"TERM=" + std::string(term), "DOVA_STATUS_SHM=" + shm.str()}, 10000,
+                        bin.path());
+    EXPECT_EQ(0, st) << err;
+    EXPECT_EQ("Terminal emulator\n" + std::string(term) + " not supported\nuse 'vt100' or 'xterm'\n",
+              out);
+  }
+  if (tmux.empty()) return;
+  openWindow("screen", "-mc 4 20");
+  ASSERT_TRUE(pane->waitFor("EXIT=0", 8000)) << pane->screen();
+  EXPECT_EQ("Terminal emulator", pane->row(0).substr(0, 17));
+  EXPECT_EQ("screen not supported", pane->row(1).substr(0, 20));
+  EXPECT_EQ("use 'vt100' or 'xterm'", pane->row(2).substr(0, 22));
+}
