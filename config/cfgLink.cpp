@@ -24,6 +24,18 @@
 ** client still waits in the queue; a client whose oldest message waits
 ** more than 9 s is dropped, so a client that stops reading never blocks the
 ** master nor fills the queue for the others.
+**
+** One master-to-client queue (16 KB by default) serves every client, and a
+** full answer is about 3.8 KB: a few consoles starting together fill it.
+** The master never waits for room beyond the transport's short retry:
+**   - records a full queue refused go back to the client's pending set and
+**     leave with a later export pass (sent when nothing of it waits);
+**   - a refused grant is sent again on a later pass (pendingGrants);
+**   - after a refusal, the next pass also drops clients that stopped
+**     reading without a goodbye and have nothing pending (their oldest
+**     message older than 9 s), with their messages.
+** A client offers its subscription list again while the client-to-master
+** queue is full, within its 3 s wait.
 */
 #include "config/genericConfig.h"
 #include "config/cfgInternal.h"
@@ -190,6 +202,7 @@ int generic_cfg::masterLinkCode(int code, uint8_t* payload, int length, int32_t 
       if (pQ->ipcCopySendMsgConst(ipcMSG_REG_GRANT, 0, sender) != 0) {
         pendingGrants.insert(sender); /* queue full: granted on a later pass */
         retryPending = true;
+        answerQueueFull = true;
       } else {
         pendingGrants.erase(sender);
       }
@@ -643,6 +656,8 @@ int generic_cfg::flushChunk(int32_t clientId, int bytes, int nItems) {
   int r = pQ->ipcCopySendMsg(ipcMSG_BIN_DATA_RESP, 0, bigBuff, cfgENVELOPE + bytes, clientId);
   if (r == 0)
     TRACE(pTraceLevel, 0, "Created binOut with %i items for client %i\n", nItems, clientId);
+  else if (pQ->txQueue().lastSendErrno() == EAGAIN)
+    answerQueueFull = true;
   return r;
 }
 
@@ -657,16 +672,42 @@ void generic_cfg::resendGrants() {
   }
 }
 
+/* The stale rule below only looks at clients with changes to send.  When
+** the shared answer queue was found full, it may be full of messages for
+** clients that died without a goodbye and get no changes: every other
+** known client is checked too, and one whose oldest message waits more
+** than 9 s is dropped with all its messages.  Returns the clients dropped. */
+int generic_cfg::dropSilentClients() {
+  std::set<int32_t> ids;
+  for (const auto& c : clientRecs) ids.insert(c.first);
+  for (data_itm_Base* it : itemsInOrder) ids.insert(it->subscribers.begin(), it->subscribers.end());
+  for (const auto& c : pendingExport.clients)
+    if (!c.second.empty()) ids.erase(c.first); /* checked by the export itself */
+  int dropped = 0;
+  for (int32_t id : ids) {
+    if (!pQ || pQ->checkMsgTimeout(id) <= cfgSTALE_SECONDS) continue;
+    pQ->txQueue().ClearQueue(id); /* whatever else still waits for it */
+    TRACE(pTraceLevel, 1, "Detected stale config client (%d)\n", id);
+    dropClient(id);
+    ++dropped;
+  }
+  return dropped;
+}
+
 int generic_cfg::exportUpdates() {
+  int served = 0;
+  if (answerQueueFull) {
+    answerQueueFull = false;
+    served += dropSilentClients();
+  }
   resendGrants();
   if (!pendingExport.hasWork) {
     retryPending = !pendingGrants.empty();
-    return 0;
+    return served;
   }
   std::vector<int32_t> ids;
   for (const auto& c : pendingExport.clients)
     if (!c.second.empty()) ids.push_back(c.first);
-  int served = 0;
   bool putOff = false;
   for (int32_t id : ids) {
     TRACE(pTraceLevel, -1, "Export update to client %i\n", id);

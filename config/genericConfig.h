@@ -272,6 +272,9 @@ public:
   /* Master: clients whose grant a full queue refused; sent again with the
   ** next export pass. */
   std::set<int32_t> pendingGrants;
+  /* Master: a send to a client found the answer queue full since the last
+  ** export pass. */
+  bool answerQueueFull = false;
   cfgExportTable pendingExport;              /* master only */
   int32_t idleCount = 0;
 
@@ -295,6 +298,7 @@ private:
   int sendEnvelopeOnly(int code);
   int sendListPart(const char* text, int len, deadlineTimer& tmr);
   void resendGrants();
+  int dropSilentClients();
   void closeLink();
   int sendText(int code, const char* text, int len);
 

@@ -466,6 +466,41 @@ TEST_F(Link, SubscriptionListWaitsForRoomInAFullClientQueue) {
   EXPECT_NE(std::string::npos, client.out().find("msgsnd(): EAGAIN"));
 }
 
+/* Four consoles died without a goodbye and their answers, 12 s old, fill
+** the answer queue.  A new console is still served: the master finds the
+** queue full, drops the silent clients with their messages and sends. */
+TEST_F(Link, ClientsThatDiedSilentlyAreClearedFromAFullAnswerQueue) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  const std::string big(3700, 'v');
+  master.changeValue(ixLONGTEXT, big.c_str());
+  msgQ_IO* q = master.endpoint();
+  q->txQueue().setSendRetryMs(0);
+  std::vector<char> old(16 + 3900 + 4, 'o');
+  gClockShift = -12;
+  setIpcClockHook(shiftedClock);
+  for (int32_t dead = 900001; dead <= 900004; ++dead) {
+    master.clientRecs[dead].clientId = dead;
+    ASSERT_EQ(0, q->ipcCopySendMsg(ipcMSG_BIN_DATA_RESP, 0, old.data(), 16 + 3900, dead));
+  }
+  setIpcClockHook(nullptr);
+  Child client(dir.file("client.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (int r = linkClient(c)) return r;
+    return text(c, ixLONGTEXT) == big ? 0 : 50;
+  });
+  CaptureStdout();
+  bool done = pumpUntil(master, [&] { return !client.running(); }, 8000);
+  std::string out = GetCapturedStdout();
+  ASSERT_TRUE(done);
+  EXPECT_EQ(0, client.wait(0)) << client.out();
+  EXPECT_NE(std::string::npos, out.find("msgsnd(): EAGAIN"));
+  for (int32_t dead = 900001; dead <= 900004; ++dead) {
+    EXPECT_EQ(0u, master.clientRecs.count(dead));
+    EXPECT_EQ(-1, q->checkMsgTimeout(dead));
+  }
+}
+
 /* A grant the full queue refuses is not lost: it goes out on a later pass. */
 TEST_F(Link, GrantRefusedByAFullQueueIsSentOnALaterPass) {
   generic_cfg master(&level, nullptr);
