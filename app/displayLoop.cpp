@@ -290,6 +290,8 @@ static void modeAndNameRefresh(consoleApp& app) {
   state.previousMode = mode;
 }
 
+void resetChangeHandling() { state = displayState(); }
+
 void handleChangedData(consoleApp& app) {
   if (app.frontEnd == nullptr) return;
   bool modeDue = false;
@@ -331,7 +333,7 @@ static void runPasses(consoleApp& app) {
 void runDisplayLoop(consoleApp& app) {
   int savedLevel = app.traceLevel;
   if (!app.lcdMode) app.traceLevel = 0;  /* no trace lines over the window */
-  state = displayState();
+  resetChangeHandling();
   struct sigaction savedInt;
   if (!app.lcdMode) stopOnInterrupt(&savedInt);
   if (frontEndInit(app, false) == 0) {

@@ -27,6 +27,9 @@ enum { dispINDICATORS = 4 };
 int frontEndInit(consoleApp& app, bool hardware);
 void runDisplayLoop(consoleApp& app);
 void handleChangedData(consoleApp& app);
+/* Forget the operating mode seen last: the next handleChangedData sets
+** call sign and band without an alert (the start of every display loop). */
+void resetChangeHandling();
 
 /* Boot text: four rows, the third " for station %s" (item 135) cut to 19
 ** characters; committed with the last row. */
