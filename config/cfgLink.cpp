@@ -637,9 +637,10 @@ int generic_cfg::sendRecordChunks(int32_t clientId, const std::vector<data_itm_B
     if (clientId >= 0 && !it->subscribers.count(clientId)) continue;
     int len = it->recordLength();
     if (len > maxP) {
-      ERRLOG(pErrLog, 4, 15004, "ipcMsgQ_Base",
-             "Error sending message: record of %s is %i bytes, one message holds %i",
-             it->name.c_str(), len, maxP);
+      /* the transport's own refusal of a message that never fits */
+      TRACE(pTraceLevel, -1, "record of %s is %i bytes, one message holds %i\n", it->name.c_str(),
+            len, maxP);
+      ERRLOG(pErrLog, 4, 15004, "ipcMsgQ_Base", "Error sending message");
       continue; /* can never be sent: not kept pending */
     }
     if (used + len > maxP) flush();
