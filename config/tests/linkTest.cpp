@@ -153,6 +153,20 @@ TEST_F(Link, EndingMasterAnnouncesShutdownToEveryClient) {
   EXPECT_FALSE(c.isRegistered());
 }
 
+/* A change request holds at most 983 characters: a longer one arrives cut. */
+TEST_F(Link, LongChangeRequestArrivesCutTo983Characters) {
+  generic_cfg master(&level, nullptr);
+  ASSERT_EQ(0, linkMaster(master));
+  Child client(dir.file("client.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (int r = linkClient(c)) return r;
+    return c.sendChangeRequest("Long_Text", std::string(2000, 'x').c_str(), false);
+  });
+  ASSERT_TRUE(pumpUntil(master, [&] { return !text(master, ixLONGTEXT).empty(); }, 8000));
+  EXPECT_EQ(std::string(983 - strlen("Long_Text,"), 'x'), text(master, ixLONGTEXT));
+  EXPECT_EQ(0, client.wait(3000));
+}
+
 /* A raw client endpoint: subscribe to 1 and 3, then ask for "3,3,1". */
 TEST_F(Link, IndexListIsAnsweredOnceEachInAscendingOrder) {
   generic_cfg master(&level, nullptr);
