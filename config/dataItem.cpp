@@ -55,9 +55,10 @@ int fmtValue(char* b, int room, const char*, const string_wrapper_s& v) {
   return cfgPutf(b, room, "%s", v.text.c_str());
 }
 
-/* A value format used for reading: every "%i" conversion becomes "%d" so a
-** field written 08 reads as eight, not as octal. */
-std::string scanFormat(const char* fmt) {
+/* The display format turned into a scan format ("%i" reads as decimal, so a
+** zero-padded "08" is eight).  With wide, integer conversions read into a
+** long long, so a number beyond 32 bits saturates instead of wrapping. */
+std::string scanFormat(const char* fmt, bool wide = false) {
   std::string s(fmt ? fmt : "");
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] != '%') continue;
@@ -65,6 +66,10 @@ std::string scanFormat(const char* fmt) {
     if (j < s.size() && s[j] == '%') { i = j; continue; }
     while (j < s.size() && (isdigit((unsigned char)s[j]) || s[j] == '-' || s[j] == '*')) ++j;
     if (j < s.size() && s[j] == 'i') s[j] = 'd';
+    if (wide && j < s.size() && strchr("duxXo", s[j])) {
+      s.insert(j, "ll");
+      j += 2;
+    }
     i = j;
   }
   return s;
@@ -153,8 +158,11 @@ int truncLimit(float f) {
 
 /* ---- text in, per type; each returns true when the value changed -------- */
 bool scanInto(data_itm<int>& it, const char* text) {
-  int v = it.value;
-  if (sscanf(text, scanFormat(it.valueFormat).c_str(), &v) != 1) return false;
+  long long wide = it.value;
+  if (sscanf(text, scanFormat(it.valueFormat, true).c_str(), &wide) != 1) return false;
+  if (wide > INT32_MAX) wide = INT32_MAX;
+  if (wide < INT32_MIN) wide = INT32_MIN;
+  int v = (int)wide;
   int lo = truncLimit(it.min), hi = truncLimit(it.max);
   if (v < lo) v = lo;
   else if (v > hi) v = hi;

@@ -42,6 +42,16 @@ TEST_F(LocalSet, IntTextIsClampedToItsRangeAndLettersChangeNothing) {
   EXPECT_EQ(count, it->changeCount);
 }
 
+TEST_F(LocalSet, IntBeyondThirtyTwoBitsSaturatesInsteadOfWrapping) {
+  data_itm_Base* it = cfg.getItem(ixVOLUME);
+  it->strIn("99999999999");   /* would wrap to 1215752191, then clamp to 7 anyway */
+  EXPECT_EQ(7, it->intValue());
+  it->strIn("-4294967295");   /* would wrap to 1 */
+  EXPECT_EQ(-8, it->intValue());
+  it->strIn("4294967296");    /* would wrap to 0 */
+  EXPECT_EQ(7, it->intValue());
+}
+
 TEST_F(LocalSet, BoolAndFloatAreClampedByTheirLimits) {
   data_itm_Base* b = cfg.getItem(ixMACENBL);
   b->strIn("5");
