@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "app/doVA.h"
+#include "app/maintenance.h"
 #include "app/statusAccess.h"
 #include "console/treeEditorCnsl.h"
 #include "dataset/doviduConfig.h"
@@ -182,6 +183,7 @@ static void decorateFrontEnd(consoleApp& app) {
     app.frontEnd->setLedPowerUp(r->indicator, r->powerUpWord, false);
   showBootText(app);
   for (int n = 0; n < dispINDICATORS; n++) updateIndicator(app, n);
+  attachSoftwareUpdate(app);
 }
 
 int frontEndInit(consoleApp& app, bool hardware) {
@@ -234,9 +236,7 @@ static void factoryReset(consoleApp& app) {
     app.frontEnd->service();
     usleep(FACTORY_RESET_SLEEP_US);
   }
-  /* HOOK (maintenance actions): run "./kvUpgrade.x -d" and then
-  ** "./kvUpgrade.x -r" through runShell (diag/shellSeam.h). */
-  TRACE(app.pTraceLevel, 1, "Factory reset: maintenance tool actions not built yet\n");
+  runFactoryDefaults();
 }
 
 static void restartRequested(consoleApp& app) {
