@@ -21,6 +21,7 @@
 #include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
 #include "diag/trace.h"
+#include "frontpanel/treeEditorModule.h"
 #include "menu/menuTables.h"
 
 namespace {
@@ -193,11 +194,9 @@ int frontEndInit(consoleApp& app, bool hardware) {
     destroyFrontEnd(app);
   app.frontEndRows = app.dispRows;
   app.frontEndCols = app.dispCols;
-  if (app.lcdMode) {
-    /* HOOK (front panel): a treeEditorModule ("LCD class created"),
-    ** openDisplay with the size, init with the front-panel table. */
-    TRACE(app.pTraceLevel, -1, "Front-panel display module not built yet\n");
-    return 1;
+  if (app.frontEnd == nullptr && app.lcdMode) {
+    app.frontEnd = new treeEditorModule();
+    TRACE(app.pTraceLevel, 1, "LCD class created\n");
   }
   if (app.frontEnd == nullptr) {
     app.frontEnd = new treeEditorCnsl();
@@ -206,8 +205,9 @@ int frontEndInit(consoleApp& app, bool hardware) {
   if (hardware) return app.frontEnd->openDisplay(app.dispRows, app.dispCols, app.pTraceLevel,
                                                  app.pErrLog);
   int word = app.dispCols < 61 ? 1 : 2;
+  const treeItemDef* second = app.lcdMode ? treeFrontPanelMenuTable : nullptr;
   if (app.frontEnd->init(app.cfg, treeMainMenuTable(), app.pErrLog, app.dispRows - 1, 1, 0,
-                         app.dispCols, app.pTraceLevel, word, tal_FULL_EDIT, nullptr) != 0)
+                         app.dispCols, app.pTraceLevel, word, tal_FULL_EDIT, second) != 0)
     return 1;
   decorateFrontEnd(app);
   return 0;

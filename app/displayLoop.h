@@ -12,9 +12,9 @@
 **                      or a stop is requested
 **   handleChangedData  one pass over the front end's changed-item queue
 **
-** The console window (treeEditorCnsl) is the front end when lcdMode is
-** false.  The front-panel module is not part of this build: with lcdMode
-** set, frontEndInit traces so and fails, and no display loop runs.
+** The front end is the front-panel module (treeEditorModule, on the LCD
+** found by LCD4x20) when lcdMode is set, else the console window
+** (treeEditorCnsl).
 */
 #ifndef APP_DISPLAYLOOP_H
 #define APP_DISPLAYLOOP_H

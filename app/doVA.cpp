@@ -210,7 +210,7 @@ static void destroyDataSet(consoleApp& app) { cfgDestroyDataSet(app); }
 
 /* Clamp the display size and (re)make the front end; hardware opens the
 ** device, otherwise the menu is initialised on it.  0 ok, non-zero failed
-** (displayLoop.cpp; the front-panel module is not built yet). */
+** (displayLoop.cpp). */
 static int miniDispInit(consoleApp& app, bool hardware) { return frontEndInit(app, hardware); }
 
 /* Up to 4 attempts of "Cfg Init %i", then subscribe to every item
