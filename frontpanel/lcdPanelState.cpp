@@ -62,6 +62,14 @@ const adjustDef* adjustFor(int screen) {
   return nullptr;
 }
 
+/* A whole row: the text blank-padded to the width, so no earlier
+** character stays behind a shorter line. */
+void padRow(char* line, int size) {
+  size_t n = strlen(line);
+  while ((int)n < LCD4x20::COLS && (int)n + 1 < size) line[n++] = ' ';
+  line[n] = '\0';
+}
+
 }  // namespace
 
 /* ---- LEDs --------------------------------------------------------------- */
@@ -221,10 +229,13 @@ int LCD4x20::startAdjust(int screen, bool automatic) {
   char line[COLS + 8];
   snprintf(line, sizeof line, " %c/%c=+/-%i %c/%c=+/-%02i ", 0xE0, 0xDE, d->small, 0xE1, 0xDF,
            d->large);
+  padRow(line, sizeof line);
   writeRow(1, 0, line, COLS);
   snprintf(line, sizeof line, "       %c to Accept   ", 2);
+  padRow(line, sizeof line);
   writeRow(2, 0, line, COLS);
   snprintf(line, sizeof line, "       %c to Cancel   ", 1);
+  padRow(line, sizeof line);
   writeRow(3, 0, line, COLS);
   setCursorStyle(0);
   adjustShow();
@@ -238,6 +249,7 @@ void LCD4x20::adjustShow() {
     snprintf(line, sizeof line, "%s", d->zeroText);
   else
     snprintf(line, sizeof line, d->format, adjust.value);
+  padRow(line, sizeof line);
   writeRow(0, 0, line, COLS);
 }
 

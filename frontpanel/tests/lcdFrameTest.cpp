@@ -1,0 +1,128 @@
+/*
+** Frames of the LCD link: check values, layouts byte for byte, and the
+** parser's treatment of garbage, partial frames and bad check values.
+*/
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "frontpanel/lcdFrame.h"
+
+namespace {
+
+std::vector<uint8_t> build(uint8_t cmd, const std::vector<uint8_t>& data) {
+  uint8_t out[lcdFRAME_MAX];
+  int n = lcdBuildFrame(cmd, data.data(), (int)data.size(), out);
+  return std::vector<uint8_t>(out, out + n);
+}
+
+int parse(lcdRxRing& ring, lcdFrame* f) {
+  unsigned bad = 0, calc = 0;
+  return lcdParseFrame(ring, f, true, &bad, &calc);
+}
+
+void push(lcdRxRing& ring, const std::vector<uint8_t>& b) {
+  ASSERT_EQ((int)b.size(), ring.push(b.data(), (int)b.size()));
+}
+
+}  // namespace
+
+TEST(LcdFrame, checkValueIsX25AndTheUserBlockUsesItUncomplemented) {
+  const uint8_t text[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(0x906E, lcdCrc16(text, 9));
+  EXPECT_EQ(0x906E ^ 0xFFFF, lcdCrc16(text, 9, false));
+  const uint8_t user[14] = {10, 60, 80, 50};
+  EXPECT_EQ(0xEADB, lcdCrc16(user, 14, false));
+}
+
+TEST(LcdFrame, framesAreCommandLengthDataAndLittleEndianCheckValue) {
+  EXPECT_EQ((std::vector<uint8_t>{0x00, 0x00, 0x47, 0x0F}), build(0, {}));
+  EXPECT_EQ((std::vector<uint8_t>{0x1F, 0x07, 0x05, 0x02, 'H', 'e', 'l', 'l', 'o', 0xFB, 0x27}),
+            build(31, {5, 2, 'H', 'e', 'l', 'l', 'o'}));
+  EXPECT_EQ((std::vector<uint8_t>{0x0B, 0x02, 0x03, 0x01, 0x92, 0xB2}), build(11, {3, 1}));
+  // more than 22 data bytes are cut to 22: a frame never exceeds 26 bytes
+  std::vector<uint8_t> big(30, 'x');
+  std::vector<uint8_t> f = build(31, big);
+  EXPECT_EQ(26u, f.size());
+  EXPECT_EQ(22, f[1]);
+}
+
+TEST(LcdFrame, garbageBeforeAFrameIsSkippedByteByByte) {
+  lcdRxRing ring;
+  push(ring, {0x3F, 0xFF, 0x25, 0x00});   // bad commands and noise
+  push(ring, build(0x80, {5}));
+  lcdFrame f;
+  int frames = 0, dropped = 0;
+  for (int i = 0; i < 20 && ring.size() > 0; ++i) {
+    int r = parse(ring, &f);
+    if (r == lcdPARSE_FRAME) ++frames;
+    else if (r < 0) ++dropped;
+    else break;
+  }
+  EXPECT_EQ(1, frames);
+  EXPECT_EQ(4, dropped);
+  EXPECT_EQ(0x80, f.command);
+  EXPECT_EQ(5, f.data[0]);
+  EXPECT_EQ(0, ring.size());
+}
+
+TEST(LcdFrame, aPartialFrameWaitsForItsRest) {
+  lcdRxRing ring;
+  std::vector<uint8_t> fr = build(24, {4});
+  push(ring, std::vector<uint8_t>(fr.begin(), fr.begin() + 3));
+  lcdFrame f;
+  EXPECT_EQ(lcdPARSE_NEED_MORE, parse(ring, &f));
+  EXPECT_EQ(3, ring.size());
+  push(ring, std::vector<uint8_t>(fr.begin() + 3, fr.end()));
+  ASSERT_EQ(lcdPARSE_FRAME, parse(ring, &f));
+  EXPECT_EQ(24, f.command);
+  EXPECT_EQ(4, f.data[0]);
+}
+
+TEST(LcdFrame, aBadCheckValueDropsOneByteAndTheNextGoodFrameIsFound) {
+  lcdRxRing ring;
+  std::vector<uint8_t> bad = build(24, {4});
+  bad.back() ^= 0x55;
+  push(ring, bad);
+  push(ring, build(0x80, {1}));
+  lcdFrame f;
+  unsigned got = 0, calc = 0;
+  EXPECT_EQ(lcdPARSE_BAD_CRC, lcdParseFrame(ring, &f, true, &got, &calc));
+  EXPECT_NE(got, calc);
+  int r = 0;
+  for (int i = 0; i < 10 && (r = parse(ring, &f)) != lcdPARSE_FRAME && ring.size() > 0; ++i) {}
+  ASSERT_EQ(lcdPARSE_FRAME, r);
+  EXPECT_EQ(0x80, f.command);
+  EXPECT_EQ(1, f.data[0]);
+}
+
+TEST(LcdFrame, aLengthOf23IsRejectedEvenWithAValidCheckValue) {
+  std::vector<uint8_t> fr = {24, 23};
+  fr.insert(fr.end(), 23, 0);
+  uint16_t crc = lcdCrc16(fr.data(), (int)fr.size());
+  fr.push_back((uint8_t)(crc & 0xFF));
+  fr.push_back((uint8_t)(crc >> 8));
+  lcdRxRing ring;
+  push(ring, fr);
+  lcdFrame f;
+  unsigned bad = 0, calc = 0;
+  EXPECT_EQ(lcdPARSE_BAD_LEN, lcdParseFrame(ring, &f, true, &bad, &calc));
+  EXPECT_EQ(23u, bad);
+  // the rest never turns into a frame
+  for (int i = 0; i < 40 && ring.size() >= 4; ++i) EXPECT_NE(lcdPARSE_FRAME, parse(ring, &f));
+}
+
+TEST(LcdFrame, theRingRefusesWhatDoesNotFitAndWrapsAround) {
+  lcdRxRing ring;
+  std::vector<uint8_t> junk(150, 0xEE);
+  EXPECT_EQ(lcdRING_SIZE, ring.push(junk.data(), (int)junk.size()));
+  EXPECT_EQ(0, ring.room());
+  ring.drop(98);
+  push(ring, build(0x80, {3}));  // stored across the end of the ring
+  lcdFrame f;
+  int r = 0;
+  for (int i = 0; i < 10 && (r = parse(ring, &f)) != lcdPARSE_FRAME; ++i) {}
+  ASSERT_EQ(lcdPARSE_FRAME, r);
+  EXPECT_EQ(3, f.data[0]);
+  EXPECT_EQ(-1, ring.peek(0));
+}
