@@ -4,11 +4,15 @@
 **
 ** The data set is a master-role one without queues, so saved edits apply
 ** to the items directly, as in the configuration master; the shell hook
-** runs nothing (the clock screen would otherwise set the date).  Each input
-** opens a fresh editor:
+** runs nothing (the clock screen would otherwise set the date).  Every
+** input starts from the default values again and opens a fresh editor:
 **
 **   byte 0   bit 0: 4x20 front-panel shape (else 10x80 terminal);
-**            bit 1: with the front-panel table; bits 2..4: access level
+**            bit 1: with the front-panel table; bits 2..4: access level;
+**            bit 5: values from the master follow
+**   [bit 5]  u16 length L (little-endian) and L bytes of binary value
+**            records, applied as a console applies the master's pushes
+**            (any text length, any float, dates out of range)
 **   then     one key per byte: 0..15 the editor keys treeKEY_UP..
 **            treeKEY_BACKSPACE_ALT, anything else goes in as the
 **            character code (the keyboard may send any byte)
@@ -24,6 +28,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -56,6 +61,7 @@ public:
 
 dovidu_config* gCfg;
 int gTrace = 0;
+std::vector<uint8_t> gDefaults; /* every item's record at its default */
 
 dovidu_config* dataSet() {
   if (gCfg) return gCfg;
@@ -63,6 +69,11 @@ dovidu_config* dataSet() {
   gCfg->master = 1;
   gCfg->defineFiles();
   gCfg->addAllItems(1);
+  gDefaults.resize(70000);
+  int used = 0;
+  for (data_itm_Base* it : gCfg->allItems())
+    used += it->binOut(gDefaults.data() + used, (int)gDefaults.size() - used, -1);
+  gDefaults.resize((size_t)used);
   return gCfg;
 }
 
@@ -87,7 +98,18 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > 4000) return 0;
   dovidu_config* cfg = dataSet();
+  cfg->binInList(gDefaults.data(), (int)gDefaults.size(), 0);
   uint8_t shape = data[0];
+  size_t first = 1;
+  if (shape & 0x20) {
+    fuzzBytes in(data + 1, size - 1);
+    const uint8_t* rec = nullptr;
+    size_t len = in.take(in.u16(), &rec);
+    std::vector<uint8_t> exact(rec, rec + len);
+    cfg->binInList(exact.data(), (int)len, 0);
+    first = size - in.remaining();
+  }
+  cfg->takeChangedIndexes(nullptr);
   bool panel = shape & 1;
   int rows = panel ? 4 : 10, cols = panel ? 20 : 80;
   int level = (shape >> 2) % 5;
@@ -96,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                level, (shape & 2) ? treeFrontPanelMenuTable : nullptr) != 0)
     fuzzFail("editor init failed");
   checkScreen(*ed, -1);
-  for (size_t i = 1; i < size; ++i) {
+  for (size_t i = first; i < size; ++i) {
     int key = data[i] < 16 ? treeKEY_UP + data[i] : data[i];
     ed->processKey(key);
     ed->takePendingAction();
