@@ -305,8 +305,8 @@ int LCD4x20::adjustRun() {
 int LCD4x20::adjustEnd(bool accept) {
   int screen = adjust.screen;
   int v = accept ? adjust.value : adjust.saved;
-  adjust.screen = lcdADJ_NONE;
   if (!accept) adjustApply(v);
+  adjust.screen = lcdADJ_NONE;
   if (accept) {
     switch (screen) {
       case lcdADJ_CONTRAST: settingsBlock[lcdSETTINGS_CONTRAST] = (uint8_t)v; break;

@@ -157,6 +157,11 @@ int treeEditorModule::service() {
 /* One display event; 1 goes on with the next, anything else ends the
 ** service with that value. */
 int treeEditorModule::handleEvent(int ev, bool* keyHandled) {
+  if (ev == lcdEV_COMM_FAIL) {  /* lost even while the log shows */
+    printf("tem: LCD Communication failure\n");
+    fflush(stdout);
+    return -2;
+  }
   if (logDisplay) {
     logKey(ev);
     return 1;
@@ -166,11 +171,6 @@ int treeEditorModule::handleEvent(int ev, bool* keyHandled) {
     markAllChanged();
     cursorRow = cursorCol = -1;
     return 1;
-  }
-  if (ev == lcdEV_COMM_FAIL) {
-    printf("tem: LCD Communication failure\n");
-    fflush(stdout);
-    return -2;
   }
   int key = editorKey(ev);
   if (key == 0) {

@@ -1,0 +1,219 @@
+/*
+** The menu on the front panel (treeEditorModule) against the display's
+** firmware on a real pty: the start-up log, the root menu after it, key
+** combinations while editing, the display's own contrast screen from the
+** front-panel menu, LEDs from status lines, refused boot text before
+** initialisation and a display that stops answering.
+*/
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <unistd.h>
+
+#include "dataset/doviduConfig.h"
+#include "frontpanel/tests/ptyDisplay.h"
+#include "frontpanel/treeEditorModule.h"
+#include "menu/menuTables.h"
+#include "tests/support/testSupport.h"
+
+namespace {
+
+class PanelModule : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(display.ok());
+    display.select();
+    char buf[4096];
+    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
+    oldDir = buf;
+    ASSERT_EQ(0, chdir(dir.path().c_str()));
+  }
+  void TearDown() override {
+    ed.reset();
+    cfg.reset();
+    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
+    testsup::removeQueuesFor(dir.path());
+  }
+  void openPanel() {
+    ed = std::make_unique<treeEditorModule>();
+    ed->link().setSearchPasses(1);
+    ASSERT_EQ(0, ed->openDisplay(4, 20, &traceLevel, nullptr));
+  }
+  /* The console unit's init of the front-panel menu. */
+  void initMenu() {
+    cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
+    ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
+    ASSERT_EQ(0, ed->init(cfg.get(), treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1,
+                          tal_FULL_EDIT, treeFrontPanelMenuTable));
+  }
+  int serviceFor(int ms) {
+    int last = 0;
+    for (int waited = 0; waited < ms; waited += 2) {
+      int r = ed->service();
+      if (r < 0) return r;
+      last = r;
+      usleep(2000);
+    }
+    return last;
+  }
+  void key(int k) {
+    display.key(k);
+    serviceFor(60);
+  }
+  void xHeld(bool held) {
+    std::lock_guard<std::mutex> g(display.lock());
+    display.panel.xHeld = held;
+  }
+  void combo(int k) {
+    xHeld(true);
+    key(6);
+    key(k);
+    xHeld(false);
+    key(12);
+  }
+  std::string row(int r) {
+    std::lock_guard<std::mutex> g(display.lock());
+    std::string s;
+    for (int c = 0; c < 20; ++c) s += emuPanel::printable(display.panel.screen[r][c]);
+    return s;
+  }
+  bool waitRow(int r, const std::string& text, int ms) {
+    for (int waited = 0; waited <= ms; waited += 10) {
+      if (row(r).compare(0, text.size(), text) == 0) return true;
+      serviceFor(10);
+    }
+    return false;
+  }
+  std::string screen() { return row(0) + "\n" + row(1) + "\n" + row(2) + "\n" + row(3); }
+
+  ptyDisplay display;
+  testsup::TempDir dir;
+  std::string oldDir;
+  int traceLevel = 0;
+  std::unique_ptr<dovidu_config> cfg;
+  std::unique_ptr<treeEditorModule> ed;
+};
+
+}  // namespace
+
+TEST_F(PanelModule, theStartUpLogShowsTheNewestLinesAndKeepsTwenty) {
+  openPanel();
+  ed->addLogLine("Cfg Init 1");
+  EXPECT_EQ(" Cfg Init 1", row(0).substr(4, 11));
+  EXPECT_EQ('.', row(0)[2]);
+  for (int i = 2; i <= 5; ++i) ed->addLogLine(("line " + std::to_string(i)).c_str());
+  // five lines on four rows: the oldest is hidden, row 0 says so at column 4
+  EXPECT_EQ("^line 2", row(0).substr(4, 7)) << screen();
+  EXPECT_EQ(" line 5", row(3).substr(4, 7)) << screen();
+  for (int i = 6; i <= 21; ++i) ed->addLogLine(("line " + std::to_string(i)).c_str());
+  EXPECT_EQ(20, ed->logCount());
+  EXPECT_EQ("line 2", std::string(ed->logLine(0)).substr(5, 6));  // the first went
+  EXPECT_EQ(20u, std::string(ed->logLine(19)).size());
+  // up scrolls to older lines; the last row then says newer ones are below
+  key(1);
+  EXPECT_EQ("^line 17", row(0).substr(4, 8)) << screen();
+  EXPECT_EQ('v', row(3)[4]) << screen();
+  // the LEDs were switched off when the display opened
+  for (int l = 0; l < 4; ++l) EXPECT_EQ(0, ed->link().ledColour(l));
+}
+
+TEST_F(PanelModule, theRootMenuFollowsTheLogAndXCombinationsEditText) {
+  openPanel();
+  initMenu();
+  EXPECT_TRUE(ed->logShown());
+  EXPECT_TRUE(waitRow(0, "MAIN MENU", 3000)) << screen();
+  EXPECT_FALSE(ed->logShown());
+  EXPECT_EQ(">Edit Settings", row(1).substr(1, 14));  // marker: character 16
+  // into the System Name text editor: right, right, right, select
+  key(4);
+  key(4);
+  key(4);
+  EXPECT_TRUE(waitRow(3, "v Press V to EDIT", 1000)) << screen();
+  key(5);
+  ASSERT_TRUE(waitRow(1, "***System Name***", 1000)) << screen();
+  key(1);  // 'A'
+  EXPECT_TRUE(waitRow(3, "  New:A", 1000)) << screen();
+  // X held shows the key hints; X + up is UP5 and the release redraws
+  combo(1);
+  EXPECT_TRUE(waitRow(3, "  New:F", 1000)) << screen();
+  EXPECT_TRUE(waitRow(1, "***System Name***", 1000)) << screen();
+  // X alone: help, then escape, which asks to save or cancel
+  xHeld(true);
+  key(6);
+  xHeld(false);
+  key(12);
+  EXPECT_TRUE(waitRow(1, "  V=Save  X=Cancel", 1000)) << screen();
+}
+
+TEST_F(PanelModule, contrastFromTheFrontPanelMenuRunsTheDisplaysScreen) {
+  openPanel();
+  initMenu();
+  ASSERT_TRUE(waitRow(0, "MAIN MENU", 3000)) << screen();
+  key(2);
+  key(2);
+  key(4);
+  ASSERT_TRUE(waitRow(0, "LCD Settings", 1000)) << screen();
+  key(4);  // LCD Contrast
+  ASSERT_TRUE(waitRow(0, "CONTRAST=120", 1000)) << screen();
+  key(1);
+  EXPECT_TRUE(waitRow(0, "CONTRAST=122", 1000)) << screen();
+  key(6);  // cancel: the menu comes back where it was
+  EXPECT_TRUE(waitRow(0, "LCD Settings", 1000)) << screen();
+  EXPECT_EQ(">LCD Contrast", row(1).substr(1, 13));
+  std::lock_guard<std::mutex> g(display.lock());
+  EXPECT_EQ(120, display.panel.contrast);
+}
+
+TEST_F(PanelModule, statusLinesLightTheLedsFromTheRight) {
+  openPanel();
+  ed->setStatusLine(0, 2, false);  // error on the system line: LED 3
+  ed->setStatusLine(1, 0, false);  // audio ok: LED 2
+  ed->setStatusLine(2, 1, false);  // GPS warning: LED 1
+  ed->setStatusLine(3, 9, false);  // unknown: error colour
+  EXPECT_EQ(lcdLED_ERROR, ed->link().ledColour(3));
+  EXPECT_TRUE(ed->link().ledFlashing(3));
+  EXPECT_EQ(lcdLED_OK, ed->link().ledColour(2));
+  EXPECT_EQ(lcdLED_WARN, ed->link().ledColour(1));
+  EXPECT_EQ(lcdLED_ERROR, ed->link().ledColour(0));
+  serviceFor(100);
+  std::lock_guard<std::mutex> g(display.lock());
+  EXPECT_EQ(0, display.panel.ledLevel[2][0]);  // LED 2 green only
+}
+
+TEST_F(PanelModule, bootTextBeforeInitialisationIsRefused) {
+  openPanel();
+  display.clearFrames();
+  testing::internal::CaptureStdout();
+  ed->dispBootText(0, "hello", true);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos,
+            out.find("ERR #22001 in treeEditModule::dispBootText() - line "))
+      << out;
+  EXPECT_NE(std::string::npos,
+            out.find("Module initialization must be done before writing to display."));
+  serviceFor(20);
+  EXPECT_TRUE(display.framesOf(4).empty());
+}
+
+TEST_F(PanelModule, aDisplayThatStopsAnsweringEndsTheService) {
+  openPanel();
+  display.silent = true;
+  ed->setStatusLine(0, 2, false);
+  testing::internal::CaptureStdout();
+  int r = serviceFor(2000);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(-2, r);
+  EXPECT_NE(std::string::npos, out.find("tem: LCD Communication failure")) << out;
+}
+
+TEST_F(PanelModule, noDisplayMeansLcdInitFail) {
+  display.silent = true;
+  ed = std::make_unique<treeEditorModule>();
+  ed->link().setSearchPasses(1);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(1, ed->openDisplay(4, 20, &traceLevel, nullptr));
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("tem: Error(s) initializing LCD display module")) << out;
+  ASSERT_EQ(1, ed->logCount());
+  EXPECT_EQ(" LCD Init Fail", std::string(ed->logLine(0)).substr(4, 14));
+}
