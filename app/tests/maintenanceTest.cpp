@@ -310,3 +310,48 @@ TEST_F(Maintenance, aFileNameWithShellCharactersReachesTheToolAsOneArgument) {
     EXPECT_NE(0, access((std::string("/") + f).c_str(), F_OK)) << f;
   }
 }
+
+TEST_F(Maintenance, aToolThatFetchesNothingOrAnEmptyFileEndsTheUpdateWithoutTheInstaller) {
+  setenv("KVUPGRADE_MS", "0", 1);
+  setItem(itmUPDATE_HOST_IP, "10.0.0.2");
+  setItem(itmUPDATE_FILE, "pkg.tar");
+  const struct {
+    const char* result;
+    const char* report;
+  } cases[] = {{"none", "Error! No Such File"}, {"empty", "\nError Downloading File(s)"}, {nullptr, nullptr}};
+  for (int i = 0; cases[i].result != nullptr; i++) {
+    setenv("KVUPGRADE_RESULT", cases[i].result, 1);
+    unlink(bin.file("update/pkg.tar").c_str());
+    softwareUpdate u(&app);
+    int step = softwareUpdate::STEP_START;
+    char text[softwareUpdate::OUTPUT_SIZE] = "";
+    auto end = clk::now() + std::chrono::seconds(10);
+    while (step != softwareUpdate::STEP_FINISHED && clk::now() < end) {
+      u.runStep(&step, text, sizeof text);
+      usleep(5000);
+    }
+    EXPECT_EQ(softwareUpdate::STEP_FINISHED, step) << cases[i].result;
+    EXPECT_NE(std::string::npos, std::string(text).find(cases[i].report)) << text;
+    EXPECT_EQ(-1, access(bin.file("update/update.sh").c_str(), F_OK));
+  }
+}
+
+TEST_F(Maintenance, theStandInLogsEveryCallToItsLogAndRefusesBadArguments) {
+  std::string log = bin.file("calls.log");
+  std::string out, err;
+  std::vector<std::string> env = {"KVUPGRADE_LOG=" + log, "KVUPGRADE_MS=0"};
+  std::string tool = bin.prog("kvUpgrade.x");
+  EXPECT_EQ(0, testsup::runProgram({tool, "-h"}, &out, &err, env));
+  EXPECT_NE(std::string::npos, out.find("-t  <host-ip> <file>"));
+  EXPECT_EQ(0, testsup::runProgram({tool, "-s"}, &out, &err, env));
+  EXPECT_EQ(2, testsup::runProgram({tool, "-x"}, &out, &err, env));
+  EXPECT_NE(std::string::npos, err.find("unknown switch '-x'"));
+  EXPECT_EQ(2, testsup::runProgram({tool, "-t", "10.0.0.1"}, &out, &err, env));
+  EXPECT_EQ(2, testsup::runProgram({tool, "-t", "10.0.0.300", "pkg"}, &out, &err, env));
+  EXPECT_EQ(2, testsup::runProgram({tool, "-t", "10.0.0.1", "../escape"}, &out, &err, env));
+  EXPECT_EQ(-1, access(bin.file("escape").c_str(), F_OK));
+  EXPECT_EQ((std::vector<std::string>{"-h", "-s", "-x", "-t 10.0.0.1", "-t 10.0.0.300 pkg",
+                                      "-t 10.0.0.1 ../escape"}),
+            toolCalls(log));
+  EXPECT_EQ(-1, access(bin.file("kvUpgrade.log").c_str(), F_OK));  /* the log moved */
+}
