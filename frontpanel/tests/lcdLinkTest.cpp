@@ -161,28 +161,28 @@ TEST_F(LcdLink, theLevelMeterGlyphsLoadOnlyWhenTheSetChanges) {
 TEST_F(LcdLink, keysBecomeEventsAndXCombinationsAreTold) {
   open();
   display.key(3);
-  EXPECT_EQ(lcdEV_LEFT, nextEvent(lcd, 500));
+  EXPECT_EQ(lcdEV_LEFT, nextEvent(lcd, 1500));
   // X, then up while X is held, then X released: 6, 13, 24
   { std::lock_guard<std::mutex> g(display.lock()); display.panel.xHeld = true; }
   display.key(6);
-  EXPECT_EQ(lcdEV_X, nextEvent(lcd, 500));
+  EXPECT_EQ(lcdEV_X, nextEvent(lcd, 1500));
   settle();  // the key state (X held) is known before the next key
   EXPECT_EQ(4, lcd.keyState());
   display.key(1);
-  EXPECT_EQ(13, nextEvent(lcd, 500));
+  EXPECT_EQ(13, nextEvent(lcd, 1500));
   settle();
   { std::lock_guard<std::mutex> g(display.lock()); display.panel.xHeld = false; }
   display.key(12);
-  EXPECT_EQ(lcdEV_X_AFTER_COMBO, nextEvent(lcd, 500));
+  EXPECT_EQ(lcdEV_X_AFTER_COMBO, nextEvent(lcd, 1500));
   settle();
   // X pressed and released alone: 6, 12
   { std::lock_guard<std::mutex> g(display.lock()); display.panel.xHeld = true; }
   display.key(6);
-  EXPECT_EQ(lcdEV_X, nextEvent(lcd, 500));
+  EXPECT_EQ(lcdEV_X, nextEvent(lcd, 1500));
   settle();
   { std::lock_guard<std::mutex> g(display.lock()); display.panel.xHeld = false; }
   display.key(12);
-  EXPECT_EQ(lcdEV_X_ALONE, nextEvent(lcd, 500));
+  EXPECT_EQ(lcdEV_X_ALONE, nextEvent(lcd, 1500));
   // every key asked for the key state
   settle();
   EXPECT_EQ(6u, display.framesOf(24).size());
@@ -207,7 +207,7 @@ TEST_F(LcdLink, garbagePartialFramesAndBadCheckValuesNeverBecomeKeys) {
   display.inject(std::vector<uint8_t>(key.begin(), key.begin() + 2));
   EXPECT_EQ(0, nextEvent(lcd, 100));
   display.inject(std::vector<uint8_t>(key.begin() + 2, key.end()));
-  EXPECT_EQ(lcdEV_RIGHT, nextEvent(lcd, 500));
+  EXPECT_EQ(lcdEV_RIGHT, nextEvent(lcd, 1500));
   EXPECT_TRUE(lcd.isOpen());
 }
 
@@ -255,7 +255,7 @@ TEST_F(LcdLink, anIdlePanelDimsAndTheFirstKeyOnlyWakesIt) {
   EXPECT_FALSE(lcd.backlightDimmed());
   EXPECT_EQ(fb({14, 1, 80}), display.framesOf(14).back());
   display.key(5);
-  EXPECT_EQ(lcdEV_SELECT, nextEvent(lcd, 300));
+  EXPECT_EQ(lcdEV_SELECT, nextEvent(lcd, 1500));
 }
 
 TEST_F(LcdLink, aBacklightTimeoutOfZeroNeverDims) {
@@ -282,9 +282,9 @@ TEST_F(LcdLink, theContrastScreenRunsOnTheDisplayAndAcceptingStoresThePowerUpSta
     EXPECT_EQ((char)0xE0, (char)display.panel.screen[1][1]);
   }
   display.key(1);
-  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 300));
+  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 1500));
   display.key(4);
-  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 300));
+  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 1500));
   settle();
   EXPECT_EQ(fb({13, 1, 137}), display.framesOf(13).back());  // 120 + 2 + 15
   display.key(5);
@@ -298,9 +298,9 @@ TEST_F(LcdLink, cancellingRestoresAndAcceptingATimeoutWritesTheUserBlock) {
   open();
   lcd.startAdjust(lcdADJ_BACKLIGHT);
   display.key(3);  // -8
-  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 300));
+  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 1500));
   display.key(6);  // X cancels
-  EXPECT_EQ(lcdEV_ADJUST_END, nextEvent(lcd, 300));
+  EXPECT_EQ(lcdEV_ADJUST_END, nextEvent(lcd, 1500));
   settle();
   EXPECT_EQ(fb({14, 1, 80}), display.framesOf(14).back());
   EXPECT_EQ(80, lcd.userSettings()[lcdUS_NORMAL]);
@@ -308,9 +308,9 @@ TEST_F(LcdLink, cancellingRestoresAndAcceptingATimeoutWritesTheUserBlock) {
   display.clearFrames();
   lcd.startAdjust(lcdADJ_TIMEOUT);
   display.key(1);  // +5
-  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 300));
+  EXPECT_EQ(lcdEV_ADJUST_RUN, nextEvent(lcd, 1500));
   display.key(5);
-  EXPECT_EQ(lcdEV_ADJUST_END, nextEvent(lcd, 300));
+  EXPECT_EQ(lcdEV_ADJUST_END, nextEvent(lcd, 1500));
   settle();
   std::vector<frameBytes> w = display.framesOf(2);
   ASSERT_EQ(1u, w.size());
@@ -332,5 +332,5 @@ TEST_F(LcdLink, holdingLeftAndRightSweepsTheContrastByItself) {
   EXPECT_EQ(lcdADJ_CONTRAST, lcd.adjustScreen());
   EXPECT_GE(display.framesOf(13).size(), 4u);  // it steps every 0.04 s
   display.key(6);
-  EXPECT_EQ(lcdEV_ADJUST_END, nextEvent(lcd, 500));
+  EXPECT_EQ(lcdEV_ADJUST_END, nextEvent(lcd, 1500));
 }
