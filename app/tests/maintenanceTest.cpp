@@ -283,6 +283,8 @@ TEST_F(Maintenance, updateScreenShowsTheGrowingDownloadAndTheInstallerLinesWitho
   EXPECT_NE(std::string::npos, out.find("Verifying package ...\n"));
   EXPECT_NE(std::string::npos, out.find("Update complete, restart to apply\n"));
   EXPECT_TRUE(anyContains(screens, "restart to apply"));
+  for (int i = 0; i < 10; i++) fe->key(treeKEY_UP);  /* the operator scrolls back to the top */
+  EXPECT_EQ("Downloaded   1.235MB", fe->row(1));
   EXPECT_EQ((std::vector<std::string>{"-t 10.1.2.3 pkg.tar"}), toolCalls(bin.file("kvUpgrade.log")));
 }
 

@@ -1,0 +1,125 @@
+/*
+** The software update end to end: the real doVA.x menu in a tmux pane
+** (TERM=xterm) against a real cfgMaster.x and statusWriter.x, with the
+** kvUpgrade.x stand-in in a private run directory (DOVA_RUN_DIR).  The
+** operator walks to MAINTENANCE > SW UPDATE, confirms, and watches the
+** download grow and the installer's lines arrive while the menu stays live.
+**
+** The tmux server runs on its own socket and is killed at the end; every
+** wait is bounded.  Without tmux the test is skipped.
+*/
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/support/testSupport.h"
+
+using namespace testsup;
+
+namespace {
+
+std::string findProgram(const char* name) {
+  const char* path = getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t at = 0; at <= dirs.size();) {
+    size_t end = dirs.find(':', at);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(at, end - at) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    at = end + 1;
+  }
+  return "";
+}
+
+/* One private tmux server with one 100 x 30 pane. */
+class updatePane {
+public:
+  explicit updatePane(const std::string& tmuxPath) : tmux(tmuxPath) {
+    socket = "dovaMaint" + std::to_string(getpid());
+  }
+  ~updatePane() {
+    std::string path;
+    run({"display-message", "-p", "#{socket_path}"}, &path);
+    run({"kill-server"});
+    while (!path.empty() && path.back() == '\n') path.pop_back();
+    if (!path.empty()) unlink(path.c_str());
+  }
+  bool start(const std::string& command) {
+    return run({"-f", "/dev/null", "new-session", "-d", "-s", "w", "-x", "100", "-y", "30",
+                command}) == 0;
+  }
+  int run(const std::vector<std::string>& args, std::string* out = nullptr) {
+    std::vector<std::string> argv{tmux, "-L", socket};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv, out, nullptr, {}, 5000);
+  }
+  std::string screen() {
+    std::string out;
+    run({"capture-pane", "-p", "-t", "w"}, &out);
+    return out;
+  }
+  void keys(std::initializer_list<const char*> names) {
+    for (const char* k : names) {
+      run({"send-keys", "-t", "w", k});
+      usleep(30000);
+    }
+  }
+  bool waitFor(const std::string& text, int timeoutMs) {
+    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+      if (screen().find(text) != std::string::npos) return true;
+      usleep(20000);
+    }
+    return false;
+  }
+
+private:
+  std::string tmux, socket;
+};
+
+}  // namespace
+
+TEST(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerInTheMenu) {
+  std::string tmux = findProgram("tmux");
+  if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
+  BinDir bin;
+  TempDir work;
+  ShmName shm;
+  for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "kvUpgrade.x"}) bin.link(p);
+  Proc master, writer;
+  ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {}, bin.path()));
+  ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+  ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-q"}));
+
+  updatePane pane(tmux);
+  std::string cmd = "cd '" + bin.path() + "' && env TERM=xterm DOVA_STATUS_SHM='" + shm.str() +
+                    "' DOVA_RUN_DIR='" + bin.path() +
+                    "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000 ./doVA.x -mc 10 80; sleep 60";
+  ASSERT_TRUE(pane.start(cmd));
+  ASSERT_TRUE(pane.waitFor("MAIN MENU", 8000)) << pane.screen();
+  pane.keys({"Right"});
+  ASSERT_TRUE(pane.waitFor("SETTINGS", 2000)) << pane.screen();
+  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"});
+  ASSERT_TRUE(pane.waitFor("MAINTENANCE", 2000)) << pane.screen();
+  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Right"});
+  ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
+  pane.keys({"Enter"});
+
+  /* the download's size grows on the screen while the tool runs */
+  ASSERT_TRUE(pane.waitFor("Downloaded", 5000)) << pane.screen();
+  EXPECT_TRUE(pane.waitFor("IP: 0.0.0.0", 2000)) << pane.screen();
+  EXPECT_TRUE(pane.waitFor("kB", 3000) || pane.waitFor("MB", 100)) << pane.screen();
+  ASSERT_TRUE(pane.waitFor("Update complete, restart to apply", 10000)) << pane.screen();
+  pane.keys({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"});  /* to the top */
+  EXPECT_TRUE(pane.waitFor("Downloaded   3.000MB", 2000)) << pane.screen();
+  EXPECT_NE(std::string::npos, readFile(bin.file("kvUpgrade.log")).find("\t-t 0.0.0.0 update.tgz\n"))
+      << readFile(bin.file("kvUpgrade.log"));
+
+  /* the menu is still live: another key leaves the screen */
+  pane.keys({"Escape"});
+  EXPECT_TRUE(pane.waitFor("->Run SW Update", 3000)) << pane.screen();
+  writer.stop(3000);
+  master.stop(3000);
+}
