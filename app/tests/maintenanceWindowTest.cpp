@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,31 +80,53 @@ private:
   std::string tmux, socket;
 };
 
-}  // namespace
+/* Master, status writer and the menu in a pane, all from one private bin
+** directory that is also the run directory of the stand-in tool. */
+class MaintenanceWindow : public ::testing::Test {
+protected:
+  void SetUp() override {
+    tmux = findProgram("tmux");
+    if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
+    for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "kvUpgrade.x"}) bin.link(p);
+    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
+                             bin.path()));
+    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-q"}));
+    pane.reset(new updatePane(tmux));
+    std::string cmd = "cd '" + bin.path() + "' && env TERM=xterm DOVA_STATUS_SHM='" + shm.str() +
+                      "' DOVA_RUN_DIR='" + bin.path() +
+                      "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000 ./doVA.x -mc 10 80; sleep 60";
+    ASSERT_TRUE(pane->start(cmd));
+    ASSERT_TRUE(pane->waitFor("MAIN MENU", 8000)) << pane->screen();
+  }
+  void TearDown() override {
+    pane.reset();
+    writer.stop(3000);
+    master.stop(3000);
+  }
+  /* From the root to SETTINGS > MAINTENANCE, then `downs` lines down. */
+  void openMaintenance(int downs) {
+    pane->keys({"Right"});
+    ASSERT_TRUE(pane->waitFor("SETTINGS", 2000)) << pane->screen();
+    pane->keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"});
+    ASSERT_TRUE(pane->waitFor("MAINTENANCE", 2000)) << pane->screen();
+    for (int i = 0; i < downs; i++) pane->keys({"Down"});
+  }
 
-TEST(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerInTheMenu) {
-  std::string tmux = findProgram("tmux");
-  if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
+  std::string tmux;
   BinDir bin;
   TempDir work;
   ShmName shm;
-  for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "kvUpgrade.x"}) bin.link(p);
   Proc master, writer;
-  ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {}, bin.path()));
-  ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-  ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-q"}));
+  std::unique_ptr<updatePane> pane;
+};
 
-  updatePane pane(tmux);
-  std::string cmd = "cd '" + bin.path() + "' && env TERM=xterm DOVA_STATUS_SHM='" + shm.str() +
-                    "' DOVA_RUN_DIR='" + bin.path() +
-                    "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000 ./doVA.x -mc 10 80; sleep 60";
-  ASSERT_TRUE(pane.start(cmd));
-  ASSERT_TRUE(pane.waitFor("MAIN MENU", 8000)) << pane.screen();
+}  // namespace
+
+TEST_F(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerInTheMenu) {
+  updatePane& pane = *this->pane;
+  openMaintenance(6);
   pane.keys({"Right"});
-  ASSERT_TRUE(pane.waitFor("SETTINGS", 2000)) << pane.screen();
-  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"});
-  ASSERT_TRUE(pane.waitFor("MAINTENANCE", 2000)) << pane.screen();
-  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Right"});
   ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
   pane.keys({"Enter"});
 
@@ -120,6 +143,27 @@ TEST(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerInT
   /* the menu is still live: another key leaves the screen */
   pane.keys({"Escape"});
   EXPECT_TRUE(pane.waitFor("->Run SW Update", 3000)) << pane.screen();
-  writer.stop(3000);
-  master.stop(3000);
+}
+
+TEST_F(MaintenanceWindow, resetToDefaultsSavedInTheMenuWipesAndRestartsThroughTheTool) {
+  updatePane& pane = *this->pane;
+  openMaintenance(8);
+  ASSERT_TRUE(pane.waitFor("->Reset to Defaults", 2000)) << pane.screen();
+  pane.keys({"Right", "Enter"});
+  ASSERT_TRUE(pane.waitFor("Reset to Defaults", 2000)) << pane.screen();
+  pane.keys({"Down"});
+  ASSERT_TRUE(pane.waitFor("YES!", 2000)) << pane.screen();
+  pane.keys({"Enter"});
+  ASSERT_TRUE(pane.waitFor("Enter=Save Esc=Quit", 2000)) << pane.screen();
+  pane.keys({"Enter"});
+  /* the master echoes the request; the alert shows, then the tool runs */
+  ASSERT_TRUE(pane.waitFor("Factory Defaults", 5000)) << pane.screen();
+  std::string log = bin.file("kvUpgrade.log");
+  for (int waited = 0; waited < 5000 && readFile(log).find("-r") == std::string::npos; waited += 50)
+    usleep(50000);
+  std::string calls = readFile(log);
+  size_t d = calls.find("\t-d\n"), r = calls.find("\t-r\n");
+  EXPECT_NE(std::string::npos, d) << calls;
+  EXPECT_NE(std::string::npos, r) << calls;
+  EXPECT_LT(d, r) << calls;
 }

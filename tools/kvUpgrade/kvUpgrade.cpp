@@ -4,7 +4,8 @@
 ** The console unit runs the tool through the shell to power down (-s),
 ** restart (-r), restore factory defaults (-d) and fetch a software update
 ** (-t host file).  This stand-in never restarts or powers anything down:
-** it appends one line per call to its call log and, for -t, writes a
+** it appends one line per call to its call log (printing a note only when
+** its output is not a terminal) and, for -t, writes a
 ** growing file under "<its directory>/update/" while printing progress,
 ** plus an "update.sh" that only prints what an installer would.
 **
@@ -96,20 +97,17 @@ void sleepMs(long ms) {
 
 /* ---- the switches ------------------------------------------------------ */
 
-int powerDown(char**) {
-  printf("kvUpgrade: power down requested (stand-in: nothing powered down)\n");
+/* The console runs these with system(), so they share its terminal: on a
+** terminal (the menu window) the note would scribble over the menu, and the
+** call log already tells what was asked. */
+int note(const char* text) {
+  if (!isatty(STDOUT_FILENO)) printf("kvUpgrade: %s\n", text);
   return 0;
 }
 
-int restart(char**) {
-  printf("kvUpgrade: restart requested (stand-in: nothing restarted)\n");
-  return 0;
-}
-
-int factoryDefaults(char**) {
-  printf("kvUpgrade: factory defaults requested (stand-in: configuration kept)\n");
-  return 0;
-}
+int powerDown(char**) { return note("power down requested (stand-in: nothing powered down)"); }
+int restart(char**) { return note("restart requested (stand-in: nothing restarted)"); }
+int factoryDefaults(char**) { return note("factory defaults requested (stand-in: configuration kept)"); }
 
 /* The installer the console runs after a good download: prints only. */
 bool writeInstaller(const std::string& updateDir, long stepMs) {
