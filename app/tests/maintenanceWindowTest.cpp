@@ -128,6 +128,8 @@ TEST_F(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerI
   openMaintenance(6);
   pane.keys({"Right"});
   ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
+  /* the glyphs of the panel's confirm and cancel keys, 2 and 1 */
+  EXPECT_NE(std::string::npos, pane.screen().find("!  ^B to continue   !")) << pane.screen();
   pane.keys({"Enter"});
 
   /* the download's size grows on the screen while the tool runs */
