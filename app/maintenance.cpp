@@ -236,6 +236,24 @@ void softwareUpdate::append(const char* text, size_t len) {
   out[outLen] = '\0';
 }
 
+/* What an installer prints is untrusted: a NUL would hide the rest of the
+** text and control characters would upset the display, so line feeds stay,
+** carriage returns go and other control characters become blanks. */
+void softwareUpdate::appendPrintable(const char* text, size_t len) {
+  char clean[kReadChunk];
+  size_t n = 0;
+  for (size_t i = 0; i < len; i++) {
+    unsigned char c = (unsigned char)text[i];
+    if (c == '\r' || c == '\0') continue;
+    clean[n++] = (c < 0x20 && c != '\n') || c == 0x7f ? ' ' : (char)c;
+    if (n == sizeof clean) {
+      append(clean, n);
+      n = 0;
+    }
+  }
+  append(clean, n);
+}
+
 /* ------------------------------------------------------------------ */
 /* Pipes                                                                */
 /* ------------------------------------------------------------------ */
@@ -266,7 +284,7 @@ int softwareUpdate::drainPipe(bool keep) {
   for (size_t total = 0; total < kReadPerStep;) {
     ssize_t n = read(fd, buf, sizeof buf);
     if (n > 0) {
-      if (keep) append(buf, (size_t)n);
+      if (keep) appendPrintable(buf, (size_t)n);
       total += (size_t)n;
       continue;
     }

@@ -94,6 +94,7 @@ private:
   /* Non-blocking read: 1 something read (or nothing yet), 0 output ended. */
   int drainPipe(bool keep);
   void append(const char* text, size_t len);
+  void appendPrintable(const char* text, size_t len);
   void setDownloadText(int64_t bytes);
   void readUpdateItems();
 

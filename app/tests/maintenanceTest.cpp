@@ -357,3 +357,26 @@ TEST_F(Maintenance, theStandInLogsEveryCallToItsLogAndRefusesBadArguments) {
             toolCalls(log));
   EXPECT_EQ(-1, access(bin.file("kvUpgrade.log").c_str(), F_OK));  /* the log moved */
 }
+
+TEST_F(Maintenance, installerOutputIsKeptPrintableAndWithinTheScreenText) {
+  std::string noisy = std::string("ok\0hidden?\r\n\x1b[2Jtab\there\n", 25) + std::string(5000, 'z');
+  setShellHook([&](const std::string& cmd, std::string* output) {
+    if (output == nullptr) return 0;
+    if (cmd.find(" -t ") != std::string::npos) {
+      mkdir(bin.file("update").c_str(), 0755);
+      testsup::writeFile(bin.file("update/pkg.tar"), "x");
+    } else {
+      *output = noisy;
+    }
+    return 0;
+  });
+  setItem(itmUPDATE_FILE, "pkg.tar");
+  int step = softwareUpdate::STEP_START;
+  char text[softwareUpdate::OUTPUT_SIZE];
+  for (int i = 0; i < 6 && step != softwareUpdate::STEP_FINISHED; i++) update.runStep(&step, text, sizeof text);
+  ASSERT_EQ(softwareUpdate::STEP_FINISHED, step);
+  std::string out = update.output();
+  EXPECT_EQ((size_t)softwareUpdate::OUTPUT_SIZE - 1, out.size());
+  EXPECT_NE(std::string::npos, out.find("\nokhidden?\n [2Jtab here\nzzz")) << out.substr(0, 80);
+  EXPECT_EQ(out, std::string(text));
+}
