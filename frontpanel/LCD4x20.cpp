@@ -115,8 +115,11 @@ void LCD4x20::trySend() {
     s.pending = false;
     if (!port.isOpen()) continue;
     if (port.write(r.frame, r.length) != r.length) {
+      /* counts as an unanswered request: a display that went away (its
+      ** line hung up) is reported lost like a silent one */
       TRACE(pTraceLevel, 0, "Serial port write error (%i)\n", errno);
       ++s.failures;
+      ++consecutiveTimeouts;
       continue;
     }
     ++s.sent;
@@ -264,8 +267,9 @@ int LCD4x20::service() {
     outstanding = false;
     ++consecutiveTimeouts;
     trySend();
-    if (consecutiveTimeouts > TIMEOUTS_FOR_FAILURE) return lcdEV_COMM_FAIL;
   }
+  if (consecutiveTimeouts > TIMEOUTS_FOR_FAILURE) return lcdEV_COMM_FAIL;
+  if (!port.isOpen() && readErrors > MAX_READ_ERRORS) return lcdEV_COMM_FAIL;
   return 0;
 }
 

@@ -123,7 +123,11 @@ TEST_F(PanelModule, theRootMenuFollowsTheLogAndXCombinationsEditText) {
   EXPECT_TRUE(ed->logShown());
   EXPECT_TRUE(waitRow(0, "MAIN MENU", 3000)) << screen();
   EXPECT_FALSE(ed->logShown());
-  EXPECT_EQ(">Edit Settings", row(1).substr(1, 14));  // marker: character 16
+  EXPECT_TRUE(waitRow(1, "->Edit Settings", 1000)) << screen();
+  {
+    std::lock_guard<std::mutex> g(display.lock());
+    EXPECT_EQ(16, display.panel.screen[1][1]);  // the selection marker character
+  }
   // into the System Name text editor: right, right, right, select
   key(4);
   key(4);
@@ -159,7 +163,7 @@ TEST_F(PanelModule, contrastFromTheFrontPanelMenuRunsTheDisplaysScreen) {
   EXPECT_TRUE(waitRow(0, "CONTRAST=122", 1000)) << screen();
   key(6);  // cancel: the menu comes back where it was
   EXPECT_TRUE(waitRow(0, "LCD Settings", 1000)) << screen();
-  EXPECT_EQ(">LCD Contrast", row(1).substr(1, 13));
+  EXPECT_TRUE(waitRow(1, "->LCD Contrast", 1000)) << screen();
   std::lock_guard<std::mutex> g(display.lock());
   EXPECT_EQ(120, display.panel.contrast);
 }

@@ -24,6 +24,14 @@ ptyDisplay::ptyDisplay() : silent(false), stop(false) {
   worker = std::thread([this] { run(); });
 }
 
+void ptyDisplay::hangUp() {
+  stop = true;
+  if (worker.joinable()) worker.join();
+  if (slave >= 0) close(slave);
+  if (master >= 0) close(master);
+  slave = master = -1;
+}
+
 ptyDisplay::~ptyDisplay() {
   stop = true;
   if (worker.joinable()) worker.join();
@@ -71,6 +79,7 @@ void ptyDisplay::run() {
 }
 
 void ptyDisplay::inject(const std::vector<uint8_t>& bytes) {
+  if (master < 0) return;
   if (write(master, bytes.data(), bytes.size()) < 0) return;
 }
 

@@ -33,6 +33,8 @@ public:
   void select();
 
   void inject(const std::vector<uint8_t>& bytes);
+  /* The display goes away: the firmware stops and the line hangs up. */
+  void hangUp();
   void key(int k);                     /* one key frame */
   std::vector<frameBytes> frames();    /* everything received so far */
   void clearFrames();
