@@ -202,8 +202,10 @@ int frontEndInit(consoleApp& app, bool hardware) {
     app.frontEnd = new treeEditorCnsl();
     TRACE(app.pTraceLevel, 1, "Console edit class created\n");
   }
-  if (hardware) return app.frontEnd->openDisplay(app.dispRows, app.dispCols, app.pTraceLevel,
-                                                 app.pErrLog);
+  if (hardware) {
+    app.frontEnd->cfg = app.cfg;
+    return app.frontEnd->openDisplay(app.dispRows, app.dispCols, app.pTraceLevel, app.pErrLog);
+  }
   int word = app.dispCols < 61 ? 1 : 2;
   const treeItemDef* second = app.lcdMode ? treeFrontPanelMenuTable : nullptr;
   if (app.frontEnd->init(app.cfg, treeMainMenuTable(), app.pErrLog, app.dispRows - 1, 1, 0,
