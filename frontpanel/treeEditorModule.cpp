@@ -220,7 +220,8 @@ int treeEditorModule::visibleLogStart() const {
 }
 
 int treeEditorModule::paint() {
-  if (!lcd.isOpen()) return 0;
+  /* the display's adjustment screen owns the rows until it ends */
+  if (!lcd.isOpen() || lcd.adjustScreen() != lcdADJ_NONE) return 0;
   if (logDisplay) {
     screenChanged = false;
     if (logDirty) paintLog();
@@ -268,8 +269,10 @@ void treeEditorModule::paintMenu() {
   for (int r = 0; r < shown; ++r) {
     int from = takeRowChange(r);
     if (from < 0 || from >= LCD4x20::COLS) continue;
-    char line[LCD4x20::COLS + 1];
-    snprintf(line, sizeof line, "%-20.20s", rowText(r));
+    /* raw bytes: the level meters use custom character 0 */
+    char line[LCD4x20::COLS];
+    memset(line, ' ', sizeof line);
+    memcpy(line, rowText(r), (size_t)(columnCount() < LCD4x20::COLS ? columnCount() : LCD4x20::COLS));
     lcd.writeRow(r, from, line + from, LCD4x20::COLS - from);
   }
   for (int r = shown; r < rowCount(); ++r) (void)takeRowChange(r);

@@ -32,7 +32,7 @@ protected:
     if (old) saved = old;
     hadEnv = old != nullptr;
     setenv("DOVA_LCD_DEVICE", dev.c_str(), 1);
-    lcd.setSearchPasses(1);
+    lcd.setSearchPasses(5);  /* a freshly started emulator may be slow to answer */
     ASSERT_EQ(0, lcd.lcdInit(&quiet, nullptr));
     lcd.waitQueueEmpty(1.0f, "test");
   }
@@ -42,11 +42,12 @@ protected:
     emu.writeStdin("quit\n");
     EXPECT_EQ(0, emu.wait(3000));
   }
-  std::vector<int> eventsFor(int ms) {
+  /* Events until `count` came or ms passed. */
+  std::vector<int> events(size_t count, int ms = 3000) {
     std::vector<int> evs;
     kvTimeStamp start;
     getTimeStamp(&start);
-    while ((int)elapsedMs(&start) < ms) {
+    while ((int)elapsedMs(&start) < ms && evs.size() < count) {
       int ev = lcd.service();
       if (ev != 0) evs.push_back(ev);
       usleep(500);
@@ -65,11 +66,11 @@ protected:
 TEST_F(LcdEmulator, keyCommandsArriveAsThePanelsKeyEvents) {
   EXPECT_EQ(80, lcd.userSettings()[lcdUS_NORMAL]);  // its user block was valid
   emu.writeStdin("key x+select\n");
-  EXPECT_EQ((std::vector<int>{lcdEV_X, 17, lcdEV_X_AFTER_COMBO}), eventsFor(500));
+  EXPECT_EQ((std::vector<int>{lcdEV_X, 17, lcdEV_X_AFTER_COMBO}), events(3));
   emu.writeStdin("key x\n");
-  EXPECT_EQ((std::vector<int>{lcdEV_X, lcdEV_X_ALONE}), eventsFor(400));
+  EXPECT_EQ((std::vector<int>{lcdEV_X, lcdEV_X_ALONE}), events(2));
   emu.writeStdin("raw ff 3f 00 80 17\nkey up\nframe 80 02\n");
-  EXPECT_EQ((std::vector<int>{lcdEV_UP, lcdEV_DOWN}), eventsFor(500));
+  EXPECT_EQ((std::vector<int>{lcdEV_UP, lcdEV_DOWN}), events(2));
 }
 
 TEST_F(LcdEmulator, theDumpShowsWhatTheLinkWrote) {

@@ -113,6 +113,22 @@ TEST_F(PanelEndToEnd, startUpLogThenRootMenuThenAnEditSavedThroughThePanelReache
   EXPECT_TRUE(console.running());
 }
 
+TEST_F(PanelEndToEnd, levelMetersDrawWithTheDisplaysOwnBarGlyphs) {
+  startConsole();
+  ASSERT_TRUE(seen("|MAIN MENU", 0, 8000)) << tail() << console.out();
+  ASSERT_TRUE(seen("|->Edit Settings", 0, 3000)) << tail();
+  size_t mark = keys("key down\nkey right\n");
+  ASSERT_TRUE(seen("Status and Alarms", mark, 3000)) << tail();
+  mark = keys("key down\nkey down\nkey right\n");
+  ASSERT_TRUE(seen("ANALOG LEVELS", mark, 3000)) << tail();
+  // the writer's levels move: full cells (glyph 0) and partial cells show
+  EXPECT_TRUE(seen("|L:#", mark, 3000)) << tail();
+  EXPECT_TRUE(seen("|R:#", mark, 3000)) << tail();
+  // back in the menus the menu glyphs are loaded again
+  mark = keys("key x\n");
+  EXPECT_TRUE(seen("|MAIN MENU", mark, 3000)) << tail();
+}
+
 TEST_F(PanelEndToEnd, aPanelThatStopsAnsweringEndsTheFrontPanelMode) {
   startConsole();
   ASSERT_TRUE(seen("|MAIN MENU", 0, 8000)) << tail() << console.out();

@@ -74,7 +74,7 @@ protected:
   std::string row(int r) {
     std::lock_guard<std::mutex> g(display.lock());
     std::string s;
-    for (int c = 0; c < 20; ++c) s += emuPanel::printable(display.panel.screen[r][c]);
+    for (int c = 0; c < 20; ++c) s += display.panel.printable(display.panel.screen[r][c]);
     return s;
   }
   bool waitRow(int r, const std::string& text, int ms) {

@@ -17,7 +17,7 @@ const int shownAs[][2] = {
 }  // namespace
 
 emuPanel::emuPanel()
-    : replyBit6(false), xHeld(false), forcedKeyBits(0), cursorRow(0), cursorCol(0),
+    : meterGlyphs(false), replyBit6(false), xHeld(false), forcedKeyBits(0), cursorRow(0), cursorCol(0),
       cursorStyle(0), contrast(120), backlight(0), frames(0), powerUpStores(0) {
   memset(screen, ' ', sizeof screen);
   memset(powerUpScreen, ' ', sizeof powerUpScreen);
@@ -31,7 +31,8 @@ emuPanel::emuPanel()
   user[3] = 50;  /* LED brightness */
 }
 
-char emuPanel::printable(uint8_t c) {
+char emuPanel::printable(uint8_t c) const {
+  if (meterGlyphs && c < 8) return c == 0 ? '#' : (c == 1 ? '-' : '|');
   for (int i = 0; shownAs[i][0] >= 0; ++i)
     if (shownAs[i][0] == c) return (char)shownAs[i][1];
   return (c >= 32 && c < 127) ? (char)c : '?';
@@ -44,7 +45,12 @@ int emuPanel::handle(const lcdFrame& f, uint8_t* out, bool* changed) {
   int n = 0;
   const uint8_t* d = f.data;
   switch (f.command) {
-    case 0: case 23: case 9: break;
+    case 0: case 23: break;
+    case 9:  /* only the level-meter set defines glyphs beyond 2 */
+      if (f.length >= 1 && f.data[0] == 3) meterGlyphs = true;
+      if (f.length >= 1 && f.data[0] == 1) meterGlyphs = false;
+      *changed = true;
+      break;
     case 4:
       ++powerUpStores;
       memcpy(powerUpScreen, screen, sizeof screen);

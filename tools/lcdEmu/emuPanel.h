@@ -37,7 +37,10 @@ public:
   ** readable characters, then a state line, then "END". */
   std::string dump() const;
   std::string stateLine() const;
-  static char printable(uint8_t c);
+  /* Display codes as readable characters; custom characters 0..7 by the
+  ** set loaded: menus ' ' 'X' 'V', level meters '#' '-' '|'. */
+  char printable(uint8_t c) const;
+  bool meterGlyphs;        /* the level-meter set is loaded (glyph 3 defined) */
 
   bool replyBit6;
   bool xHeld;
