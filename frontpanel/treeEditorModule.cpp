@@ -46,7 +46,7 @@ const int PANEL_DISPLAY_CHARS[treeEditor::DISPLAY_CHARS] = {222, 224, 225, 223, 
 treeEditorModule::treeEditorModule()
     : opened(false), initDone(false), initialised(false), logOffset(-1), logDisplay(true),
       logDirty(false), logRows(LCD4x20::ROWS), cursorOn(false), cursorRow(-1), cursorCol(-1),
-      refreshCount(0), forcedRefresh(false), logCols(LCD4x20::COLS) {
+      forcedRefresh(false), logCols(LCD4x20::COLS) {
   getTimeStamp(&created);
   for (ledLine& l : lines) {
     l.status = 0;

@@ -74,7 +74,6 @@ private:
   int cursorRow, cursorCol;
   deadlineTimer logTimer;
   kvTimeStamp created;
-  int refreshCount;
   bool forcedRefresh;
   int logCols;
   struct ledLine {
