@@ -10,8 +10,11 @@
 ** the console's idle pass (pollStatusChannels) hands the newest records to
 ** the screens, and every screen is drawn at 4x20 and 10x80 (and the body
 ** rows of those displays), with the text screens scrolled through.  Every
-** row must come back exactly as wide as the display.
+** row must come back exactly as wide as the display.  The status names of
+** the parameter access ("doVA.x -v GPSStatus" ...) print from the same
+** region, each through a console of its own.
 */
+#include "app/doVA.h"
 #include "app/statusAccess.h"
 #include "fuzz/fuzzSupport.h"
 #include "menu/statusScreens.h"
@@ -63,6 +66,20 @@ static void drawAll(statusScreens& s, int nRows, int cols, const statusDrawEnv& 
   }
 }
 
+/* The printers of the status names, each on a fresh view of the region
+** (a record is new only once per view). */
+static void printAll() {
+  typedef void (*printer)(consoleApp&, const char*);
+  static const printer printers[] = {printSoftwareVersion, printMonitorDivDelay, printAudioStatus,
+                                     printSystemStatus,    printGpsStatus,       printSystemTime,
+                                     printEth0Status,      printEth1Status,      nullptr};
+  for (const printer* p = printers; *p; ++p) {
+    consoleApp app;
+    if (app.statusMem.initSharedMem(nullptr, false, gName.c_str()) != 0) fuzzFail("no view");
+    (*p)(app, "status");
+  }
+}
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   fuzzInitialize(argc, argv);
   gName = "/dovaFuzz." + std::to_string((long)getpid());
@@ -106,5 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   drawAll(screens, 3, 20, env);
   drawAll(screens, 10, 80, env);
   drawAll(screens, 9, 80, env);
+  printAll();
   return 0;
 }
