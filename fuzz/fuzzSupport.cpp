@@ -6,12 +6,14 @@
 #include "diag/shellSeam.h"
 #include "tests/support/testSupport.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ftw.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -50,7 +52,15 @@ std::string absolute(const std::string& p) {
   return std::string(cwd) + "/" + p;
 }
 
+std::string shmNameFor(const std::string& dir) {
+  std::string n = "/dovaFuzz";
+  for (char c : dir) n += isalnum((unsigned char)c) ? c : '_';
+  return n.substr(0, 200);
+}
+
 }  // namespace
+
+std::string fuzzShmName() { return shmNameFor(fuzzWorkDir()); }
 
 const std::string& fuzzWorkDir() {
   if (gEntered) return gPath;
@@ -83,6 +93,7 @@ void fuzzInitialize(int* argc, char*** argv) {
   if (cleanup && !strcmp(cleanup, "1")) {
     if (given && given[0]) {
       testsup::removeQueuesFor(absolute(given));
+      shm_unlink(shmNameFor(absolute(given)).c_str());
       removeTree(absolute(given));
     }
     exit(0);

@@ -27,6 +27,10 @@ const std::string& fuzzWorkDir();
 ** the queues and files left under $DOVA_FUZZ_WORK and exits. */
 void fuzzInitialize(int* argc, char*** argv);
 
+/* A shared-memory name that belongs to the work directory, so a region a
+** crashed harness left behind is removed by the clean-up run too. */
+std::string fuzzShmName();
+
 /* Remove the queues keyed on the work directory now (also done at exit). */
 void fuzzRemoveQueues();
 

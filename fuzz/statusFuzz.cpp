@@ -82,7 +82,7 @@ static void printAll() {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   fuzzInitialize(argc, argv);
-  gName = "/dovaFuzz." + std::to_string((long)getpid());
+  gName = fuzzShmName();
   gWriter = new kvSharedMem();
   if (gWriter->initSharedMem(nullptr, true, gName.c_str()) != 0) fuzzFail("region not made");
   atexit(unlinkRegion);
