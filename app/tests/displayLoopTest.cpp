@@ -45,10 +45,7 @@ public:
 class ChangedData : public ::testing::Test {
 protected:
   void SetUp() override {
-    char buf[4096];
-    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
-    oldDir = buf;
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    ASSERT_TRUE(dir.enter());
     cfg = new dovidu_config(&app.traceLevel, nullptr);
     ASSERT_EQ(0, cfg->initDataSet(&app.traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
     app.cfg = cfg;
@@ -64,8 +61,7 @@ protected:
     destroyFrontEnd(app);
     delete cfg;
     app.cfg = nullptr;
-    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
-    testsup::removeQueuesFor(dir.path());
+    EXPECT_TRUE(dir.leave());
   }
   void set(int item, const char* value) { cfg->changeValue(item, value); }
   void changed(std::initializer_list<int> items) {
@@ -81,8 +77,7 @@ protected:
     return v;
   }
 
-  testsup::TempDir dir;
-  std::string oldDir;
+  testsup::WorkDir dir;
   consoleApp app;
   dovidu_config* cfg = nullptr;
   recordingFrontEnd* fe = nullptr;

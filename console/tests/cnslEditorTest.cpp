@@ -83,10 +83,7 @@ private:
 class ConsoleEditor : public ::testing::Test {
 protected:
   void SetUp() override {
-    char buf[4096];
-    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
-    oldDir = buf;
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    ASSERT_TRUE(dir.enter());
     cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
     ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
     const char* t = getenv("TERM");
@@ -97,8 +94,7 @@ protected:
     ed.reset();
     cfg.reset();
     if (oldTerm.empty()) unsetenv("TERM"); else setenv("TERM", oldTerm.c_str(), 1);
-    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
-    testsup::removeQueuesFor(dir.path());
+    EXPECT_TRUE(dir.leave());
   }
   /* The console unit's call for a rows x cols window. */
   int open(int rows, int cols, bool labels = false) {
@@ -123,8 +119,8 @@ protected:
   std::string cells(int row, int col, int n) const { return log.cells.at(row).substr(col, n); }
   int pairAt(int row, int col) const { return log.pairs.at(row).at(col); }
 
-  testsup::TempDir dir;
-  std::string oldDir, oldTerm;
+  testsup::WorkDir dir;
+  std::string oldTerm;
   int traceLevel = 0;
   std::unique_ptr<dovidu_config> cfg;
   std::unique_ptr<treeEditorCnsl> ed;

@@ -18,14 +18,10 @@
 class DataSetInTempDir : public ::testing::Test {
 protected:
   void SetUp() override {
-    char buf[4096];
-    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
-    oldDir = buf;
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    ASSERT_TRUE(dir.enter());
   }
   void TearDown() override {
-    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
-    testsup::removeQueuesFor(dir.path());
+    EXPECT_TRUE(dir.leave());
   }
 
   /* A master data set as the configuration master builds it: items added
@@ -45,8 +41,7 @@ protected:
     return buf;
   }
 
-  testsup::TempDir dir;
-  std::string oldDir;
+  testsup::WorkDir dir;
   int traceLevel = 0;
 };
 

@@ -23,16 +23,12 @@ protected:
   void SetUp() override {
     ASSERT_TRUE(display.ok());
     display.select();
-    char buf[4096];
-    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
-    oldDir = buf;
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    ASSERT_TRUE(dir.enter());
   }
   void TearDown() override {
     ed.reset();
     cfg.reset();
-    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
-    testsup::removeQueuesFor(dir.path());
+    EXPECT_TRUE(dir.leave());
   }
   void openPanel() {
     ed = std::make_unique<treeEditorModule>();
@@ -87,8 +83,7 @@ protected:
   std::string screen() { return row(0) + "\n" + row(1) + "\n" + row(2) + "\n" + row(3); }
 
   ptyDisplay display;
-  testsup::TempDir dir;
-  std::string oldDir;
+  testsup::WorkDir dir;
   int traceLevel = 0;
   std::unique_ptr<dovidu_config> cfg;
   std::unique_ptr<treeEditorModule> ed;

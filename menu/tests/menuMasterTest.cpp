@@ -33,10 +33,7 @@ namespace {
 class MenuWithRealMaster : public ::testing::Test {
 protected:
   void SetUp() override {
-    char buf[4096];
-    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
-    oldDir = buf;
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    ASSERT_TRUE(dir.enter());
     fflush(stdout);
     child = fork();
     ASSERT_GE(child, 0);
@@ -59,8 +56,7 @@ protected:
       kill(child, SIGKILL);
       waitpid(child, nullptr, 0);
     }
-    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
-    testsup::removeQueuesFor(dir.path());
+    EXPECT_TRUE(dir.leave());
   }
   bool waitForLog(const std::string& text, int ms) {
     for (int t = 0; t < ms; t += 5) {
@@ -98,8 +94,7 @@ protected:
     }
   }
 
-  testsup::TempDir dir;
-  std::string oldDir;
+  testsup::WorkDir dir;
   pid_t child = -1;
   int traceLevel = 0;
   int echoBase = 0;

@@ -95,18 +95,14 @@ inline std::string screenOf(std::initializer_list<std::string> rows, int width) 
 class MenuOnDataSet : public ::testing::Test {
 protected:
   void SetUp() override {
-    char buf[4096];
-    ASSERT_NE(nullptr, getcwd(buf, sizeof buf));
-    oldDir = buf;
-    ASSERT_EQ(0, chdir(dir.path().c_str()));
+    ASSERT_TRUE(dir.enter());
     cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
     ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
   }
   void TearDown() override {
     ed.reset();
     cfg.reset();
-    if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
-    testsup::removeQueuesFor(dir.path());
+    EXPECT_TRUE(dir.leave());
   }
   /* The console's call: body = rows - 1, one header row, no footer. */
   testFrontEnd& open(int rows, int cols, int level = tal_FULL_EDIT, bool panel = false) {
@@ -130,8 +126,7 @@ protected:
     ed->key(treeKEY_RIGHT);
   }
 
-  testsup::TempDir dir;
-  std::string oldDir;
+  testsup::WorkDir dir;
   int traceLevel = 0;
   std::unique_ptr<dovidu_config> cfg;
   std::unique_ptr<testFrontEnd> ed;

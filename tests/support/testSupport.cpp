@@ -40,6 +40,23 @@ TempDir::~TempDir() {
   if (!dir.empty()) nftw(dir.c_str(), rmEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+WorkDir::~WorkDir() { leave(); }
+
+bool WorkDir::enter() {
+  char buf[4096];
+  if (getcwd(buf, sizeof buf) == nullptr) return false;
+  oldDir = buf;
+  return chdir(path().c_str()) == 0;
+}
+
+bool WorkDir::leave() {
+  if (oldDir.empty()) return true;
+  bool ok = chdir(oldDir.c_str()) == 0;
+  oldDir.clear();
+  removeQueuesFor(path());
+  return ok;
+}
+
 std::string buildBinDir() {
   const char* env = getenv("DOVA_TEST_BIN_DIR");
   return env && *env ? env : DOVA_BIN_DIR;

@@ -26,6 +26,18 @@ private:
   std::string dir;
 };
 
+/* A private working directory that is also the key path of every queue a
+** test makes inside it: enter() changes into it, leave() (also run at
+** destruction) goes back to where the test was and removes those queues. */
+class WorkDir : public TempDir {
+public:
+  ~WorkDir();
+  bool enter();
+  bool leave();
+private:
+  std::string oldDir;
+};
+
 /* A temporary bin directory holding symlinks to the built programs
 ** (doVA.x, cfgMaster.x, ...).  On destruction removes every System V queue
 ** whose key derives from this directory. */
