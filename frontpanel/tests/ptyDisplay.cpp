@@ -4,6 +4,7 @@
 */
 #include "frontpanel/tests/ptyDisplay.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -73,14 +74,36 @@ void ptyDisplay::run() {
         received.push_back(fb);
         len = panel.handle(f, reply, &changed);
       }
-      if (len > 0 && !silent && write(master, reply, (size_t)len) < 0) break;
+      if (len > 0 && !silent && !writeAll(reply, (size_t)len)) break;
     }
   }
 }
 
 void ptyDisplay::inject(const std::vector<uint8_t>& bytes) {
   if (master < 0) return;
-  if (write(master, bytes.data(), bytes.size()) < 0) return;
+  (void)writeAll(bytes.data(), bytes.size());
+}
+
+/* A non-blocking write on a pty master fails with EAGAIN while another
+** thread is inside a write on it, and when the line is full: the firmware
+** thread's answers and the test's injected keys would then be lost now and
+** then.  So writers take turns and a refused write is retried, for at most
+** about two seconds, until every byte is out. */
+bool ptyDisplay::writeAll(const uint8_t* bytes, size_t n) {
+  std::lock_guard<std::mutex> g(writeMu);
+  for (int waitedMs = 0; n > 0;) {
+    ssize_t w = write(master, bytes, n);
+    if (w > 0) {
+      bytes += w;
+      n -= (size_t)w;
+      continue;
+    }
+    if (w < 0 && errno != EAGAIN && errno != EINTR) return false;
+    if (waitedMs >= 2000) return false;
+    usleep(1000);
+    ++waitedMs;
+  }
+  return true;
 }
 
 void ptyDisplay::key(int k) { inject(wireFrame(lcdCMD_KEY, {(uint8_t)k})); }

@@ -50,12 +50,14 @@ public:
 
 private:
   void run();
+  bool writeAll(const uint8_t* bytes, size_t n);
   int master = -1;
   int slave = -1;
   std::string slavePath;
   std::thread worker;
   std::atomic<bool> stop;
   std::mutex mu;
+  std::mutex writeMu;  /* one writer at a time on the master (see writeAll) */
   std::vector<frameBytes> received;
   std::string savedEnv;
   bool hadEnv = false;
