@@ -47,19 +47,6 @@ int decimalDigits(int64_t v) {
   return d;
 }
 
-bool shellPlain(const char* s) {
-  if (*s == '\0') return false;
-  for (; *s != '\0'; ++s) {
-    char c = *s;
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '/' || c == '.' || c == '_' || c == '-' || c == '+';
-    if (!ok) return false;
-  }
-  return true;
-}
-
-std::string quoteIfNeeded(const char* s) { return shellPlain(s) ? std::string(s) : shellQuote(s); }
-
 /* Size of a regular file; -1 when it cannot be opened or is no file. */
 int64_t regularFileSize(const char* path) {
   FILE* f = fopen(path, "r");
@@ -79,7 +66,7 @@ void runFactoryDefaults() {
 
 std::string runDirShellPath(const char* relative) {
   std::string path = std::string(runDir()) + "/" + relative;
-  return quoteIfNeeded(path.c_str());
+  return shellWord(path.c_str());
 }
 
 void downloadSizeText(char* out, int size, int64_t bytes) {
@@ -171,7 +158,7 @@ int softwareUpdate::startDownload(int* step) {
            strlen(fileName) + kBoxUpdateDirLen < (size_t)PATH_LIMIT ? fileName : "");
   char address[20];
   snprintf(address, sizeof address, "%u.%u.%u.%u", host[0], host[1], host[2], host[3]);
-  std::string cmd = runDirShellPath("kvUpgrade.x") + " -t " + address + " " + quoteIfNeeded(fileName);
+  std::string cmd = runDirShellPath("kvUpgrade.x") + " -t " + address + " " + shellWord(fileName);
   startPipe(cmd);
   *step = STEP_DOWNLOAD;
   return 0;

@@ -22,17 +22,6 @@ namespace {
 
 const uint32_t kHoldSeconds = 10;
 
-/* true when the text can stand in a shell command unquoted */
-bool shellPlain(const char* s) {
-  for (; *s != '\0'; ++s) {
-    char c = *s;
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '/' || c == '.' || c == '_' || c == '-' || c == '+';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 /* One item's timer: returns true when the action is due now. */
 bool holdExpired(bool set, uint32_t* since, uint32_t now) {
   if (!set) {
@@ -52,8 +41,7 @@ bool holdExpired(bool set, uint32_t* since, uint32_t now) {
 /* The box's own command is "/mnt/run/kvUpgrade.x -s"; a run directory
 ** moved by DOVA_RUN_DIR is quoted when it holds anything unusual. */
 void maintenanceCommand(char* out, int size, const char* option) {
-  std::string tool = std::string(runDir()) + "/kvUpgrade.x";
-  if (!shellPlain(tool.c_str())) tool = shellQuote(tool.c_str());
+  std::string tool = shellWord((std::string(runDir()) + "/kvUpgrade.x").c_str());
   snprintf(out, size, "%s %s", tool.c_str(), option);
 }
 

@@ -50,3 +50,16 @@ std::string shellQuote(const char* text) {
   q += '\'';
   return q;
 }
+
+static bool shellPlain(const char* s) {
+  if (*s == '\0') return false;
+  for (; *s != '\0'; ++s) {
+    char c = *s;
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '/' || c == '.' || c == '_' || c == '-' || c == '+';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::string shellWord(const char* text) { return shellPlain(text) ? std::string(text) : shellQuote(text); }

@@ -24,6 +24,10 @@ int closeShell(FILE* f);
 
 /* Single-quote a text for /bin/sh: abc'd -> 'abc'\''d'. */
 std::string shellQuote(const char* text);
+/* One shell word: the text as it stands when it holds only letters, digits
+** and "/._+-" (so the box's own commands read exactly as always), quoted
+** otherwise; an empty text becomes ''. */
+std::string shellWord(const char* text);
 
 /* Test hook: receives every command; the int is the status to return,
 ** the string (for openShell) the text the command "prints". */

@@ -234,6 +234,14 @@ TEST(ShellSeam, QuoteSurvivesEveryCharacter) {
   EXPECT_EQ(std::string(buf, n), "$(echo hi) `x` 'q' \"d\"");
 }
 
+TEST(ShellSeam, PlainWordsStayAsTheyAreOthersAreQuoted) {
+  EXPECT_EQ(shellWord("/mnt/run/kvUpgrade.x"), "/mnt/run/kvUpgrade.x");
+  EXPECT_EQ(shellWord("update-1.2_b+c.tgz"), "update-1.2_b+c.tgz");
+  EXPECT_EQ(shellWord("my file"), "'my file'");
+  EXPECT_EQ(shellWord("a;rm -rf /"), "'a;rm -rf /'");
+  EXPECT_EQ(shellWord(""), "''");
+}
+
 TEST(Tokenize, QuotesSeparatorsAndTrimming) {
   char line[] = "  abc , def , \"x, y\"  ";
   char* tok[5] = {};
