@@ -22,30 +22,6 @@
 
 namespace {
 
-/* Every trace piece starts with "%8u.%06u: ", wherever it stands (the help
-** prints each piece of a row on its own, stamps mid-row included); turn
-** each stamp into '@' so the rest can be compared byte for byte. */
-std::string maskStamps(const std::string& text) {
-  std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t d = i;
-    while (d < text.size() && isdigit((unsigned char)text[d])) d++;
-    size_t digits = d - i;
-    bool stamp = digits > 0 && d + 9 <= text.size() && text[d] == '.' &&
-                 text.compare(d + 7, 2, ": ") == 0;
-    for (size_t k = d + 1; stamp && k < d + 7; k++) stamp = isdigit((unsigned char)text[k]);
-    if (!stamp) {
-      out += text[i++];
-      continue;
-    }
-    /* the seconds are right-aligned in 8 columns: drop their padding */
-    for (size_t pad = digits; pad < 8 && !out.empty() && out.back() == ' '; pad++) out.pop_back();
-    out += '@';
-    i = d + 9;
-  }
-  return out;
-}
 
 std::string expectedHelp(const std::string& prog) {
   return "@\n"
@@ -93,7 +69,7 @@ TEST(StartupHelp, HelpListingIsExactAndExitsZero) {
   std::string out, err;
   int rc = testsup::runProgram({doVA(), "-h"}, &out, &err);
   EXPECT_EQ(rc, 0);
-  EXPECT_EQ(maskStamps(out), expectedHelp(doVA()));
+  EXPECT_EQ(testsup::maskStamps(out), expectedHelp(doVA()));
   EXPECT_EQ(err, "");
 }
 
@@ -101,21 +77,21 @@ TEST(StartupHelp, HelpWinsOverEveryOtherSwitch) {
   std::string out;
   int rc = testsup::runProgram({doVA(), "-T", "9", "-mc", "-H"}, &out);
   EXPECT_EQ(rc, 0);
-  EXPECT_EQ(maskStamps(out), expectedHelp(doVA()));
+  EXPECT_EQ(testsup::maskStamps(out), expectedHelp(doVA()));
 }
 
 TEST(StartupHelp, UnknownSwitchPrintsErrorTextThenHelpAndExitsOne) {
   std::string out;
   int rc = testsup::runProgram({doVA(), "-MC"}, &out);
   EXPECT_EQ(rc, 1);
-  EXPECT_EQ(maskStamps(out), "@Invalid switch: -MC\n@ \n" + expectedHelp(doVA()));
+  EXPECT_EQ(testsup::maskStamps(out), "@Invalid switch: -MC\n@ \n" + expectedHelp(doVA()));
 }
 
 TEST(StartupHelp, WrongParameterCountExitsOneWithTheRequirement) {
   std::string out;
   int rc = testsup::runProgram({doVA(), "-s", "StationNameShort"}, &out);
   EXPECT_EQ(rc, 1);
-  EXPECT_EQ(maskStamps(out), "@Error:\nSwitch -s requires 2 parameters.\n"
+  EXPECT_EQ(testsup::maskStamps(out), "@Error:\nSwitch -s requires 2 parameters.\n"
                              "@Parameter quantity error\n" + expectedHelp(doVA()));
 }
 

@@ -5,6 +5,8 @@
 */
 #include <gtest/gtest.h>
 
+#include "tests/support/testSupport.h"
+
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -58,28 +60,6 @@ struct Parsed {
   }
 };
 
-/* Each trace print starts with "%8u.%06u: " wherever it stands; turn every
-** stamp into '@' (dropping the seconds' padding) to compare the rest. */
-std::string maskStamps(const std::string& text) {
-  std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t d = i;
-    while (d < text.size() && isdigit((unsigned char)text[d])) d++;
-    size_t digits = d - i;
-    bool stamp = digits > 0 && d + 9 <= text.size() && text[d] == '.' &&
-                 text.compare(d + 7, 2, ": ") == 0;
-    for (size_t k = d + 1; stamp && k < d + 7; k++) stamp = isdigit((unsigned char)text[k]);
-    if (!stamp) {
-      out += text[i++];
-      continue;
-    }
-    for (size_t pad = digits; pad < 8 && !out.empty() && out.back() == ' '; pad++) out.pop_back();
-    out += '@';
-    i = d + 9;
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -289,7 +269,7 @@ TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
   Parsed p({});
   testing::internal::CaptureStdout();
   p.parser.printHelp("HEAD %s\n");
-  std::string out = maskStamps(testing::internal::GetCapturedStdout());
+  std::string out = testsup::maskStamps(testing::internal::GetCapturedStdout());
   EXPECT_EQ(out.find("@HEAD doVA.x\n@\nSwitches:\n"), 0u) << out;
   EXPECT_NE(out.find("@    -mc [nRows [nCols]] :  Mini display (2x20 etc) "
                      "(@Case sensitive, @0 to 2 parameters@)\n"),

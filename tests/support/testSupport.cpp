@@ -5,6 +5,7 @@
 #include "tests/support/testSupport.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -240,6 +241,28 @@ int runProgram(const std::vector<std::string>& argv, std::string* out, std::stri
   if (out) *out = p.out();
   if (err) *err = p.err();
   return st;
+}
+
+std::string maskStamps(const std::string& text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t d = i;
+    while (d < text.size() && isdigit((unsigned char)text[d])) d++;
+    size_t digits = d - i;
+    bool stamp = digits > 0 && d + 9 <= text.size() && text[d] == '.' &&
+                 text.compare(d + 7, 2, ": ") == 0;
+    for (size_t k = d + 1; stamp && k < d + 7; k++) stamp = isdigit((unsigned char)text[k]);
+    if (!stamp) {
+      out += text[i++];
+      continue;
+    }
+    /* the seconds are right-aligned in 8 columns: drop their padding */
+    for (size_t pad = digits; pad < 8 && !out.empty() && out.back() == ' '; pad++) out.pop_back();
+    out += '@';
+    i = d + 9;
+  }
+  return out;
 }
 
 std::string readFile(const std::string& path) {

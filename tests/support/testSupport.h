@@ -108,6 +108,11 @@ int runProgram(const std::vector<std::string>& argv, std::string* out, std::stri
                const std::vector<std::string>& env = {}, int timeoutMs = 10000,
                const std::string& cwd = "");
 
+/* Trace lines start each print with "%8u.%06u: " wherever it stands; turn
+** every such stamp into '@' (dropping the seconds' padding) so the rest can
+** be compared byte for byte. */
+std::string maskStamps(const std::string& text);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text);
 
