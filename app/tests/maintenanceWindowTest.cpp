@@ -17,68 +17,11 @@
 #include <vector>
 
 #include "tests/support/testSupport.h"
+#include "tests/support/tmuxPane.h"
 
 using namespace testsup;
 
 namespace {
-
-std::string findProgram(const char* name) {
-  const char* path = getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t at = 0; at <= dirs.size();) {
-    size_t end = dirs.find(':', at);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(at, end - at) + "/" + name;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    at = end + 1;
-  }
-  return "";
-}
-
-/* One private tmux server with one 100 x 30 pane. */
-class updatePane {
-public:
-  explicit updatePane(const std::string& tmuxPath) : tmux(tmuxPath) {
-    socket = "dovaMaint" + std::to_string(getpid());
-  }
-  ~updatePane() {
-    std::string path;
-    run({"display-message", "-p", "#{socket_path}"}, &path);
-    run({"kill-server"});
-    while (!path.empty() && path.back() == '\n') path.pop_back();
-    if (!path.empty()) unlink(path.c_str());
-  }
-  bool start(const std::string& command) {
-    return run({"-f", "/dev/null", "new-session", "-d", "-s", "w", "-x", "100", "-y", "30",
-                command}) == 0;
-  }
-  int run(const std::vector<std::string>& args, std::string* out = nullptr) {
-    std::vector<std::string> argv{tmux, "-L", socket};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProgram(argv, out, nullptr, {}, 5000);
-  }
-  std::string screen() {
-    std::string out;
-    run({"capture-pane", "-p", "-t", "w"}, &out);
-    return out;
-  }
-  void keys(std::initializer_list<const char*> names) {
-    for (const char* k : names) {
-      run({"send-keys", "-t", "w", k});
-      usleep(30000);
-    }
-  }
-  bool waitFor(const std::string& text, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-      if (screen().find(text) != std::string::npos) return true;
-      usleep(20000);
-    }
-    return false;
-  }
-
-private:
-  std::string tmux, socket;
-};
 
 /* Master, status writer and the menu in a pane, all from one private bin
 ** directory that is also the run directory of the stand-in tool. */
@@ -92,7 +35,7 @@ protected:
                              bin.path()));
     ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
     ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-q"}));
-    pane.reset(new updatePane(tmux));
+    pane.reset(new tmuxPane(tmux, "dovaMaint"));
     std::string cmd = "cd '" + bin.path() + "' && env TERM=xterm DOVA_STATUS_SHM='" + shm.str() +
                       "' DOVA_RUN_DIR='" + bin.path() +
                       "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000 ./doVA.x -mc 10 80; sleep 60";
@@ -106,11 +49,11 @@ protected:
   }
   /* From the root to SETTINGS > MAINTENANCE, then `downs` lines down. */
   void openMaintenance(int downs) {
-    pane->keys({"Right"});
+    pane->keys({"Right"}, 30);
     ASSERT_TRUE(pane->waitFor("SETTINGS", 2000)) << pane->screen();
-    pane->keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"});
+    pane->keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"}, 30);
     ASSERT_TRUE(pane->waitFor("MAINTENANCE", 2000)) << pane->screen();
-    for (int i = 0; i < downs; i++) pane->keys({"Down"});
+    for (int i = 0; i < downs; i++) pane->keys({"Down"}, 30);
   }
 
   std::string tmux;
@@ -118,46 +61,46 @@ protected:
   TempDir work;
   ShmName shm;
   Proc master, writer;
-  std::unique_ptr<updatePane> pane;
+  std::unique_ptr<tmuxPane> pane;
 };
 
 }  // namespace
 
 TEST_F(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerInTheMenu) {
-  updatePane& pane = *this->pane;
+  tmuxPane& pane = *this->pane;
   openMaintenance(6);
-  pane.keys({"Right"});
+  pane.keys({"Right"}, 30);
   ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
   /* the glyphs of the panel's confirm and cancel keys, 2 and 1 */
   EXPECT_NE(std::string::npos, pane.screen().find("!  ^B to continue   !")) << pane.screen();
-  pane.keys({"Enter"});
+  pane.keys({"Enter"}, 30);
 
   /* the download's size grows on the screen while the tool runs */
   ASSERT_TRUE(pane.waitFor("Downloaded", 5000)) << pane.screen();
   EXPECT_TRUE(pane.waitFor("IP: 0.0.0.0", 2000)) << pane.screen();
   EXPECT_TRUE(pane.waitFor("kB", 3000) || pane.waitFor("MB", 100)) << pane.screen();
   ASSERT_TRUE(pane.waitFor("Update complete, restart to apply", 10000)) << pane.screen();
-  pane.keys({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"});  /* to the top */
+  pane.keys({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"}, 30);  /* to the top */
   EXPECT_TRUE(pane.waitFor("Downloaded   3.000MB", 2000)) << pane.screen();
   EXPECT_NE(std::string::npos, readFile(bin.file("kvUpgrade.log")).find("\t-t 0.0.0.0 update.tgz\n"))
       << readFile(bin.file("kvUpgrade.log"));
 
   /* the menu is still live: another key leaves the screen */
-  pane.keys({"Escape"});
+  pane.keys({"Escape"}, 30);
   EXPECT_TRUE(pane.waitFor("->Run SW Update", 3000)) << pane.screen();
 }
 
 TEST_F(MaintenanceWindow, resetToDefaultsSavedInTheMenuWipesAndRestartsThroughTheTool) {
-  updatePane& pane = *this->pane;
+  tmuxPane& pane = *this->pane;
   openMaintenance(8);
   ASSERT_TRUE(pane.waitFor("->Reset to Defaults", 2000)) << pane.screen();
-  pane.keys({"Right", "Enter"});
+  pane.keys({"Right", "Enter"}, 30);
   ASSERT_TRUE(pane.waitFor("Reset to Defaults", 2000)) << pane.screen();
-  pane.keys({"Down"});
+  pane.keys({"Down"}, 30);
   ASSERT_TRUE(pane.waitFor("YES!", 2000)) << pane.screen();
-  pane.keys({"Enter"});
+  pane.keys({"Enter"}, 30);
   ASSERT_TRUE(pane.waitFor("Enter=Save Esc=Quit", 2000)) << pane.screen();
-  pane.keys({"Enter"});
+  pane.keys({"Enter"}, 30);
   /* the master echoes the request; the alert shows, then the tool runs */
   ASSERT_TRUE(pane.waitFor("Factory Defaults", 5000)) << pane.screen();
   std::string log = bin.file("kvUpgrade.log");

@@ -19,129 +19,16 @@
 
 #include "diag/cppUtils.h"
 #include "tests/support/testSupport.h"
+#include "tests/support/tmuxPane.h"
 
 using namespace testsup;
 
 namespace {
 
-std::string findTmux() {
-  const char* path = getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  size_t at = 0;
-  while (at <= dirs.size()) {
-    size_t end = dirs.find(':', at);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(at, end - at) + "/tmux";
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    at = end + 1;
-  }
-  return "";
-}
-
-/* The parent PID of a process, from /proc/<pid>/stat; -1 when gone. */
-pid_t parentOf(pid_t pid) {
-  std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-  size_t close = stat.rfind(')');
-  if (close == std::string::npos || close + 4 >= stat.size()) return -1;
-  return (pid_t)atoi(stat.c_str() + close + 4);
-}
-
-/* The child of `parent` whose command line starts with `exe`. */
-pid_t childRunning(pid_t parent, const std::string& exe) {
-  DIR* d = opendir("/proc");
-  if (!d) return -1;
-  pid_t found = -1;
-  while (dirent* e = readdir(d)) {
-    pid_t pid = (pid_t)atoi(e->d_name);
-    if (pid <= 0 || parentOf(pid) != parent) continue;
-    std::string cmd = readFile("/proc/" + std::to_string(pid) + "/cmdline");
-    if (cmd.compare(0, exe.size(), exe) == 0) found = pid;
-  }
-  closedir(d);
-  return found;
-}
-
-/* One private tmux server with one 100 x 30 pane. */
-class tmuxPane {
-public:
-  explicit tmuxPane(const std::string& tmuxPath) : tmux(tmuxPath) {
-    static int serial = 0;
-    socket = "dovaCnsl" + std::to_string(getpid()) + "_" + std::to_string(++serial);
-  }
-  /* The server's socket file stays behind unless removed. */
-  ~tmuxPane() {
-    std::string path;
-    run({"display-message", "-p", "#{socket_path}"}, &path);
-    run({"kill-server"});
-    while (!path.empty() && path.back() == '\n') path.pop_back();
-    if (!path.empty()) unlink(path.c_str());
-    if (program > 0 && kill(program, 0) == 0) kill(program, SIGKILL);
-  }
-  /* Run `command` (a /bin/sh command line) in a fresh pane. */
-  bool start(const std::string& command) {
-    return run({"-f", "/dev/null", "new-session", "-d", "-s", "w", "-x", "100", "-y", "30",
-                command}) == 0;
-  }
-  int run(const std::vector<std::string>& args, std::string* out = nullptr) {
-    std::vector<std::string> argv{tmux, "-L", socket};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProgram(argv, out, nullptr, {}, 5000);
-  }
-  std::string screen() {
-    std::string out;
-    run({"capture-pane", "-p", "-t", "w"}, &out);
-    return out;
-  }
-  /* Row r of the screen, padded to 100 columns. */
-  std::string row(int r) {
-    std::string s = screen();
-    size_t at = 0;
-    for (int i = 0; i < r && at != std::string::npos; i++) {
-      at = s.find('\n', at);
-      if (at != std::string::npos) at++;
-    }
-    if (at == std::string::npos) return std::string(100, ' ');
-    std::string line = s.substr(at, s.find('\n', at) - at);
-    line.resize(100, ' ');
-    return line;
-  }
-  void keys(std::initializer_list<const char*> names) {
-    for (const char* k : names) run({"send-keys", "-t", "w", k});
-  }
-  void type(const std::string& text) { run({"send-keys", "-t", "w", "-l", text}); }
-  bool waitFor(const std::string& text, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 50) {
-      if (screen().find(text) != std::string::npos) return true;
-      usleep(50000);
-    }
-    return false;
-  }
-  bool waitForRow(int r, int column, const std::string& text, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-      if (row(r).compare(column, text.size(), text) == 0) return true;
-      usleep(20000);
-    }
-    return false;
-  }
-  /* The program the pane's shell started (found once, then remembered). */
-  pid_t programPid(const std::string& exe, int timeoutMs) {
-    std::string out;
-    for (int waited = 0; program <= 0 && waited <= timeoutMs; waited += 20) {
-      run({"display-message", "-p", "-t", "w", "#{pane_pid}"}, &out);
-      pid_t shell = (pid_t)atoi(out.c_str());
-      if (shell > 0) program = childRunning(shell, exe);
-      if (program <= 0) usleep(20000);
-    }
-    return program;
-  }
-  std::string tmux, socket;
-  pid_t program = -1;
-};
-
 class ConsoleWindow : public ::testing::Test {
 protected:
   void SetUp() override {
-    tmux = findTmux();
+    tmux = findProgram("tmux");
     bin.link("doVA.x");
     bin.link("cfgMaster.x");
     bin.link("statusWriter.x");
@@ -160,7 +47,7 @@ protected:
   ** the terminal modes it was handed back, then waits. */
   void openWindow(const std::string& term, const std::string& args) {
     if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
-    pane.reset(new tmuxPane(tmux));
+    pane.reset(new tmuxPane(tmux, "dovaCnsl"));
     std::string cmd = "cd '" + bin.path() + "' && env TERM=" + term + " DOVA_STATUS_SHM='" +
                       shm.str() + "' ./doVA.x " + args +
                       "; echo \"EXIT=$?\"; stty -a | tr ' ' '\\n' | grep -x -e echo -e -echo "

@@ -1,0 +1,132 @@
+/*
+** A private tmux server with one pane, for the terminal tests.
+*/
+#include "tests/support/tmuxPane.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "tests/support/testSupport.h"
+
+namespace testsup {
+
+std::string findProgram(const char* name) {
+  const char* path = getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t at = 0; at <= dirs.size();) {
+    size_t end = dirs.find(':', at);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(at, end - at) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    at = end + 1;
+  }
+  return "";
+}
+
+/* The parent PID of a process, from /proc/<pid>/stat; -1 when gone. */
+static pid_t parentOf(pid_t pid) {
+  std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  if (close == std::string::npos || close + 4 >= stat.size()) return -1;
+  return (pid_t)atoi(stat.c_str() + close + 4);
+}
+
+pid_t childRunning(pid_t parent, const std::string& exe) {
+  DIR* d = opendir("/proc");
+  if (!d) return -1;
+  pid_t found = -1;
+  while (dirent* e = readdir(d)) {
+    pid_t pid = (pid_t)atoi(e->d_name);
+    if (pid <= 0 || parentOf(pid) != parent) continue;
+    std::string cmd = readFile("/proc/" + std::to_string(pid) + "/cmdline");
+    if (cmd.compare(0, exe.size(), exe) == 0) found = pid;
+  }
+  closedir(d);
+  return found;
+}
+
+tmuxPane::tmuxPane(const std::string& tmuxPath, const std::string& prefix) : tmux(tmuxPath) {
+  static int serial = 0;
+  socket = prefix + std::to_string(getpid()) + "_" + std::to_string(++serial);
+}
+
+/* The server's socket file stays behind unless removed. */
+tmuxPane::~tmuxPane() {
+  std::string path;
+  run({"display-message", "-p", "#{socket_path}"}, &path);
+  run({"kill-server"});
+  while (!path.empty() && path.back() == '\n') path.pop_back();
+  if (!path.empty()) unlink(path.c_str());
+  if (program > 0 && kill(program, 0) == 0) kill(program, SIGKILL);
+}
+
+bool tmuxPane::start(const std::string& command) {
+  return run({"-f", "/dev/null", "new-session", "-d", "-s", "w", "-x", std::to_string(COLS), "-y",
+              std::to_string(ROWS), command}) == 0;
+}
+
+int tmuxPane::run(const std::vector<std::string>& args, std::string* out) {
+  std::vector<std::string> argv{tmux, "-L", socket};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProgram(argv, out, nullptr, {}, 5000);
+}
+
+std::string tmuxPane::screen() {
+  std::string out;
+  run({"capture-pane", "-p", "-t", "w"}, &out);
+  return out;
+}
+
+std::string tmuxPane::row(int r) {
+  std::string s = screen();
+  size_t at = 0;
+  for (int i = 0; i < r && at != std::string::npos; i++) {
+    at = s.find('\n', at);
+    if (at != std::string::npos) at++;
+  }
+  if (at == std::string::npos) return std::string(COLS, ' ');
+  std::string line = s.substr(at, s.find('\n', at) - at);
+  line.resize(COLS, ' ');
+  return line;
+}
+
+void tmuxPane::keys(std::initializer_list<const char*> names, int gapMs) {
+  for (const char* k : names) {
+    run({"send-keys", "-t", "w", k});
+    if (gapMs > 0) usleep(gapMs * 1000);
+  }
+}
+
+void tmuxPane::type(const std::string& text) { run({"send-keys", "-t", "w", "-l", text}); }
+
+bool tmuxPane::waitFor(const std::string& text, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 20) {
+    if (screen().find(text) != std::string::npos) return true;
+    usleep(20000);
+  }
+  return false;
+}
+
+bool tmuxPane::waitForRow(int r, int column, const std::string& text, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 20) {
+    if (row(r).compare(column, text.size(), text) == 0) return true;
+    usleep(20000);
+  }
+  return false;
+}
+
+pid_t tmuxPane::programPid(const std::string& exe, int timeoutMs) {
+  std::string out;
+  for (int waited = 0; program <= 0 && waited <= timeoutMs; waited += 20) {
+    run({"display-message", "-p", "-t", "w", "#{pane_pid}"}, &out);
+    pid_t shell = (pid_t)atoi(out.c_str());
+    if (shell > 0) program = childRunning(shell, exe);
+    if (program <= 0) usleep(20000);
+  }
+  return program;
+}
+
+}  // namespace testsup
