@@ -35,14 +35,6 @@ bool waitForCount(Proc& p, const std::string& what, size_t times, int timeoutMs)
   return false;
 }
 
-bool waitForFile(const std::string& path, const std::string& what, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 20) {
-    if (readFile(path).find(what) != std::string::npos) return true;
-    usleep(20000);
-  }
-  return false;
-}
-
 const char FALLBACK[] =
     "Failed to connect with configuration master, access will be limited to config library "
     "functions";

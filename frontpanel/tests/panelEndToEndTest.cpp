@@ -69,14 +69,6 @@ protected:
   std::string device;
 };
 
-bool waitForFile(const std::string& path, const std::string& what, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 50) {
-    if (readFile(path).find(what) != std::string::npos) return true;
-    usleep(50000);
-  }
-  return false;
-}
-
 }  // namespace
 
 TEST_F(PanelEndToEnd, startUpLogThenRootMenuThenAnEditSavedThroughThePanelReachesTheMaster) {

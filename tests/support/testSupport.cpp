@@ -272,6 +272,14 @@ std::string readFile(const std::string& path) {
   return ss.str();
 }
 
+bool waitForFile(const std::string& path, const std::string& text, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 50) {
+    if (readFile(path).find(text) != std::string::npos) return true;
+    usleep(50000);
+  }
+  return false;
+}
+
 void writeFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;

@@ -114,6 +114,8 @@ int runProgram(const std::vector<std::string>& argv, std::string* out, std::stri
 std::string maskStamps(const std::string& text);
 
 std::string readFile(const std::string& path);
+/* Poll (every 50 ms) until the file holds `text`; false after timeoutMs. */
+bool waitForFile(const std::string& path, const std::string& text, int timeoutMs);
 void writeFile(const std::string& path, const std::string& text);
 
 /* The build's bin directory (where the real programs are). */
