@@ -90,10 +90,10 @@ void queueKey(emulator& e, int k, int xAfter) {
 }
 
 /* "x", "up", "x+select", ... */
-int keyCommand(emulator& e, const char* spec) {
-  const char* plus = strchr(spec, '+');
+int keyCommand(emulator& e, const char* keys) {
+  const char* plus = strchr(keys, '+');
   if (plus == nullptr) {
-    int k = keyCode(spec);
+    int k = keyCode(keys);
     if (k == 0) return 1;
     if (k == 6) {
       queueKey(e, 6, 1);
@@ -103,7 +103,7 @@ int keyCommand(emulator& e, const char* spec) {
     }
     return 0;
   }
-  std::string first(spec, (size_t)(plus - spec));
+  std::string first(keys, (size_t)(plus - keys));
   int k = keyCode(plus + 1);
   if (first != "x" || k == 0 || k == 6) return 1;
   queueKey(e, 6, 1);
