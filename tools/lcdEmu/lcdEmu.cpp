@@ -237,6 +237,29 @@ bool readStdin(emulator& e) {
 
 /* ---- the line --------------------------------------------------------------- */
 
+/* Every byte of a frame goes out: a full line (the console not reading for
+** a moment) is waited out for up to a second rather than dropping a key or
+** an answer half way. */
+void writeAll(int fd, const uint8_t* bytes, size_t n) {
+  size_t done = 0;
+  for (int waits = 0; done < n;) {
+    ssize_t w = write(fd, bytes + done, n - done);
+    if (w > 0) {
+      done += (size_t)w;
+      continue;
+    }
+    if (w < 0 && errno != EAGAIN && errno != EINTR) {
+      perror("lcdEmu: write");
+      return;
+    }
+    struct pollfd p = {fd, POLLOUT, 0};
+    if (++waits > 100 || poll(&p, 1, 10) < 0) {
+      fprintf(stderr, "lcdEmu: line full, frame dropped\n");
+      return;
+    }
+  }
+}
+
 void readLine(emulator& e) {
   uint8_t buf[lcdRING_SIZE];
   while (e.ring.room() > 0) {
@@ -251,7 +274,7 @@ void readLine(emulator& e) {
     uint8_t reply[lcdFRAME_MAX];
     bool changed = false;
     int n = e.panel.handle(f, reply, &changed);
-    if (n > 0 && !e.silent && write(e.master, reply, (size_t)n) < 0) perror("lcdEmu: write");
+    if (n > 0 && !e.silent) writeAll(e.master, reply, (size_t)n);
     if (changed && e.dumpOnChange) printDump(e);
   }
 }
@@ -262,7 +285,7 @@ void sendDue(emulator& e) {
     outgoing o = e.out.front();
     e.out.pop_front();
     if (o.xAfter >= 0) e.panel.xHeld = o.xAfter == 1;
-    if (write(e.master, o.bytes.data(), o.bytes.size()) < 0) perror("lcdEmu: write");
+    writeAll(e.master, o.bytes.data(), o.bytes.size());
   }
 }
 
