@@ -25,6 +25,7 @@
 #include "cmdline/cmdLine.h"
 #include "dataset/doviduConfig.h"
 #include "diag/ErrTrcLog.h"
+#include "diag/stopSignals.h"
 #include "diag/trace.h"
 #include "tools/cfgMaster/fileCheck.h"
 #include "tools/cfgMaster/masterLoop.h"
@@ -49,14 +50,6 @@ static volatile sig_atomic_t stopRequested = 0;
 
 static void onStop(int) { stopRequested = 1; }
 
-static void installStopHandlers() {
-  struct sigaction sa;
-  memset(&sa, 0, sizeof sa);
-  sa.sa_handler = onStop;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-}
 
 /* The queue keys derive from the program directory: a second master there
 ** would purge and steal the first one's messages.  The lock (on the
@@ -116,7 +109,7 @@ int main(int argc, char** argv) {
   cmdLine sw;
   int status = setUp(sw, argc, argv, &traceLevel);
   if (status >= 0) return status;
-  installStopHandlers();
+  installStopSignals(onStop);
 
   uint32_t started = msNow();
   dovidu_config* cfg = new dovidu_config(&traceLevel, pErrTrcLog);

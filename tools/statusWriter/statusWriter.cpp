@@ -17,6 +17,7 @@
 #include <ctime>
 #include <string>
 
+#include "diag/stopSignals.h"
 #include "diag/sysPaths.h"
 #include "status/kvSharedMem.h"
 #include "status/statusRecords.h"
@@ -218,11 +219,6 @@ int main(int argc, char** argv) {
   int p = parseArgs(argc, argv, &o);
   if (p) return p == 1 ? 0 : 2;
 
-  struct sigaction sa;
-  memset(&sa, 0, sizeof sa);
-  sa.sa_handler = onSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
+  installStopSignals(onSignal);
   return run(o);
 }

@@ -25,6 +25,7 @@
 
 #include "cmdline/cmdLine.h"
 #include "diag/ErrTrcLog.h"
+#include "diag/stopSignals.h"
 #include "diag/cppUtils.h"
 #include "diag/trace.h"
 #include "ipc/msgQ_IO.h"
@@ -196,15 +197,6 @@ std::string supervisor::nameOf(int32_t id) const {
   return it == clients.end() ? std::string("unregistered") : it->second.name;
 }
 
-void installStopHandlers() {
-  struct sigaction sa;
-  memset(&sa, 0, sizeof sa);
-  sa.sa_handler = onStopSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,7 +218,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "%s: cannot tell the program's directory\n", argv[0]);
     return 1;
   }
-  installStopHandlers();
+  installStopSignals(onStopSignal);
   supervisor sup(&traceLevel, pErrTrcLog);
   if (!sup.ok()) {
     fprintf(stderr, "%s: cannot open the \"%s\" queues\n", argv[0], kQueueName);
