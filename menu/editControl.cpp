@@ -45,6 +45,15 @@ int wholeLimit(float f) {
   return (int)f;
 }
 
+/* A field holds every value of the range: as wide as the wider of the
+** printed minimum and maximum ("-800" is four columns, "800" three). */
+int wholeRangeWidth(float min, float max) {
+  return std::max(printedLengthInt(wholeLimit(min)), printedLengthInt(wholeLimit(max)));
+}
+int decimalRangeWidth(float min, float max) {
+  return std::max(printedLength("%f", min), printedLength("%f", max));
+}
+
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
@@ -201,8 +210,7 @@ void treeEditControl::setupNumber() {
   maxVal = wholeLimit(data->max);
   number = data->intValue();
   freeForm = false;
-  /* The width follows the maximum only, as for typed numbers. */
-  int limit = printedLengthInt(maxVal) + 5;
+  int limit = wholeRangeWidth(data->min, data->max) + 5;
   lastCol = std::max(0, std::min(limit, width - fieldCol) - 1);
   writeNumber();
 }
@@ -290,15 +298,13 @@ void treeEditControl::setupText() {
   switch (dataType) {
     case dtNONE:
     case dtINT:
-      /* The field is as wide as the printed maximum: an item whose minimum
-      ** prints wider (time zone -800..800) gets the maximum's columns. */
       validSet = data->min >= 0 ? DIGITS : SIGNED_DIGITS;
-      limit = printedLengthInt(wholeLimit(data->max));
+      limit = wholeRangeWidth(data->min, data->max);
       cfgItemValueText(data, buf, sizeof buf);
       break;
     case dtFLOAT:
       validSet = DECIMAL_CHARS;
-      limit = printedLength("%f", data->max) + 3;
+      limit = decimalRangeWidth(data->min, data->max) + 3;
       cfgItemValueText(data, buf, sizeof buf);
       break;
     case dtBOOL:
@@ -515,6 +521,11 @@ void treeEditControl::saveText(std::string* text) {
     for (char& c : whole)
       if (c == '\0') c = ' ';
     whole.erase(whole.find_last_not_of(' ') + 1);
+    /* a value the operator did not change goes back as it was: a blank
+    ** value must not become two blanks because it was looked at */
+    std::string now = cfgItemString(data);
+    std::string nowCut = now.substr(0, now.find_last_not_of(' ') + 1);
+    if (whole == nowCut) whole = now;
     if (whole.empty()) whole = "  ";
     *text = whole;
     return;

@@ -12,9 +12,10 @@
 ** editControlInit returns 1 when editing started, 0 when it was refused
 ** (value missing from its choice list: 21004, priority 4).
 **
-** Field limits by data type:
-**   int      "%i" of the maximum (text), or +5 columns when stepping
-**   float    "%f" of the maximum + 3       ip  15 ("%03i.%03i.%03i.%03i")
+** Field limits by data type (a number's field holds every value of its
+** range: the wider of the printed minimum and maximum, "-800" is 4):
+**   int      "%i" of min / max (text), or +5 columns when stepping
+**   float    "%f" of min / max + 3         ip  15 ("%03i.%03i.%03i.%03i")
 **   mac      17                            date-time 19 ("YYYY/MM/DD hh:mm:ss")
 **   text     a window over the whole value (item maximum, at most 1024)
 **

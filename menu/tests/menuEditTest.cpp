@@ -7,6 +7,8 @@
 
 #include "diag/shellSeam.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -271,18 +273,85 @@ TEST_F(MenuOnDataSet, dateAndTimeSetsTheSystemClockAndSendsNothing) {
   EXPECT_EQ(tdm_MENU, e.displayMode());
 }
 
-TEST_F(MenuOnDataSet, wholeNumberFieldIsAsWideAsThePrintedMaximum) {
+TEST_F(MenuOnDataSet, wholeNumberFieldIsAsWideAsTheWiderOfMinimumAndMaximum) {
   testFrontEnd& e = open(4, 20);
   startEdit(e, 1, 0);   /* DATE & TIME, Time Zone Offset -800..800 min, now -300 */
   EXPECT_EQ(padRow(" Prev:-300", 20), e.row(2));
-  EXPECT_EQ(padRow("  New:-30", 20), e.row(3));   /* "800" gives three columns */
-  e.type("-45");
+  EXPECT_EQ(padRow("  New:-300", 20), e.row(3));  /* "-800" gives four columns */
+  e.type("-8009");
   int row, col;
   ASSERT_TRUE(e.editCursor(&row, &col));
-  EXPECT_EQ(6 + 2, col);                          /* the last column holds the cursor */
-  EXPECT_EQ(padRow("  New:-45", 20), e.row(3));
-  e.keys({treeKEY_ENTER, treeKEY_ENTER});
-  EXPECT_EQ("-45", value(itmTimeZone));
+  EXPECT_EQ(6 + 3, col);                          /* the last column holds the cursor */
+  EXPECT_EQ(padRow("  New:-809", 20), e.row(3));
+  e.keys({treeKEY_LEFT, '0', treeKEY_ENTER, treeKEY_ENTER});
+  EXPECT_EQ("-800", value(itmTimeZone));
+}
+
+namespace {
+/* Visible-child indices from the root to every editable line. */
+void editablePaths(treeItem* menu, std::vector<int>* path, std::vector<std::vector<int>>* out) {
+  for (int i = 0; i < menu->visibleCount(); ++i) {
+    treeItem* child = menu->visibleChild(i);
+    path->push_back(i);
+    if (child->kind == tit_MENU) editablePaths(child, path, out);
+    if (child->kind == tit_EDIT) out->push_back(*path);
+    path->pop_back();
+  }
+}
+/* A number item's limit as the text the master would store. */
+std::string limitText(const data_itm_Base* d, float limit) {
+  char buf[48];
+  if (d->typeCode == dtFLOAT) snprintf(buf, sizeof buf, "%f", limit);
+  else snprintf(buf, sizeof buf, "%lld", std::max(-2147483648LL, std::min(2147483647LL, (long long)limit)));
+  return buf;
+}
+}  // namespace
+
+/* Opening the editor and confirming without a change never changes a value:
+** every editable line of the catalogue, on the console's 10 x 80 and the
+** panel's 4 x 20 (with its own table), with the defaults and with every
+** number at its minimum and at its maximum. */
+TEST_F(MenuOnDataSet, openingAndConfirmingAnyItemLeavesItsValueAlone) {
+  /* a date-time line would set the clock through the shell */
+  setShellHook([](const std::string&, std::string*) { return 0; });
+  struct { int rows, cols; bool panel; } displays[] = {{10, 80, false}, {4, 20, true}};
+  int checked = 0;
+  for (const auto& d : displays) {
+    for (int values = 0; values < 3; ++values) {
+      testFrontEnd& e = open(d.rows, d.cols, tal_FULL_EDIT, d.panel);
+      e.setAccessLevel(tal_FULL_EDIT);
+      std::vector<int> path;
+      std::vector<std::vector<int>> paths;
+      editablePaths(e.rootItem(), &path, &paths);
+      ASSERT_GT(paths.size(), 100u);
+      for (const std::vector<int>& p : paths) {
+        treeItem* menu = e.rootItem();
+        for (size_t k = 0; k + 1 < p.size(); ++k) menu = menu->visibleChild(p[k]);
+        treeItem* line = menu->visibleChild(p.back());
+        data_itm_Base* data = line->data;
+        bool number = data->typeCode <= dtFLOAT && line->choices.empty();
+        if (values > 0 && number)
+          cfg->changeValue(line->itemID, limitText(data, values == 1 ? data->min : data->max).c_str());
+        std::string before = value(line->itemID);
+        e.key(treeKEY_ESCAPE);
+        menu = e.rootItem();
+        for (size_t k = 0; k < p.size(); ++k) {
+          for (int n = 0; n < menu->visibleCount(); ++n) e.key(treeKEY_UP);
+          for (int n = 0; n < p[k]; ++n) e.key(treeKEY_DOWN);
+          e.key(treeKEY_RIGHT);
+          if (k + 1 < p.size()) menu = menu->visibleChild(p[k]);
+        }
+        ASSERT_EQ(line, e.currentItem()->selectedChild()) << line->longLabel();
+        e.keys({treeKEY_ENTER, treeKEY_ENTER, treeKEY_ENTER});
+        EXPECT_EQ(tdm_MENU, e.displayMode()) << line->longLabel();
+        EXPECT_EQ(before, value(line->itemID))
+            << d.cols << " columns: " << line->longLabel() << " changed by looking at it";
+        ++checked;
+      }
+    }
+  }
+  setShellHook(nullptr);
+  EXPECT_GT(checked, 600);
 }
 
 TEST_F(MenuOnDataSet, redrawTakesTheConfirmationOffTheRowsButItsKeysStillAnswer) {
@@ -302,7 +371,7 @@ TEST_F(MenuOnDataSet, redrawTakesTheConfirmationOffTheRowsButItsKeysStillAnswer)
   EXPECT_EQ("ABRV", value(itmSIS_CsStdNme));
 }
 
-TEST_F(MenuOnDataSet, decimalNumberTakesSignsAndPointInAFieldThreeWiderThanItsMaximum) {
+TEST_F(MenuOnDataSet, decimalNumberTakesSignsAndPointInAFieldThreeWiderThanItsWidestLimit) {
   testFrontEnd& e = open(4, 20);
   startEdit(e, 6, 3);   /* AUDIO MONITOR, Test Tone Volume -30..0 dBFs */
   EXPECT_EQ(padRow(" Prev:0.000000", 20), e.row(2));
@@ -310,8 +379,8 @@ TEST_F(MenuOnDataSet, decimalNumberTakesSignsAndPointInAFieldThreeWiderThanItsMa
   e.type("-12.5xyz+");   /* letters are not offered */
   EXPECT_EQ(padRow("  New:-12.5+00", 20), e.row(3));
   e.key(treeKEY_BACKSPACE);
-  for (int i = 0; i < 20; ++i) e.key('7');   /* "0.000000" + 3: eleven columns */
-  EXPECT_EQ(padRow("  New:-12.5777777", 20), e.row(3));
+  for (int i = 0; i < 20; ++i) e.key('7');   /* "-30.000000" + 3: thirteen columns */
+  EXPECT_EQ(padRow("  New:-12.577777777", 20), e.row(3));
   e.keys({treeKEY_ENTER, treeKEY_ENTER});
   EXPECT_EQ("-12.577778", value(itmMonitor_Vol));
 }
