@@ -9,17 +9,6 @@
 #include <algorithm>
 #include <cstring>
 
-TEST_F(MenuOnDataSet, rootAtFullEditListsSettingsAndStatusWithTheTagAndBand) {
-  testFrontEnd& e = open(4, 20);
-  EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
-            e.screen());
-  e.setBand(1);
-  e.setCallSign("WXYZ");
-  e.refresh();
-  e.paint();
-  EXPECT_EQ(padRow("MAIN MENU    WXYZ-AM", 20), e.row(0));
-}
-
 TEST_F(MenuOnDataSet, logsMenuIsHiddenBelowFactoryLevelAndListedAtFactory2) {
   open(10, 80);
   treeItem* settings = ed->findNavItem(347);
@@ -34,8 +23,10 @@ TEST_F(MenuOnDataSet, logsMenuIsHiddenBelowFactoryLevelAndListedAtFactory2) {
   EXPECT_EQ(0, settings->level);
 }
 
-TEST_F(MenuOnDataSet, browsingScrollsWithOneLineOfContextAndMarksHiddenLines) {
+TEST_F(MenuOnDataSet, rootBrowsingWithContextLinesValueViewAndTheTagAndBand) {
   testFrontEnd& e = open(4, 20);
+  EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
+            e.screen());
   e.key(treeKEY_RIGHT);
   EXPECT_EQ(screenOf({"SETTINGS          FM", "->System Settings", "  Date & Time",
                       "v Exciter Config"}, 20), e.screen());
@@ -45,10 +36,22 @@ TEST_F(MenuOnDataSet, browsingScrollsWithOneLineOfContextAndMarksHiddenLines) {
   for (int i = 0; i < 10; ++i) e.key(treeKEY_DOWN);   /* stops at the last line */
   EXPECT_EQ(screenOf({"SETTINGS          FM", "^ Station Info", "  SIS Schedule",
                       "->Maintenance"}, 20), e.screen());
-  e.key(treeKEY_UP);
-  e.key(treeKEY_UP);
-  EXPECT_EQ(screenOf({"SETTINGS          FM", "^ Audio Monitor", "->Station Info",
-                      "v SIS Schedule"}, 20), e.screen());
+  for (int i = 0; i < 5; ++i) e.key(treeKEY_UP);
+  e.keys({treeKEY_RIGHT, treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});   /* AUDIO CONTROL, Digital Gain */
+  EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState());
+  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Digital Gain", "         0dB",
+                      "v ('SELECT' to edit)"}, 20), e.screen());
+  e.key(treeKEY_DOWN);
+  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Audio Bypass", "         no",
+                      "v ('SELECT' to edit)"}, 20), e.screen());
+  e.key(treeKEY_LEFT);   /* back to browsing, same line selected */
+  EXPECT_EQ(padRow("->Audio Bypass", 20), e.row(2));
+  e.key(treeKEY_ESCAPE);
+  e.setBand(1);
+  e.setCallSign("WXYZ");
+  e.refresh();
+  e.paint();
+  EXPECT_EQ(padRow("MAIN MENU    WXYZ-AM", 20), e.row(0));
 }
 
 TEST_F(MenuOnDataSet, largestMenuOnATerminalShowsNineLinesAndItsMarkers) {
@@ -62,21 +65,6 @@ TEST_F(MenuOnDataSet, largestMenuOnATerminalShowsNineLinesAndItsMarkers) {
   for (int i = 0; i < 40; ++i) e.key(treeKEY_DOWN);
   EXPECT_EQ(padRow("^ Block 11 Payload 2", 80), e.row(1));
   EXPECT_EQ(padRow("->Block 15 Payload 2", 80), e.row(9));
-}
-
-TEST_F(MenuOnDataSet, valueViewCentresLabelAndValueWithUnitsAndOffersEditing) {
-  testFrontEnd& e = open(4, 20);
-  openSettingsChild(4);                  /* AUDIO CONTROL */
-  e.keys({treeKEY_DOWN, treeKEY_DOWN});  /* Digital Gain */
-  e.key(treeKEY_RIGHT);
-  EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState());
-  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Digital Gain", "         0dB",
-                      "v ('SELECT' to edit)"}, 20), e.screen());
-  e.key(treeKEY_DOWN);
-  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Audio Bypass", "         no",
-                      "v ('SELECT' to edit)"}, 20), e.screen());
-  e.key(treeKEY_LEFT);   /* back to browsing, same line selected */
-  EXPECT_EQ(padRow("->Audio Bypass", 20), e.row(2));
 }
 
 TEST_F(MenuOnDataSet, emptyMenuShowsNoDataAndEscapeReturnsToTheTopInOneStep) {
@@ -120,6 +108,25 @@ TEST_F(MenuOnDataSet, messageBoxOverlaysAnyModeAndOnlyEnterOrHelpCloseIt) {
   EXPECT_TRUE(answer.yes);
   EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
             e.screen());
+
+  /* a second confirmation while one is shown is dropped with its answer; help answers no */
+  std::vector<std::string> got;
+  e.setMessageBoxCallback(nullptr, &got);
+  auto record = [](treeEditor* ed, bool yes) {
+    static_cast<std::vector<std::string>*>(ed->messageBoxUser())->push_back(yes ? "yes" : "no");
+  };
+  auto other = [](treeEditor* ed, bool) {
+    static_cast<std::vector<std::string>*>(ed->messageBoxUser())->push_back("other");
+  };
+  ASSERT_EQ(1, e.showMessageBox("Power Down Request", "!  V to continue   !\n", record, &got));
+  EXPECT_EQ(0, e.showMessageBox(" **Run Update?** ", "x", other, &got));
+  e.key(treeKEY_HELP);
+  EXPECT_EQ((std::vector<std::string>{"no"}), got);
+  /* an alert afterwards has no completion: closing it answers nothing */
+  ASSERT_EQ(1, e.showMessageBox("!!! Power Down !!!", " System is preparing\n"));
+  e.key(treeKEY_ENTER);
+  EXPECT_EQ((std::vector<std::string>{"no"}), got);
+  EXPECT_FALSE(e.messageBoxShown());
 }
 
 TEST_F(MenuOnDataSet, statusScreensPageBetweenSiblingsAndShowNoDataUntilARecordArrives) {
@@ -316,29 +323,6 @@ TEST_F(MenuOnDataSet, updateScreenFollowsTheInstallerThreeLinesBeforeTheLastAndS
   EXPECT_EQ(360, e.currentItem()->itemID);
 }
 
-TEST_F(MenuOnDataSet, aCompletionAnswersOnlyItsOwnBox) {
-  testFrontEnd& e = open(4, 20);
-  struct Answers {
-    std::vector<std::string> got;
-  } answers;
-  auto record = [](treeEditor* ed, bool yes) {
-    static_cast<Answers*>(ed->messageBoxUser())->got.push_back(yes ? "yes" : "no");
-  };
-  auto other = [](treeEditor* ed, bool) {
-    static_cast<Answers*>(ed->messageBoxUser())->got.push_back("other");
-  };
-  ASSERT_EQ(1, e.showMessageBox("Power Down Request", "!  V to continue   !\n", record, &answers));
-  /* A second confirmation while the first is shown is dropped, with its answer. */
-  EXPECT_EQ(0, e.showMessageBox(" **Run Update?** ", "x", other, &answers));
-  e.key(treeKEY_HELP);
-  EXPECT_EQ((std::vector<std::string>{"no"}), answers.got);
-  /* An alert afterwards has no completion: closing it answers nothing. */
-  ASSERT_EQ(1, e.showMessageBox("!!! Power Down !!!", " System is preparing\n"));
-  e.key(treeKEY_ENTER);
-  EXPECT_EQ((std::vector<std::string>{"no"}), answers.got);
-  EXPECT_FALSE(e.messageBoxShown());
-}
-
 TEST_F(MenuOnDataSet, loweringTheAccessLevelKeepsTheSelectionOnAListedLine) {
   testFrontEnd& e = open(4, 20, tal_FACTORY_2);
   e.key(treeKEY_RIGHT);
@@ -352,34 +336,6 @@ TEST_F(MenuOnDataSet, loweringTheAccessLevelKeepsTheSelectionOnAListedLine) {
   EXPECT_EQ(padRow("->Maintenance", 20), e.row(2));
   e.key(treeKEY_UP);
   EXPECT_EQ(350, settings->selectedChild()->itemID);
-}
-
-TEST(MenuTables, scheduleRowsFollowTheirRuleAfterTheDefaultScheduleLine) {
-  const treeItemDef* t = treeMainMenuTable();
-  int n = treeMainMenuRowCount();
-  ASSERT_EQ(100 + 32, n);
-  EXPECT_EQ(-1, t[n].parentItemID);
-  EXPECT_EQ(-1, t[n].itemID);
-  int at = -1;
-  for (int i = 0; i < n; ++i)
-    if (t[i].itemID == 311) at = i;
-  ASSERT_GT(at, 0);
-  for (int b = 0; b < 16; ++b)
-    for (int p = 1; p <= 2; ++p) {
-      const treeItemDef& r = t[at + 1 + b * 2 + p - 1];
-      char s[32], l[32];
-      snprintf(s, sizeof s, "BLOCK %2d PAYLOAD %d", b, p);
-      snprintf(l, sizeof l, "Block %2d Payload %d", b, p);
-      EXPECT_EQ(350, r.parentItemID);
-      EXPECT_EQ(151 + 3 * b + p - 1, r.itemID);
-      EXPECT_EQ(tit_EDIT, r.kind);
-      EXPECT_EQ(1, r.level);
-      EXPECT_STREQ(s, r.shortLabel);
-      EXPECT_STREQ(l, r.longLabel);
-    }
-  EXPECT_EQ(360, t[at + 33].itemID);   /* MAINTENANCE follows */
-  EXPECT_STREQ("BLOCK  0 PAYLOAD 1", t[at + 1].shortLabel);
-  EXPECT_STREQ("Block 15 Payload 2", t[at + 32].longLabel);
 }
 
 /* Random walks through the whole tree at odd display sizes: every row keeps
