@@ -1,7 +1,7 @@
 /*
 ** Checks on the catalogue tables themselves: shape of the index space,
 ** unique names, well-formed choice lists, defaults that make sense for
-** their limits and lists, and index constants that name the right rows.
+** their limits and lists.
 */
 #include <gtest/gtest.h>
 
@@ -50,12 +50,15 @@ bool listHas(const choiceEntry* list, int32_t key) {
 
 }  // namespace
 
-TEST(CatalogueRows, fill311IndicesOnceEachLeavingTheNineEmptySlots) {
+TEST(CatalogueRows, fill311IndicesOnceEachUnderUniqueNamesLeavingTheNineEmptySlots) {
   std::vector<int> uses(catMAX_ITEM, 0);
+  std::set<std::string> names;
   for (const expandedItem& it : expandAll()) {
     ASSERT_GE(it.index, 0);
     ASSERT_LT(it.index, catMAX_ITEM);
     ++uses[it.index];
+    EXPECT_FALSE(it.name.empty());
+    EXPECT_TRUE(names.insert(it.name).second) << "duplicate name " << it.name;
   }
   int filled = 0;
   std::vector<int> empty;
@@ -69,14 +72,6 @@ TEST(CatalogueRows, fill311IndicesOnceEachLeavingTheNineEmptySlots) {
   for (const catalogueRow* r = itemCatalogue; r->index >= 0; ++r) {
     EXPECT_GT(r->index, prev) << r->name << " out of ascending order";
     prev = r->index;
-  }
-}
-
-TEST(CatalogueRows, nameEveryItemUniquely) {
-  std::set<std::string> names;
-  for (const expandedItem& it : expandAll()) {
-    EXPECT_FALSE(it.name.empty());
-    EXPECT_TRUE(names.insert(it.name).second) << "duplicate name " << it.name;
   }
 }
 
@@ -137,63 +132,3 @@ TEST(CatalogueRows, keepTextDefaultsWithinLengthAndValidCharacters) {
   }
 }
 
-TEST(CatalogueRows, endExactlySixHelpTextsWithALineFeed) {
-  std::set<std::string> withLf;
-  for (const catalogueRow* r = itemCatalogue; r->index >= 0; ++r) {
-    if (r->help == nullptr) continue;
-    size_t len = std::strlen(r->help);
-    ASSERT_GT(len, 0u) << r->name;
-    if (r->help[len - 1] == '\n') withLf.insert(r->name);
-  }
-  EXPECT_EQ((std::set<std::string>{"Volume_Adjust", "INVERT_ANALOG", "INVERT_DIGITAL",
-                                   "SET_DEF_SMX", "SYNC_DRIVE_INT_1PPS",
-                                   "SYNC_ENABLE_TIME_ANNOUNCE"}),
-            withLf);
-}
-
-TEST(CatalogueRows, useTheNoLimitMaximumOnlyForTheFourChangeCounters) {
-  std::set<std::string> counters;
-  for (const catalogueRow* r = itemCatalogue; r->index >= 0; ++r)
-    if (r->max == 2147483648.0f) counters.insert(r->name);
-  EXPECT_EQ((std::set<std::string>{"Sys_stat_count", "Audio_Status_Count", "GPS_Status_Count",
-                                   "Imprtr_Status_count"}),
-            counters);
-}
-
-TEST(ItemIndex, constantsNameTheCataloguesRows) {
-#define ROW(n) {itm##n, #n}
-  struct { int index; const char* name; } rows[] = {
-    ROW(USER_IF_VERSION), ROW(UPDATE_HOST_IP), ROW(UPDATE_FILE), ROW(Volume_Adjust),
-    ROW(Excter_Prtcl), ROW(LCD_AccessLvl), ROW(UseGPSTime), ROW(TimeDateChange),
-    ROW(ETH0_IP_ADDR), ROW(ETH1_NETMASK), ROW(DEFAULT_GATEWAY), ROW(POWEROFF_REQ),
-    ROW(POWEROFF_CMD), ROW(SYSRESTART_CMD), ROW(SYSRESTART_REQ), ROW(DSPHwFault),
-    ROW(System_Status), ROW(Sys_stat_count), ROW(Audio_Status), ROW(Audio_Status_Count),
-    ROW(GPS_Status_Count), ROW(GPS_Status), ROW(Imprtr_Status), ROW(Imprtr_Status_count),
-    ROW(debug_mode), ROW(ANALOG_RTP_TX_IP), ROW(PrmryCarrierCfg), ROW(MPS_AnlgSrcCfg),
-    ROW(SMX_LogLvl), ROW(DvrstyDly_Reqd_Anlg), ROW(SYNC_ENABLE_TIME_ANNOUNCE),
-    ROW(SIS_CsStdNme), ROW(SIS_CLL_SGN_STD_NME), ROW(AntennaAltitude), ROW(SIS_LogLvl),
-    ROW(SrvInf_N_Aud_Inf), ROW(SrvInf_N_Dta_Inf), ROW(HDCC_CHANNEL_MODE_ENH),
-    ROW(EXT_IF_VERSION), ROW(SYSTEM_NAME), ROW(RESET_TO_FACTORY_DEFAULTS), ROW(DNS_SERVER),
-  };
-#undef ROW
-  for (const auto& r : rows) {
-    const catalogueRow* row = findCatalogueRow(r.index);
-    ASSERT_NE(nullptr, row) << r.name;
-    std::string expect = r.index == itmSIS_CLL_SGN_STD_NME ? std::string("itm") + r.name : r.name;
-    EXPECT_EQ(expect, row->name);
-  }
-  EXPECT_EQ(itmSmxActChan_00, findFamily(itmSmxActChan_00)->first);
-  EXPECT_EQ(itmSIS_Nplds_00, findFamily(itmSIS_Nplds_00)->first);
-  EXPECT_EQ(itmSrvInf_A_PrgInf_00, findFamily(itmSrvInf_A_PrgInf_00)->first);
-  EXPECT_EQ(itmSrvInf_D_DtaTyp_00, findFamily(itmSrvInf_D_DtaTyp_00)->first);
-  EXPECT_EQ(320, itmMAX_ITEM);
-  struct { int first, stride, count; } shapes[] = {
-    {itmSmxActChan_00, famSMX_STRIDE, famSMX_COUNT}, {itmSIS_Nplds_00, famSIS_STRIDE, famSIS_COUNT},
-    {itmSrvInf_A_PrgInf_00, famSRVA_STRIDE, famSRVA_COUNT},
-    {itmSrvInf_D_DtaTyp_00, famSRVD_STRIDE, famSRVD_COUNT}};
-  for (const auto& s : shapes) {
-    const itemFamily* f = findFamily(s.first);
-    EXPECT_EQ(s.stride, f->stride);
-    EXPECT_EQ(s.count, f->count);
-  }
-}
