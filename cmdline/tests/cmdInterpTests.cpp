@@ -88,139 +88,80 @@ const char TOP_HELP[] =
 
 }  // namespace
 
-TEST(CmdInterp, helpListsTopLevelThenCommonRowsThenRecallByteForByte) {
+/* One top-level session: each row is what the operator types, the command
+** the interpreter makes of it, its second argument and what the console
+** printed (prompts included).  "h" rows print the help for the line read. */
+TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
   PipeConsole con;
   cmdInterp ci(con.fds[0], con.out);
   ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("h\n");
-  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
-  ci.help();
-  EXPECT_EQ(std::string("cfg->") + TOP_HELP, con.said());
-}
-
-TEST(CmdInterp, detailedHelpOfSvUAndUnknownR) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("h sv\n");
-  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
-  ci.help();
-  EXPECT_EQ("cfg->Detailed help for 'sv':\n"
-            "    sv : Set a paramter value             (2 parameters)\n"
-            "       : ID#|TextName NewValue\n"
-            "This sets the value of a system paramter.  Use quotes to enclose text\n"
-            "values that include spaces.\n",
-            con.said());
-  con.type("h u\n");
-  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
-  ci.help();
-  EXPECT_EQ("cfg->Detailed help for 'u':\n"
-            "     u : up one level                     (no parameters)\n"
-            "Detailed help not available for this command.\n",
-            con.said());
-  con.type("h r\n");
-  ASSERT_EQ(CMDID_HELP, nextCommand(ci));
-  ci.help();
-  EXPECT_EQ("cfg->r is not an available command.\n", con.said());
-}
-
-TEST(CmdInterp, argumentCountsAreCheckedWithTheirMessages) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("sv Slogan\n");
-  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
-  EXPECT_EQ("cfg-> Too few arguments (minimum=2)\n", con.said());
-  con.type("ew 1 2 3\n");
-  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
-  EXPECT_EQ("cfg-> Too many arguments (maximum=2)\n", con.said());
-  con.type("SV a b\n");  // names are case-sensitive
-  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
-  EXPECT_EQ("cfg->Invalid command\n", con.said());
-  con.type("-t\n");
-  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
-  EXPECT_EQ("cfg-> Too few arguments (minimum=1)\n", con.said());
-}
-
-TEST(CmdInterp, wordsSplitOnBlanksCommasAndTabsAndQuotesKeepBlanks) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("sv,Slogan,Hello\n");
-  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
-  EXPECT_EQ(2, ci.argCount());
-  EXPECT_STREQ("Slogan", ci.arg(1));
-  EXPECT_STREQ("Hello", ci.arg(2));
-  EXPECT_STREQ("", ci.arg(3));
-  con.type("sv\tStationNameShort  \"Hello world\"\r\n");
-  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
-  EXPECT_STREQ("Hello world", ci.arg(2));
+  const std::string v300(300, 'v');
+  std::string many;
+  for (int i = 0; i < 59; i++) many += "a,";
+  const struct {
+    std::string typed;
+    int id;
+    const char* arg2;  /* nullptr: not checked */
+    std::string said;
+  } rows[] = {
+      {"r\n", CMD_REJECTED, nullptr, "cfg->Invalid command\n"},  // nothing to recall yet
+      {"h\n", CMDID_HELP, nullptr, std::string("cfg->") + TOP_HELP},
+      {"h sv\n", CMDID_HELP, nullptr,
+       "cfg->Detailed help for 'sv':\n"
+       "    sv : Set a paramter value             (2 parameters)\n"
+       "       : ID#|TextName NewValue\n"
+       "This sets the value of a system paramter.  Use quotes to enclose text\n"
+       "values that include spaces.\n"},
+      {"h u\n", CMDID_HELP, nullptr,
+       "cfg->Detailed help for 'u':\n"
+       "     u : up one level                     (no parameters)\n"
+       "Detailed help not available for this command.\n"},
+      {"h r\n", CMDID_HELP, nullptr, "cfg->r is not an available command.\n"},
+      {"sv Slogan\n", CMD_REJECTED, nullptr, "cfg-> Too few arguments (minimum=2)\n"},
+      {"ew 1 2 3\n", CMD_REJECTED, nullptr, "cfg-> Too many arguments (maximum=2)\n"},
+      {"SV a b\n", CMD_REJECTED, nullptr, "cfg->Invalid command\n"},  // names are case-sensitive
+      {"-t\n", CMD_REJECTED, nullptr, "cfg-> Too few arguments (minimum=1)\n"},
+      {"sv,Slogan,Hello\n", CMDID_SET_VALUE, "Hello", "cfg->"},
+      {"sv\tStationNameShort  \"Hello world\"\r\n", CMDID_SET_VALUE, "Hello world", "cfg->"},
+      {"sv Slogan \"unbalanced quote\n", CMDID_SET_VALUE, "unbalanced quote", "cfg->"},
+      // cut at 120 characters, still ends at its newline
+      {"sv Slogan " + v300 + "\n", CMDID_SET_VALUE, "", "cfg->"},
+      // far more words than the 40 kept: rejected, never read past the table
+      {"sv" + many + "\n", CMD_REJECTED, nullptr, ""},
+      // CR LF is one end of line: three empty lines, so four prompts
+      {"\n , ,\t\n\r\nx\n", CMDID_EXIT, nullptr, "cfg->cfg->cfg->cfg->"},
+      {"sv a 1\n", CMDID_SET_VALUE, "1", "cfg->"},
+      {"x\n", CMDID_EXIT, nullptr, "cfg->"},  // too short to be remembered
+      {"r\n", CMDID_SET_VALUE, "1", "cfg->cfg->sv a 1\n"},
+  };
+  for (const auto& r : rows) {
+    con.type(r.typed);
+    int id = nextCommand(ci);
+    EXPECT_EQ(r.id, id) << r.typed;
+    if (id == CMDID_HELP) ci.help();
+    if (r.arg2 && *r.arg2) {
+      EXPECT_STREQ(r.arg2, ci.arg(2)) << r.typed;
+    }
+    if (r.typed.size() > 300) {
+      EXPECT_EQ(std::string(120 - 10, 'v'), ci.arg(2));
+    }
+    if (r.typed.size() < 100) {
+      EXPECT_EQ(r.said, con.said()) << r.typed;
+    } else {
+      con.said();
+    }
+  }
   con.type("-t 12\n");
   ASSERT_EQ(CMDID_TRACE, nextCommand(ci));
   EXPECT_EQ(12, ci.argInt(1));
   EXPECT_EQ(0, ci.argInt(5));
-  con.type("sv Slogan \"unbalanced quote\n");
-  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
-  EXPECT_STREQ("unbalanced quote", ci.arg(2));
-}
-
-TEST(CmdInterp, emptyAndSeparatorOnlyLinesOnlyRepeatThePrompt) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("\n , ,\t\n\r\nx\n");
-  int id = CMD_NO_LINE;
-  for (int i = 0; i < 10 && id == CMD_NO_LINE; i++) id = ci.readCommand();
-  EXPECT_EQ(CMDID_EXIT, id);
-  // CR LF is one end of line: three lines before "x", so four prompts.
-  EXPECT_EQ("cfg->cfg->cfg->cfg->", con.said());
-}
-
-TEST(CmdInterp, aPartialLineWaitsForItsEndAcrossCalls) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("s");
+  EXPECT_STREQ("", ci.arg(3));
+  con.type("s");  // a partial line waits for its end across calls
   EXPECT_EQ(CMD_NO_LINE, ci.readCommand());
   con.type("v a ");
   EXPECT_EQ(CMD_NO_LINE, ci.readCommand());
   con.type("b\n");
   EXPECT_EQ(CMDID_SET_VALUE, ci.readCommand());
-  EXPECT_EQ("cfg->", con.said());
-}
-
-TEST(CmdInterp, overlongLineIsCutAt120CharactersAndStillEndsAtItsNewline) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  std::string value(300, 'v');
-  con.type("sv Slogan " + value + "\nx\n");
-  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
-  EXPECT_EQ(std::string(120 - 10, 'v'), ci.arg(2));
-  EXPECT_EQ(CMDID_EXIT, nextCommand(ci));
-  // Far more words than the 40 kept: rejected, never read past the table.
-  std::string many;
-  for (int i = 0; i < 59; i++) many += "a,";
-  con.type("sv" + many + "\n");
-  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
-}
-
-TEST(CmdInterp, recallRepeatsThePreviousLongLineAndIsInvalidBeforeIt) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("r\n");
-  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
-  EXPECT_EQ("cfg->Invalid command\n", con.said());
-  con.type("sv a 1\n");
-  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
-  con.type("x\n");  // too short to be remembered
-  ASSERT_EQ(CMDID_EXIT, nextCommand(ci));
-  con.said();
-  con.type("r\n");
-  ASSERT_EQ(CMDID_SET_VALUE, nextCommand(ci));
-  EXPECT_STREQ("1", ci.arg(2));
-  EXPECT_EQ("cfg->cfg->sv a 1\n", con.said());
 }
 
 TEST(CmdInterp, levelsPushAndPopWithTheirPrompts) {
