@@ -200,40 +200,33 @@ TEST_F(StatusScreen, level_record_with_nan_infinity_and_negatives_draws_a_sane_m
 }
 
 TEST_F(StatusScreen, gps_screen_shows_state_satellites_hdop_and_position) {
-  auto g = gps(5, 515012345, -1234567, 0x0000f00f, 7);
-  s.setGpsStatus(g.data());
-  draw(334);
-  EXPECT_EQ(r.row(0), "Status   TIME SYNCED");
-  EXPECT_EQ(r.row(1), "Sats  8    HDOP  1.4");
-  EXPECT_EQ(r.row(2), pad("N51.50123 W  0.12346"));
-  /* Exactly 0 counts as south and west. */
-  auto zero = gps(0, 0, 0, 0xffffffffu, 255);
-  s.setGpsStatus(zero.data());
-  draw(334);
-  EXPECT_EQ(r.row(0), "Status   GPS ACQUIRE");
-  EXPECT_EQ(r.row(1), "Sats 32    HDOP 51.0");
-  EXPECT_EQ(r.row(2), pad("S 0.00000 W  0.00000"));
-  auto east = gps(6, -338600000, 1512000000);
-  s.setGpsStatus(east.data());
-  draw(334);
-  EXPECT_EQ(r.row(2), pad("S33.86000 E151.20000"));
-}
-
-TEST_F(StatusScreen, gps_receiver_state_texts) {
-  const char* want[] = {"Status   GPS ACQUIRE", "Status     PLL ALIGN", "Status     PLL ALIGN",
-                        "Status     PLL ALIGN", "Status  PLL UNLOCKED", "Status   TIME SYNCED",
-                        "Status      HOLDOVER", "Status UNKNOWN STATE"};
-  for (uint32_t st = 0; st < 8; st++) {
-    auto g = gps(st, 1, 1);
+  const struct {
+    uint32_t state;
+    int32_t lat, lon;
+    uint32_t mask;
+    uint8_t hdop;
+    const char* rows[3];  /* nullptr: not checked */
+  } cases[] = {
+      {5, 515012345, -1234567, 0x0000f00f, 7, {"Status   TIME SYNCED", "Sats  8    HDOP  1.4", "N51.50123 W  0.12346"}},
+      /* exactly 0 counts as south and west */
+      {0, 0, 0, 0xffffffffu, 255, {"Status   GPS ACQUIRE", "Sats 32    HDOP 51.0", "S 0.00000 W  0.00000"}},
+      {6, -338600000, 1512000000, 0, 0, {"Status      HOLDOVER", nullptr, "S33.86000 E151.20000"}},
+      {1, 1, 1, 0, 0, {"Status     PLL ALIGN", nullptr, nullptr}},
+      {3, 1, 1, 0, 0, {"Status     PLL ALIGN", nullptr, nullptr}},
+      {4, 1, 1, 0, 0, {"Status  PLL UNLOCKED", nullptr, nullptr}},
+      {7, 1, 1, 0, 0, {"Status UNKNOWN STATE", nullptr, nullptr}},
+      {0xffffffffu, INT32_MIN, INT32_MIN, 0, 0, {"Status UNKNOWN STATE", nullptr, "S214.74836 W214.74836"}},
+  };
+  for (const auto& c : cases) {
+    auto g = gps(c.state, c.lat, c.lon, c.mask, c.hdop);
     s.setGpsStatus(g.data());
     draw(334);
-    EXPECT_EQ(r.row(0), want[st]) << st;
+    for (int i = 0; i < 3; i++) {
+      if (c.rows[i]) {
+        EXPECT_EQ(r.row(i), pad(c.rows[i])) << c.state;
+      }
+    }
   }
-  auto bad = gps(0xffffffffu, INT32_MIN, INT32_MIN);
-  s.setGpsStatus(bad.data());
-  draw(334);
-  EXPECT_EQ(r.row(0), "Status UNKNOWN STATE");
-  EXPECT_EQ(r.row(2), pad("S214.74836 W214.74836"));
 }
 
 TEST_F(StatusScreen, clock_screen_by_gps_lock_and_use_gps_time_item) {
