@@ -115,18 +115,6 @@ TEST_F(LcdLink, startUpPingsReadsBothSettingsBlocksAndLoadsTheMenuGlyphs) {
   EXPECT_EQ(1, lcd.answeredCount(0));
 }
 
-TEST_F(LcdLink, noDisplayOnTheDeviceFailsTheSearch) {
-  display.silent = true;
-  lcd.setSearchPasses(2);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(1, lcd.lcdInit(&quiet, nullptr));
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("ERR #23001 in LCD4x20::lcdInit()")) << out;
-  EXPECT_NE(std::string::npos, out.find("Cannot open serial port")) << out;
-  EXPECT_FALSE(lcd.isOpen());
-  EXPECT_EQ(2u, display.framesOf(0).size());  // one ping per pass
-}
-
 TEST_F(LcdLink, everyRequestGoesOutByteForByteOneAtATime) {
   open();
   display.clearFrames();

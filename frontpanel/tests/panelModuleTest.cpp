@@ -163,8 +163,9 @@ TEST_F(PanelModule, contrastFromTheFrontPanelMenuRunsTheDisplaysScreen) {
   EXPECT_EQ(120, display.panel.contrast);
 }
 
-TEST_F(PanelModule, statusLinesLightTheLedsFromTheRight) {
+TEST_F(PanelModule, ledsFromStatusLinesBootTextRefusedBeforeInitAndASilentDisplayEndsTheService) {
   openPanel();
+  display.clearFrames();
   ed->setStatusLine(0, 2, false);  // error on the system line: LED 3
   ed->setStatusLine(1, 0, false);  // audio ok: LED 2
   ed->setStatusLine(2, 1, false);  // GPS warning: LED 1
@@ -174,45 +175,39 @@ TEST_F(PanelModule, statusLinesLightTheLedsFromTheRight) {
   EXPECT_EQ(lcdLED_OK, ed->link().ledColour(2));
   EXPECT_EQ(lcdLED_WARN, ed->link().ledColour(1));
   EXPECT_EQ(lcdLED_ERROR, ed->link().ledColour(0));
-  serviceFor(100);
-  std::lock_guard<std::mutex> g(display.lock());
-  EXPECT_EQ(0, display.panel.ledLevel[2][0]);  // LED 2 green only
-}
-
-TEST_F(PanelModule, bootTextBeforeInitialisationIsRefused) {
-  openPanel();
-  display.clearFrames();
   testing::internal::CaptureStdout();
   ed->dispBootText(0, "hello", true);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos,
-            out.find("ERR #22001 in treeEditModule::dispBootText() - line "))
-      << out;
-  EXPECT_NE(std::string::npos,
-            out.find("Module initialization must be done before writing to display."));
-  serviceFor(20);
-  EXPECT_TRUE(display.framesOf(4).empty());
-}
+  EXPECT_NE(std::string::npos, out.find("ERR #22001 in treeEditModule::dispBootText() - line ")) << out;
+  EXPECT_NE(std::string::npos, out.find("Module initialization must be done before writing to display."));
+  serviceFor(100);
+  {
+    std::lock_guard<std::mutex> g(display.lock());
+    EXPECT_EQ(0, display.panel.ledLevel[2][0]);  // LED 2 green only
+  }
+  EXPECT_TRUE(display.framesOf(4).empty());  // no boot text was stored
 
-TEST_F(PanelModule, aDisplayThatStopsAnsweringEndsTheService) {
-  openPanel();
   display.silent = true;
-  ed->setStatusLine(0, 2, false);
+  ed->setStatusLine(0, 1, false);
   testing::internal::CaptureStdout();
   int r = serviceFor(2000);
-  std::string out = testing::internal::GetCapturedStdout();
+  out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(-2, r);
   EXPECT_NE(std::string::npos, out.find("tem: LCD Communication failure")) << out;
 }
 
-TEST_F(PanelModule, noDisplayMeansLcdInitFail) {
+TEST_F(PanelModule, noDisplayFailsTheSearchAndLogsLcdInitFail) {
   display.silent = true;
   ed = std::make_unique<treeEditorModule>();
-  ed->link().setSearchPasses(1);
+  ed->link().setSearchPasses(2);
   testing::internal::CaptureStdout();
   EXPECT_EQ(1, ed->openDisplay(4, 20, &traceLevel, nullptr));
   std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("ERR #23001 in LCD4x20::lcdInit()")) << out;
+  EXPECT_NE(std::string::npos, out.find("Cannot open serial port")) << out;
   EXPECT_NE(std::string::npos, out.find("tem: Error(s) initializing LCD display module")) << out;
+  EXPECT_FALSE(ed->link().isOpen());
+  EXPECT_EQ(2u, display.framesOf(0).size());  // one ping per pass
   ASSERT_EQ(1, ed->logCount());
   EXPECT_EQ(" LCD Init Fail", std::string(ed->logLine(0)).substr(4, 14));
 }
