@@ -118,39 +118,33 @@ TEST_F(StatusScreen, new_data_bit_of_the_current_screen_asks_for_a_redraw_until_
   EXPECT_TRUE(s.newDataBits() & ssBIT_AUDIO_STATUS);
 }
 
-TEST_F(StatusScreen, level_meter_is_empty_at_the_floor_and_full_at_0_dB) {
-  auto low = levels(-75, -60);
-  s.setAudioLevels(low.data());
-  draw(330);
-  EXPECT_EQ(r.row(0), pad("L:|"));  /* only the partial cell at cell 0 */
-  EXPECT_EQ(r.row(1), pad("R:|"));
-  auto high = levels(3, 6);
-  s.setAudioLevels(high.data());
-  draw(331);
-  EXPECT_EQ(r.row(0), "L:" + std::string(17, 'X') + "|");
-  EXPECT_EQ(r.row(1), "R:" + std::string(17, 'X') + "|");
-}
-
-TEST_F(StatusScreen, level_meter_draws_full_trail_and_partial_cells) {
-  s.glyphs = ssFrontPanelMeter;  /* full 0, trail 1, 6 steps, glyphs 2..7 */
-  auto rec = levels(-30, -25);   /* width 17: full 8, p = 9.92, part 5 of 6 */
-  s.setAudioLevels(rec.data());
-  draw(330);
-  std::string expect = "L:" + std::string(8, '\0') + "\1\7" + std::string(8, ' ');
-  EXPECT_EQ(std::string(r.buf[0], 20), expect);
-  s.glyphs = ssTerminalMeter;
-  auto rec2 = levels(-30, -20);
-  s.setAudioLevels(rec2.data());
-  Rows wide(40);  /* width 37: full 18, p = 24.67, part 6 of 10 */
-  ASSERT_EQ(s.draw(331, wide.rows, 3, 40, env), 0);
-  EXPECT_EQ(wide.row(0), "L:" + std::string(18, 'X') + std::string(6, '-') + "|" + std::string(13, ' '));
-}
-
-TEST_F(StatusScreen, peak_below_the_average_puts_the_partial_cell_inside_and_blanks_the_rest) {
-  auto rec = levels(-10, -30);  /* width 17: full 14, p = 8.5, part 5 of 10 */
-  s.setAudioLevels(rec.data());
-  draw(330);
-  EXPECT_EQ(r.row(0), pad("L:" + std::string(8, 'X') + "|"));
+TEST_F(StatusScreen, level_meter_cells_from_floor_to_full_with_trail_and_partial_cells) {
+  /* average, peak, glyph set, columns, row 0 as drawn */
+  const std::string x17(17, 'X');
+  const struct {
+    float ave, peak;
+    const meterGlyphs* glyphs;
+    int cols;
+    std::string row0;
+  } cases[] = {
+      {-75, -60, &ssTerminalMeter, 20, pad("L:|")},  /* only the partial cell at cell 0 */
+      {3, 6, &ssTerminalMeter, 20, "L:" + x17 + "|"},
+      /* width 17: full 8, p = 9.92, part 5 of 6 */
+      {-30, -25, &ssFrontPanelMeter, 20, "L:" + std::string(8, '\0') + "\1\7" + std::string(8, ' ')},
+      /* width 37: full 18, p = 24.67, part 6 of 10 */
+      {-30, -20, &ssTerminalMeter, 40, "L:" + std::string(18, 'X') + std::string(6, '-') + "|" + std::string(13, ' ')},
+      /* peak below the average: the partial cell inside, the rest blank; width 17: full 14, p = 8.5 */
+      {-10, -30, &ssTerminalMeter, 20, pad("L:" + std::string(8, 'X') + "|")},
+  };
+  for (const auto& c : cases) {
+    s.glyphs = *c.glyphs;
+    auto rec = levels(c.ave, c.peak);
+    s.setAudioLevels(rec.data());
+    Rows rows(c.cols);
+    ASSERT_EQ(s.draw(330, rows.rows, 3, c.cols, env), 0);
+    EXPECT_EQ(std::string(rows.buf[0], (size_t)c.cols), c.row0) << c.ave << "/" << c.peak;
+    EXPECT_EQ(std::string(rows.buf[1], (size_t)c.cols), "R" + c.row0.substr(1)) << c.ave << "/" << c.peak;
+  }
 }
 
 TEST_F(StatusScreen, level_statistics_average_five_samples_and_settle_once_a_second) {
