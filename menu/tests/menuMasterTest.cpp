@@ -104,7 +104,9 @@ protected:
 
 }  // namespace
 
-TEST_F(MenuWithRealMaster, savedTextGoesQuotedAndComesBackAsTheMastersValue) {
+/* Each save's request text as the master traces it, then its echo in the
+** client's item and on the editor's screen. */
+TEST_F(MenuWithRealMaster, savedValuesReachTheMasterQuotedOrAsShownAndComeBack) {
   walk({0, 7, 0});   /* SETTINGS, STATION INFO, SHORT NAME value view */
   ed->key(treeKEY_ENTER);
   ASSERT_EQ(tdm_EDIT, ed->displayMode());
@@ -115,10 +117,24 @@ TEST_F(MenuWithRealMaster, savedTextGoesQuotedAndComesBackAsTheMastersValue) {
   ASSERT_TRUE(waitForEcho(itmSIS_CsStdNme));
   EXPECT_EQ("KXYZ", value(itmSIS_CsStdNme));
   EXPECT_EQ(padRow("        KXYZ", 20), ed->row(2));
-}
 
-TEST_F(MenuWithRealMaster, addressesNumbersAndChoicesGoUnquotedAndComeBack) {
-  walk({0, 2, 1});   /* EXCITER, IP ADDRESS */
+  /* a cleared long text goes as two quoted blanks */
+  ed->keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_DOWN, treeKEY_DOWN, treeKEY_ENTER});   /* STATION SLOGAN */
+  ed->type("ON AIR");
+  save(itmSIS_SlgnUnvNme);
+  ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
+  EXPECT_EQ("ON AIR", value(itmSIS_SlgnUnvNme));
+  ed->key(treeKEY_ENTER);
+  for (int i = 0; i < 8; ++i) ed->key(treeKEY_DELETE);
+  save(itmSIS_SlgnUnvNme);
+  EXPECT_TRUE(waitForLog("Received new value:<SIS_SlgnUnvNme,\"  \">", 3000));
+  ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
+  EXPECT_EQ("  ", value(itmSIS_SlgnUnvNme));
+
+  for (int i = 0; i < 4 && ed->currentItem() != ed->rootItem(); ++i) ed->key(treeKEY_ESCAPE);
+  ed->key(treeKEY_RIGHT);
+  for (int i = 0; i < 12; ++i) ed->key(treeKEY_UP);   /* SETTINGS keeps its selection */
+  walk({2, 1});   /* EXCITER, IP ADDRESS */
   ed->key(treeKEY_ENTER);
   ed->type("172016000009");
   save(itmExctr_IP_Addr);
@@ -141,19 +157,4 @@ TEST_F(MenuWithRealMaster, addressesNumbersAndChoicesGoUnquotedAndComeBack) {
   EXPECT_TRUE(waitForLog("Received new value:<EXCITER_PORT,9123>", 3000));
   ASSERT_TRUE(waitForEcho(itmEXCITER_PORT));
   EXPECT_EQ("9123", value(itmEXCITER_PORT));
-}
-
-TEST_F(MenuWithRealMaster, clearedLongTextReachesTheMasterAsTwoQuotedBlanks) {
-  walk({0, 7, 4});   /* STATION SLOGAN */
-  ed->key(treeKEY_ENTER);
-  ed->type("ON AIR");
-  save(itmSIS_SlgnUnvNme);
-  ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
-  EXPECT_EQ("ON AIR", value(itmSIS_SlgnUnvNme));
-  ed->key(treeKEY_ENTER);
-  for (int i = 0; i < 8; ++i) ed->key(treeKEY_DELETE);
-  save(itmSIS_SlgnUnvNme);
-  EXPECT_TRUE(waitForLog("Received new value:<SIS_SlgnUnvNme,\"  \">", 3000));
-  ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
-  EXPECT_EQ("  ", value(itmSIS_SlgnUnvNme));
 }
