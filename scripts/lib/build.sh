@@ -1,7 +1,8 @@
 # Shared by scripts/test and scripts/demo (sourced, not run): installs what a
 # fresh Debian machine lacks, then configures and builds the project.
 #
-#   dova_install_deps          apt-get install of the missing packages
+#   dova_install_deps [PKG...] apt-get install of the missing packages (the
+#                              project's own and the extra PKGs given)
 #   dova_build DIR [ARGS...]   cmake configure + build into DIR (relative to
 #                              the repository root), extra ARGS to cmake
 #
@@ -10,19 +11,23 @@
 DOVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 DOVA_JOBS="${DOVA_JOBS:-2}"
 DOVA_PACKAGES="cmake g++ make libgtest-dev libbenchmark-dev libncurses-dev tmux procps"
+# the 32-bit build: the multilib compiler, 32-bit ncurses, and GoogleTest's
+# sources (Debian has no 32-bit GoogleTest package on amd64; the build
+# compiles the sources into its own tree)
+DOVA_PACKAGES_M32="g++-multilib lib32ncurses-dev googletest"
 
 dova_log() { printf '== %s\n' "$*"; }
 
 dova_install_deps() {
   local missing=()
   local p
-  for p in $DOVA_PACKAGES; do
+  for p in $DOVA_PACKAGES "$@"; do
     if ! dpkg -s "$p" >/dev/null 2>&1 || ! dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed'; then
       missing+=("$p")
     fi
   done
   if [ "${#missing[@]}" -eq 0 ]; then
-    dova_log "packages present: $DOVA_PACKAGES"
+    dova_log "packages present: $DOVA_PACKAGES $*"
     return 0
   fi
   if [ "$(id -u)" -ne 0 ]; then

@@ -68,8 +68,13 @@ BinDir::BinDir() {}
 BinDir::~BinDir() { removeQueuesFor(path()); }
 
 std::string BinDir::link(const std::string& program) {
-  std::string target = buildBinDir() + "/" + program;
-  std::string here = file(program);
+  return linkFrom(buildBinDir(), program, program);
+}
+
+std::string BinDir::linkFrom(const std::string& dir, const std::string& program,
+                             const std::string& as) {
+  std::string target = dir + "/" + program;
+  std::string here = file(as);
   unlink(here.c_str());
   if (symlink(target.c_str(), here.c_str()) != 0) perror("symlink");
   return here;

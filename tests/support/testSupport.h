@@ -47,6 +47,9 @@ public:
   ~BinDir();
   /* Link a program of the build's bin directory here; returns its path. */
   std::string link(const std::string& program);
+  /* Link `program` of another bin directory here under the name `as` (the
+  ** cross-width tests mix the programs of two builds). */
+  std::string linkFrom(const std::string& dir, const std::string& program, const std::string& as);
   std::string prog(const std::string& program) const { return file(program); }
 };
 

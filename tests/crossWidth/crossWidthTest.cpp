@@ -1,0 +1,174 @@
+/*
+** The box runs 32-bit programs; the peers on a development machine are
+** 64-bit.  These tests put the programs of this build against those of a
+** build of the other width (DOVA_OTHER_WIDTH_BIN_DIR), both ways round, in
+** one private bin directory: every value type set by one width and read
+** back by the other through the master's binary records, the status region
+** written by one width and read by the other, and the kill path.  A slip in
+** the envelope (the `long` message type is 4 bytes on one side and 8 on the
+** other) or in the region layout shows here and nowhere else.
+*/
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "status/kvSharedMem.h"
+#include "status/statusRecords.h"
+#include "tests/support/testSupport.h"
+
+using namespace testsup;
+
+namespace {
+
+const int kHereBits = int(sizeof(void*) * 8);
+const int kThereBits = kHereBits == 32 ? 64 : 32;
+
+/* Which side runs the console (doVA.x and cfgProbe.x); the master, the
+** status writer and the supervisor run on the other. */
+struct pairing {
+  bool consoleHere;
+};
+
+class CrossWidth : public ::testing::TestWithParam<pairing> {
+protected:
+  BinDir bin;
+  TempDir work;
+  ShmName shm;
+  Proc writer, master;
+  std::string consoleDir, peerDir;
+
+  void SetUp() override {
+    bool here = GetParam().consoleHere;
+    consoleDir = here ? buildBinDir() : DOVA_OTHER_WIDTH_BIN_DIR;
+    peerDir = here ? DOVA_OTHER_WIDTH_BIN_DIR : buildBinDir();
+    for (const char* p : {"doVA.x", "cfgProbe.x"}) bin.linkFrom(consoleDir, p, p);
+    for (const char* p : {"cfgMaster.x", "statusWriter.x", "supervisor.x"})
+      bin.linkFrom(peerDir, p, p);
+    /* the writer's own width reads the region too, to compare with */
+    bin.linkFrom(peerDir, "doVA.x", "doVA.peer.x");
+    ASSERT_EQ(0, access((peerDir + "/cfgMaster.x").c_str(), X_OK))
+        << "no programs of the other width in " << DOVA_OTHER_WIDTH_BIN_DIR;
+    /* GPS records are slow (one each 10 s) so both consoles see the same */
+    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-q", "-s", "0.1",
+                              "-lock", "0"}, {}, bin.path()));
+    std::string regionFile = "/dev/shm" + shm.str();
+    for (int i = 0; i < 300 && access(regionFile.c_str(), F_OK) != 0; i++) usleep(10000);
+    ASSERT_EQ(0, access(regionFile.c_str(), F_OK)) << "statusWriter.x made no region";
+    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
+                             bin.path()));
+    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+  }
+  void TearDown() override {
+    EXPECT_EQ(0, writer.stop());
+    EXPECT_EQ(0, master.stop());
+  }
+  std::string run(const std::string& prog, const std::vector<std::string>& args,
+                  int* status = nullptr) {
+    std::vector<std::string> argv{bin.prog(prog)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string out, err;
+    int st = runProgram(argv, &out, &err, {"DOVA_STATUS_SHM=" + shm.str()}, 15000, bin.path());
+    if (status) *status = st;
+    EXPECT_EQ(0, st) << prog << " " << args[0] << ": " << err;
+    return out;
+  }
+};
+
+std::string describe(const ::testing::TestParamInfo<pairing>& p) {
+  int console = p.param.consoleHere ? kHereBits : kThereBits;
+  return "console" + std::to_string(console) + "_peers" +
+         std::to_string(console == 32 ? 64 : 32);
+}
+
+/* One value of every kind the console sets by name; the echo it prints is
+** the value as the master of the other width sent it back. */
+struct valueRow {
+  const char* name;
+  const char* value;
+  const char* printed;
+};
+const valueRow kValues[] = {
+    {"SystemName", "Cross Width", "SystemName=Cross Width\n"},
+    {"FccId", "123456", "FccId=123456\n"},
+    {"DigitalGain", "-5", "DigitalGain=-5\n"},
+    {"DiversityDelay", "2.5", "DiversityDelay= 2.500000\n"},
+    {"ExgineIp", "10.1.2.3", "ExgineIp=10.1.2.3\n"},
+    {"UseGpsTime", "1", "UseGpsTime=yes\n"},
+    {"ExgineMac", "a:b:c:d:e:f", "ExgineMac=0a:0b:0c:0d:0e:0f\n"},
+    {nullptr, nullptr, nullptr},
+};
+
+TEST_P(CrossWidth, everyValueTypeCrossesAndTheProbeHoldsWhatTheMasterSaved) {
+  for (const valueRow* r = kValues; r->name; r++) {
+    EXPECT_EQ(r->printed, run("doVA.x", {"-s", r->name, r->value})) << r->name;
+    EXPECT_EQ(r->printed, run("doVA.x", {"-v", r->name})) << r->name;
+  }
+  /* the time item (not saved, so only the probe shows it) past 2038, a
+  ** bool item, and then every item of the data set as the probe holds it */
+  std::string dump = run("cfgProbe.x", {"-s", "TimeDateChange", "2040-02-29 12:34:56", "-s",
+                                        "Bypass_Enbl", "1", "-w"});
+  EXPECT_NE(std::string::npos, dump.find("TimeDateChange: 2040-02-29 12:34:56")) << dump;
+  EXPECT_NE(std::string::npos, dump.find("Bypass_Enbl: 1")) << dump;
+  for (const char* file : {"kvPrimeConfig.cfg", "kvSecondaryConfig.cfg"}) {
+    size_t at = dump.find(std::string("=== ") + file + "\n");
+    ASSERT_NE(std::string::npos, at) << dump;
+    at = dump.find('\n', at) + 1;
+    std::string held = dump.substr(at, dump.find("=== ", at) - at);
+    /* the master writes on the probe's request; wait for the last change */
+    std::string path = work.file(file);
+    EXPECT_TRUE(waitForFile(path, held, 5000)) << file << "\nprobe:\n" << held
+                                                << "\nmaster:\n" << readFile(path);
+  }
+}
+
+TEST_P(CrossWidth, statusRegionReadsTheSameOnBothWidthsAndTheKillPathStopsTheSupervisor) {
+  kvSharedMem region;
+  ASSERT_EQ(0, region.initSharedMem(nullptr, false, shm.c_str()));
+  /* levels from this process (a reader of this width): a stream of sane
+  ** records, whatever width wrote them */
+  const unsigned char* rec = nullptr;
+  for (int i = 0; i < 200 && (rec = region.readNewest(0)) == nullptr; i++) usleep(10000);
+  ASSERT_NE(nullptr, rec);
+  srAudioLevels lv;
+  srDecodeAudioLevels(rec, &lv);
+  for (float v : {lv.analogPeak[0], lv.analogAverage[1], lv.digitalPeak[1], lv.digitalAverage[0]}) {
+    EXPECT_GE(10 * std::log10(v), -50.0);
+    EXPECT_LE(10 * std::log10(v), 0.0);
+  }
+  /* the version texts at the offsets the console prints them in */
+  const unsigned char* versions = nullptr;
+  for (int i = 0; i < 200 && (versions = region.readNewest(5)) == nullptr; i++) usleep(10000);
+  ASSERT_NE(nullptr, versions);
+  std::string expected;
+  for (int off : {96, 0, 32, 64, 192, 128, 160, 224, 256})
+    expected += std::string(reinterpret_cast<const char*>(versions) + off) + "\n";
+
+  /* both widths print the same; a few pieces are known */
+  struct { const char* name; std::string has; } rows[] = {
+      {"SoftwareVersion", expected},
+      {"GPSStatus", "N39.0991"},
+      {"GPSStatus", "W 94.5781"},
+      {"MonitorDivDelay", "DiversityDelay= 4.500000 s\n"},
+      {"AudioStatus", "Analog"},
+  };
+  for (const auto& r : rows) {
+    std::string console = run("doVA.x", {"-v", r.name});
+    EXPECT_EQ(run("doVA.peer.x", {"-v", r.name}), console) << r.name;
+    EXPECT_NE(std::string::npos, console.find(r.has)) << r.name << ":\n" << console;
+  }
+
+  Proc supervisor;
+  ASSERT_TRUE(supervisor.start({bin.prog("supervisor.x")}, {}, bin.path()));
+  ASSERT_TRUE(supervisor.waitForOutput("Supervisor ready", 5000)) << supervisor.err();
+  int st = -1;
+  run("doVA.x", {"-kill"}, &st);
+  EXPECT_EQ(0, supervisor.wait(5000)) << "the supervisor did not take the shutdown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, CrossWidth,
+                         ::testing::Values(pairing{true}, pairing{false}), describe);
+
+}  // namespace
