@@ -74,9 +74,10 @@ protected:
 
 }  // namespace
 
-TEST_F(LiveStatus, gps_status_prints_the_three_rows_of_the_gps_screen) {
-  startWriter({});
+TEST_F(LiveStatus, status_names_print_the_screens_of_a_running_writer) {
+  startWriter({"-dspfault", "0", "-audiofault", "0"});
   ASSERT_TRUE(waitGpsLocked());
+  ASSERT_TRUE(writer.waitForOutput("alarms changed", 5000)) << writer.out();
   std::string out = console("GPSStatus");
   ASSERT_EQ(out.size(), 3u * 21u) << out;
   EXPECT_EQ(out.substr(0, 21), "Status   TIME SYNCED\n");
@@ -91,19 +92,11 @@ TEST_F(LiveStatus, gps_status_prints_the_three_rows_of_the_gps_screen) {
   EXPECT_EQ(clock[21 + 6], ':');
   std::string gpsRow = clock.substr(42, 20);
   EXPECT_TRUE(gpsRow == " GPS time locked    " || gpsRow == " time not GPS based ") << gpsRow;
-}
-
-TEST_F(LiveStatus, software_version_prints_nine_texts_in_parameter_order) {
-  startWriter({});
+  /* nine version texts in parameter order */
   EXPECT_EQ(console("SoftwareVersion"),
             "System SW  4.2.0\nConsole    2.4.1\nEngine     3.1.7\nEncoder    2.0.4\n"
             "GPS rx     7.03\nFPGA       0x2A17\nIF board   1.12\nKernel     2.6.33\n"
             "Boot       1.0.5\n");
-}
-
-TEST_F(LiveStatus, delay_audio_and_alarm_texts_follow_the_writer) {
-  startWriter({"-dspfault", "0", "-audiofault", "0"});
-  ASSERT_TRUE(writer.waitForOutput("alarms changed", 5000)) << writer.out();
   EXPECT_EQ(console("MonitorDivDelay"), "DiversityDelay= 4.500000 s\n");
   EXPECT_NE(console("AudioStatus").find("Analog  NO SIGNAL"), std::string::npos);
   std::string alarms = console("SystemStatus");
@@ -241,13 +234,4 @@ TEST(IdleRefresh, idle_pass_feeds_the_screens_and_shows_the_dsp_fault_alert_once
   }
   ASSERT_EQ(chdir(here), 0);
   removeQueuesFor(dir.path());
-}
-
-TEST(IdleRefresh, dsp_fault_alert_is_due_only_the_first_time) {
-  dspFaultLatch latch;
-  EXPECT_FALSE(latch.due(false));
-  EXPECT_TRUE(latch.due(true));
-  EXPECT_FALSE(latch.due(true));
-  EXPECT_FALSE(latch.due(false));
-  EXPECT_FALSE(latch.due(true));
 }
