@@ -12,14 +12,17 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 #include "app/doVA.h"
 #include "app/maintenance.h"
 #include "app/statusAccess.h"
+#include "console/cnslTerminal.h"
 #include "console/treeEditorCnsl.h"
 #include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
+#include "diag/ErrTrcLog.h"
 #include "diag/trace.h"
 #include "frontpanel/treeEditorModule.h"
 #include "menu/menuTables.h"
@@ -187,6 +190,14 @@ static void decorateFrontEnd(consoleApp& app) {
   attachSoftwareUpdate(app);
 }
 
+/* While the menu owns the terminal, what the process and its children
+** print goes to "doVA.console.log" next to the program. */
+static void consoleStrayOutput(consoleApp& app) {
+  std::string dir = app.pErrLog != nullptr ? app.pErrLog->programDir() : "";
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  cnslSetStrayOutputFile((dir + "doVA.console.log").c_str());
+}
+
 int frontEndInit(consoleApp& app, bool hardware) {
   clampDisplaySize(app);
   if (app.frontEnd != nullptr &&
@@ -199,6 +210,7 @@ int frontEndInit(consoleApp& app, bool hardware) {
     TRACE(app.pTraceLevel, 1, "LCD class created\n");
   }
   if (app.frontEnd == nullptr) {
+    consoleStrayOutput(app);
     app.frontEnd = new treeEditorCnsl();
     TRACE(app.pTraceLevel, 1, "Console edit class created\n");
   }

@@ -41,10 +41,20 @@ public:
   virtual void moveCursor(int row, int column) = 0;
   virtual void flush() = 0;       /* wrefresh */
   virtual void clearAll() = 0;    /* blank the whole window (resize) */
+  /* The window's rows and columns, also before start; 0 x 0 when the
+  ** size cannot be told (no limit then). */
+  virtual void size(int* rows, int* columns) = 0;
 };
 
-/* The real terminal on the process's standard input and output. */
+/* The real terminal on the process's standard input and output.  While it
+** is in raw mode, standard output and standard error (and so whatever a
+** child started meanwhile prints) go to the stray output file instead of
+** over the screen; ncurses itself draws through a private copy of the
+** terminal's descriptor. */
 cnslTerminal* cnslNewCursesTerminal();
+/* The stray output file ("doVA.console.log" in the working directory until
+** set); opened for appending each time the terminal goes raw. */
+void cnslSetStrayOutputFile(const char* path);
 
 /* A terminal key as the editor's key code:
 **   line feed 10, carriage return 13      treeKEY_ENTER
@@ -52,6 +62,9 @@ cnslTerminal* cnslNewCursesTerminal();
 **   KEY_DOWN / KEY_UP                     treeKEY_DOWN / treeKEY_UP
 **   KEY_LEFT / KEY_RIGHT                  treeKEY_LEFT / treeKEY_RIGHT
 **   KEY_IC                                treeKEY_INSERT_ALT (4111)
+**   KEY_F(1)                              treeKEY_HELP (the panel's X key:
+**                                         "no" in a message box)
+**   KEY_F(2)                              treeKEY_AUX
 **   anything else                         unchanged
 ** Backspace and Delete do not erase: they open the save prompt. */
 int cnslMapKey(int key);

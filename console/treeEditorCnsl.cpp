@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <algorithm>
 
 #include "console/cnslTerminal.h"
 
@@ -19,6 +21,9 @@ const int MENU_COLUMN = 5;
 const int LABELLED_MENU_EXTRA = 10;
 const int ROW_CLEAR = 21;
 const int KEYS_PER_SERVICE = 256;  /* a paste cannot hold the loop */
+const int MIN_ROWS = 2;            /* the smallest display the owner makes */
+const int MIN_COLUMNS = 16;
+const int SEQUENCE_MAX = 16;       /* bytes of an unknown escape sequence */
 
 const char refusedText[] = "Terminal emulator\n%s not supported\nuse 'vt100' or 'xterm'\n";
 
@@ -46,12 +51,31 @@ const indicatorRow& indicatorFor(int status) {
   return indicators[3];
 }
 
+/* Character codes of the panel's own glyphs that reach the rows (the
+** update box names its keys with the tick 2 and the cross 1) and the
+** terminal character each is drawn with, one cell each, as the power-down
+** box writes them.  Any other code outside the printable range is drawn as
+** '?': nothing may expand to "^B" and push the row's end out. */
+const unsigned char panelGlyphs[][2] = {
+    {1, 'X'},
+    {2, 'V'},
+    {0, 0},
+};
+char terminalCell(unsigned char c) {
+  for (const auto& g : panelGlyphs) {
+    if (g[0] == 0) break;
+    if (g[0] == c) return (char)g[1];
+  }
+  return c < 32 || c > 126 ? '?' : (char)c;
+}
+
 }  // namespace
 
 treeEditorCnsl::treeEditorCnsl(cnslTerminal* terminal)
     : term(terminal ? terminal : cnslNewCursesTerminal()), running(false), rawOn(false),
       colours(false), showLabels(false), forcedRefresh(false), darkPhase(false),
-      statusDue(false), anyBlink(false), blinkSeconds(BLINK_SECONDS), paintedColumn(-1) {
+      statusDue(false), anyBlink(false), blinkSeconds(BLINK_SECONDS), paintedColumn(-1),
+      askedBody(0), askedColumns(0), fittedColumn(-1), resizePending(false), tooSmall(false) {
   for (statusLine& l : lines) {
     l.defined = false;
     l.value = 0;
@@ -82,22 +106,31 @@ int treeEditorCnsl::indicatorPair(int status) { return indicatorFor(status).pair
 int treeEditorCnsl::init(generic_cfg* c, const treeItemDef* mainTable, ErrTrcLog* errLog,
                          int body, int header, int footer, int cols, int* traceLevel, int word,
                          int level, const treeItemDef* second) {
-  int built = TreeEditInitBase(c, mainTable, errLog, body, header, footer, cols, traceLevel,
-                               word, level, second);
   const char* t = getenv("TERM");
   bool supported = terminalSupported(t);
+  askedBody = body;
+  askedColumns = cols;
+  bool fits = !supported || fitToTerminal(header + footer, &body, &cols);
+  int built = TreeEditInitBase(c, mainTable, errLog, body, header, footer, cols, traceLevel,
+                               word, level, second);
   if (!supported) {
     printf(refusedText, t ? t : "");
     fflush(stdout);
   }
   if (built != 0) return built;
   if (!supported) return 1;
+  if (!fits) {
+    printf("%s\n", tooSmallText().c_str());
+    fflush(stdout);
+    return 1;
+  }
   if (!term->start()) {
     printf("Cannot open the terminal '%s'\n", t);
     fflush(stdout);
     return 1;
   }
   running = true;
+  fittedColumn = menuColumn();
   colours = term->hasColours();
   if (colours) term->startColours();
   setRawMode(true);
@@ -107,6 +140,76 @@ int treeEditorCnsl::init(generic_cfg* c, const treeItemDef* mainTable, ErrTrcLog
   blinkTimer.setPeriod(BLINK_PHASE_SECONDS);
   blinkTimer.restart();
   return 0;
+}
+
+/* ---- the window's size -------------------------------------------------- */
+
+/* The display asked for, cut to what the terminal holds: `fixedRows`
+** header and footer rows plus the body, and from the menu column one blank
+** and the columns.  False when not even the smallest display (2 x 16)
+** fits; the sizes are then left alone. */
+bool treeEditorCnsl::fitToTerminal(int fixedRows, int* body, int* cols) {
+  int rows = 0, columns = 0;
+  term->size(&rows, &columns);
+  if (rows <= 0 || columns <= 0) return true;  /* size unknown: as asked */
+  int fitBody = std::min(askedBody, rows - fixedRows);
+  int fitCols = std::min(askedColumns, columns - menuColumn() - 1);
+  if (fitBody + fixedRows < MIN_ROWS || fitBody < 1 || fitCols < MIN_COLUMNS) return false;
+  *body = fitBody;
+  *cols = fitCols;
+  return true;
+}
+
+std::string treeEditorCnsl::tooSmallText() const {
+  char text[128];
+  snprintf(text, sizeof text, "Terminal too small: the menu needs at least %i columns and %i rows",
+           menuColumn() + 1 + MIN_COLUMNS, MIN_ROWS);
+  return text;
+}
+
+/* After a resize (or the labels moving the menu column): the display takes
+** the size that fits, or the window shows what size it needs.  Not while
+** an item is edited: the edit keeps its rows and is painted as far as it
+** fits; the new size comes when the edit ends. */
+void treeEditorCnsl::refit() {
+  if (isEditing()) {
+    term->clearAll();
+    markAllChanged();
+    return;
+  }
+  resizePending = false;
+  fittedColumn = menuColumn();
+  int body = bodyRowCount(), cols = columnCount();
+  int fixed = rowCount() - bodyRowCount();
+  tooSmall = !fitToTerminal(fixed, &body, &cols);
+  term->clearAll();
+  if (tooSmall) {
+    showTooSmall();
+    return;
+  }
+  if (body != bodyRowCount() || cols != columnCount()) resizeDisplay(body, cols);
+  markAllChanged();
+}
+
+/* The needed size, word-wrapped into whatever the window has. */
+void treeEditorCnsl::showTooSmall() {
+  int rows = 0, columns = 0;
+  term->size(&rows, &columns);
+  std::string text = tooSmallText();
+  int row = 0;
+  size_t at = 0;
+  while (at < text.size() && row < rows && columns > 0) {
+    size_t n = std::min(text.size() - at, (size_t)columns);
+    if (at + n < text.size()) {
+      size_t blank = text.rfind(' ', at + n);
+      if (blank != std::string::npos && blank > at) n = blank - at;
+    }
+    term->put(row++, 0, text.c_str() + at, (int)n);
+    at += n;
+    while (at < text.size() && text[at] == ' ') ++at;
+  }
+  term->moveCursor(0, 0);
+  term->flush();
 }
 
 /* Prompts name the keys "Enter" and "Esc" (no key characters); the list
@@ -130,14 +233,40 @@ int treeEditorCnsl::menuColumn() const {
 
 /* ---- service ------------------------------------------------------------ */
 
+/* An escape sequence ncurses did not know (a key this terminal type has
+** no name for): the rest of it is read and dropped, so its bytes do not
+** reach a text field as typed characters.  CSI sequences end with a byte
+** 0x40..0x7e, SS3 sequences after one byte. */
+void treeEditorCnsl::skipSequence(int introducer) {
+  if (introducer == 'O') {
+    term->readKey();
+    return;
+  }
+  for (int i = 0; i < SEQUENCE_MAX; ++i) {
+    int k = term->readKey();
+    if (k < 0 || (k >= 0x40 && k <= 0x7e)) return;
+  }
+}
+
 /* Every waiting key goes to the editor; returns how many were read. */
 int treeEditorCnsl::readKeys() {
   int n = 0;
-  for (int k; n < KEYS_PER_SERVICE && (k = term->readKey()) >= 0; ++n) {
+  int next = -1;
+  for (int k; n < KEYS_PER_SERVICE; ++n) {
+    k = next >= 0 ? next : term->readKey();
+    next = -1;
+    if (k < 0) break;
     if (cnslIsResize(k)) {
-      term->clearAll();
-      markAllChanged();
+      resizePending = true;
       continue;
+    }
+    if (k == 27) {
+      next = term->readKey();
+      if (next == '[' || next == 'O') {
+        skipSequence(next);
+        next = -1;
+        continue;
+      }
     }
     processKey(cnslMapKey(k));
     (void)takePendingAction();  /* no front-panel table: never an action */
@@ -153,12 +282,16 @@ int treeEditorCnsl::service() {
   int keys = readKeys();
   blinkTick();
   int changes = pollChanges();
+  if (resizePending || menuColumn() != fittedColumn) refit();
   if (changes > 0 || keys > 0 || forcedRefresh) {
     forcedRefresh = false;
     refresh();
   }
   if (menuColumn() != paintedColumn) markAllChanged();
-  if (!screenChanged) {
+  if (tooSmall) {
+    screenChanged = false;
+    statusDue = false;
+  } else if (!screenChanged) {
     if (statusDue) {
       paintStatusLines();
       placeCursor(menuColumn());
@@ -195,6 +328,7 @@ bool treeEditorCnsl::lineBlinking(int line) const {
 int treeEditorCnsl::paint() {
   if (!screenChanged) return 0;
   screenChanged = false;
+  if (tooSmall) return 0;
   int menuCol = menuColumn();
   /* labels switched on or off since the last paint: the rows move */
   if (paintedColumn >= 0 && menuCol != paintedColumn) {
@@ -219,7 +353,9 @@ void treeEditorCnsl::paintRows(int menuCol) {
     if (takeRowChange(r) < 0) continue;
     term->put(r, menuCol, blanks, ROW_CLEAR);
     int n = snprintf(line, sizeof line, " %s", rowText(r));
-    term->put(r, menuCol, line, n < (int)sizeof line ? n : (int)sizeof line - 1);
+    if (n >= (int)sizeof line) n = (int)sizeof line - 1;
+    for (int i = 0; i < n; ++i) line[i] = terminalCell((unsigned char)line[i]);
+    term->put(r, menuCol, line, n);
   }
 }
 
@@ -247,8 +383,8 @@ void treeEditorCnsl::paintStatusLine(int i) {
   bool dark = l.blink && darkPhase;
   const char* text = dark ? "    " : indicatorText(l.value, false);
   term->put(i, 1, text, (int)strlen(text));
-  /* the dark phase shows plain blanks, so the blink is seen */
-  if (colours) term->colour(i, 1, 4, dark ? 0 : pair);
+  /* the dark phase shows blanks in the indicator's colour */
+  if (colours) term->colour(i, 1, 4, pair);
 }
 
 /* On the edited character while a text field is entered, else home. */
@@ -271,7 +407,7 @@ void treeEditorCnsl::setStatusLine(int line, int status, bool longBlink) {
   l.timer.restart();
   l.blink = true;
   anyBlink = true;
-  if (!running) return;
+  if (!running || tooSmall) return;
   paintStatusLines();
   placeCursor(menuColumn());
   term->flush();

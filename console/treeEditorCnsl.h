@@ -18,6 +18,12 @@
 **                  unknown), long blink (until the next change, else 10 s)
 **   destruction    leaves raw mode and ends ncurses
 **
+** A terminal smaller than the display asked for shrinks the display to
+** what fits (at least 2 x 16 from the menu column on) and grows it back up
+** to the asked size when resized; a window too small for even that shows
+** the size it needs until it grows.  Glyph codes of the panel (the tick 2
+** and the cross 1 of the update box) are drawn as 'V' and 'X', one cell.
+**
 ** Screen layout (terminal rows = editor rows; status line n on row n):
 **
 **   col 0  1..4   5 (menu column, no labels)
@@ -27,6 +33,8 @@
 */
 #ifndef CONSOLE_TREEEDITORCNSL_H
 #define CONSOLE_TREEEDITORCNSL_H
+
+#include <string>
 
 #include "diag/cppUtils.h"
 #include "menu/treeEditor.h"
@@ -83,6 +91,11 @@ private:
   void placeCursor(int menuCol);
   void blinkTick();
   int readKeys();
+  void skipSequence(int introducer);
+  bool fitToTerminal(int fixedRows, int* body, int* cols);
+  void refit();
+  void showTooSmall();
+  std::string tooSmallText() const;
 
   cnslTerminal* term;
   bool running;       /* ncurses started by init */
@@ -96,6 +109,10 @@ private:
   bool anyBlink;
   float blinkSeconds;
   int paintedColumn;  /* menu column of the last paint, -1 before it */
+  int askedBody, askedColumns;  /* the display the owner asked for */
+  int fittedColumn;   /* menu column the display size was fitted for */
+  bool resizePending; /* the terminal was resized: fit again */
+  bool tooSmall;      /* the window shows the size it needs, not the menu */
   statusLine lines[STATUS_LINES];
 };
 

@@ -88,6 +88,11 @@ public:
                        int* traceLevel, int frontEndWord, int accessLevel,
                        const treeItemDef* secondTable);
 
+  /* Another display size (a terminal window resized): the rows come back
+  ** blank, everything is recomposed and marked changed.  Refused (1) while
+  ** an item is edited, since the edit control writes into the rows. */
+  int resizeDisplay(int bodyRows, int columns);
+
   /* ---- rows ----------------------------------------------------------- */
   int rowCount() const { return totalRows; }
   int headerRowCount() const { return headerRows; }

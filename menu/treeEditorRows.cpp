@@ -392,6 +392,18 @@ static void wrapHelp(const std::string& text, int width, std::vector<std::string
   if (!line.empty()) out->push_back(line);
 }
 
+int treeEditor::resizeDisplay(int body, int cols) {
+  if (root == nullptr || dispMode == tdm_EDIT) return 1;
+  bodyRows = body < 1 ? 1 : body;
+  if (headerRows + bodyRows + footerRows > MAX_ROWS) bodyRows = MAX_ROWS - headerRows - footerRows;
+  columns = cols < 1 ? 1 : cols > MAX_COLS ? MAX_COLS : cols;
+  allocRows();
+  if (cursorState == MC_HELP) openHelp();   /* wrapped again for the new width */
+  refresh();
+  markAllChanged();
+  return 0;
+}
+
 int treeEditor::openHelp() {
   treeItem* sel = current->selectedChild();
   if (sel == nullptr) return 0;

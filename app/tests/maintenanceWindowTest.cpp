@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "dataset/doviduConfig.h"
+#include "dataset/itemIndex.h"
 #include "tests/support/testSupport.h"
 #include "tests/support/tmuxPane.h"
 
@@ -66,13 +68,23 @@ protected:
 
 }  // namespace
 
-TEST_F(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerInTheMenu) {
+/* The update box is answered both ways (F1 is the panel's X); a confirmed
+** update shows the growing download and the installer's lines while its
+** "Downloading" goes to the console log, not over the menu: the header and
+** every row stay whole. */
+TEST_F(MaintenanceWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheScreenWhole) {
   tmuxPane& pane = *this->pane;
   openMaintenance(6);
   pane.keys({"Right"}, 30);
   ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
-  /* the glyphs of the panel's confirm and cancel keys, 2 and 1 */
-  EXPECT_NE(std::string::npos, pane.screen().find("!  ^B to continue   !")) << pane.screen();
+  /* the glyphs of the panel's confirm and cancel keys, one cell each */
+  EXPECT_EQ("!! **Run Update?** !", pane.row(0).substr(6, 20)) << pane.screen();
+  EXPECT_EQ("!  V to continue   !", pane.row(1).substr(6, 20)) << pane.screen();
+  EXPECT_EQ("!  X to cancel     !", pane.row(2).substr(6, 20)) << pane.screen();
+  pane.keys({"F1"}, 30);
+  ASSERT_TRUE(pane.waitFor("Upgrade canceled", 3000)) << pane.screen();
+  pane.keys({"Left", "Right"}, 30);
+  ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
   pane.keys({"Enter"}, 30);
 
   /* the download's size grows on the screen while the tool runs */
@@ -82,6 +94,17 @@ TEST_F(MaintenanceWindow, confirmedUpdateShowsTheGrowingDownloadAndTheInstallerI
   ASSERT_TRUE(pane.waitFor("Update complete, restart to apply", 10000)) << pane.screen();
   pane.keys({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"}, 30);  /* to the top */
   EXPECT_TRUE(pane.waitFor("Downloaded   3.000MB", 2000)) << pane.screen();
+  std::string screen = pane.screen();
+  EXPECT_EQ(" SW UPDATE" + std::string(69, ' ') + "FM", pane.row(0).substr(5, 81)) << screen;
+  EXPECT_EQ(std::string::npos, screen.find("Downloading")) << screen;
+  for (int r = 0; r < tmuxPane::ROWS; r++) {  /* nothing left of the rows, nothing past them */
+    std::string row = pane.row(r);
+    if (r >= 4) {
+      EXPECT_EQ(std::string(5, ' '), row.substr(0, 5)) << screen;
+    }
+    EXPECT_EQ(std::string(tmuxPane::COLS - 86, ' '), row.substr(86)) << screen;
+  }
+  EXPECT_NE(std::string::npos, readFile(bin.file("doVA.console.log")).find("Downloading\n"));
   EXPECT_NE(std::string::npos, readFile(bin.file("kvUpgrade.log")).find("\t-t 0.0.0.0 update.tgz\n"))
       << readFile(bin.file("kvUpgrade.log"));
 
@@ -111,4 +134,51 @@ TEST_F(MaintenanceWindow, resetToDefaultsSavedInTheMenuWipesAndRestartsThroughTh
   EXPECT_NE(std::string::npos, d) << calls;
   EXPECT_NE(std::string::npos, r) << calls;
   EXPECT_LT(d, r) << calls;
+}
+
+/* The master's power-down request, answered in the window: F1 (the panel's
+** X) withdraws it and commands nothing; Enter commands the power-down.  The
+** test is a second client of the same master (keys of the bin directory). */
+TEST_F(MaintenanceWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
+  char here[4096];
+  ASSERT_NE(nullptr, getcwd(here, sizeof here));
+  ASSERT_EQ(0, chdir(bin.path().c_str()));
+  int level = 0;
+  std::unique_ptr<dovidu_config> client(new dovidu_config(&level, nullptr));
+  int started = client->initDataSet(&level, nullptr, 0, "doVA.x", 0, -1);
+  EXPECT_EQ(0, chdir(here));
+  ASSERT_EQ(0, started);
+  client->addAllItems(2);
+  ASSERT_EQ(0, client->subscribeListSend());
+  auto item = [&](int index, int ms) {  /* the client's copy after `ms` of polling */
+    for (int t = 0; t < ms; t += 5) {
+      client->serviceCfg(0, 0);
+      usleep(5000);
+    }
+    int v = -1;
+    client->readInt(index, &v);
+    return v;
+  };
+  auto waitItem = [&](int index, int want) {
+    for (int t = 0; t < 3000; t += 50)
+      if (item(index, 50) == want) return true;
+    return false;
+  };
+
+  ASSERT_TRUE(waitItem(itmPOWEROFF_CMD, 0));
+  client->sendChangeRequest("POWEROFF_REQ", "1", false);
+  ASSERT_TRUE(pane->waitFor("Power Down Request", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->waitFor("!  X to cancel     !", 100)) << pane->screen();
+  pane->keys({"F1"});
+  EXPECT_TRUE(waitItem(itmPOWEROFF_REQ, 0));
+  EXPECT_EQ(0, item(itmPOWEROFF_CMD, 500));
+  EXPECT_TRUE(pane->waitFor("MAIN MENU", 2000)) << pane->screen();
+
+  client->sendChangeRequest("POWEROFF_REQ", "1", false);
+  ASSERT_TRUE(pane->waitFor("Power Down Request", 3000)) << pane->screen();
+  pane->keys({"Enter"});
+  EXPECT_TRUE(waitItem(itmPOWEROFF_CMD, 1));
+  EXPECT_EQ(0, item(itmPOWEROFF_REQ, 0));
+  EXPECT_TRUE(pane->waitFor("!!! Power Down !!!", 3000)) << pane->screen();
+  client.reset();
 }

@@ -45,14 +45,15 @@ protected:
   }
   /* The console window in a pane; the shell reports the exit status and
   ** the terminal modes it was handed back, then waits. */
-  void openWindow(const std::string& term, const std::string& args) {
+  void openWindow(const std::string& term, const std::string& args, int cols = tmuxPane::COLS,
+                  int rows = tmuxPane::ROWS) {
     if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
     pane.reset(new tmuxPane(tmux, "dovaCnsl"));
     std::string cmd = "cd '" + bin.path() + "' && env TERM=" + term + " DOVA_STATUS_SHM='" +
                       shm.str() + "' ./doVA.x " + args +
                       "; echo \"EXIT=$?\"; stty -a | tr ' ' '\\n' | grep -x -e echo -e -echo "
                       "-e icanon -e -icanon | tr '\\n' ' '; echo; sleep 60";
-    ASSERT_TRUE(pane->start(cmd));
+    ASSERT_TRUE(pane->start(cmd, cols, rows));
   }
   std::string savedFile() const { return work.file("kvPrimeConfig.cfg"); }
 
@@ -183,4 +184,35 @@ TEST_F(ConsoleWindow, otherTerminalTypesAreRefusedWithTheirName) {
   EXPECT_EQ("Terminal emulator", pane->row(0).substr(0, 17));
   EXPECT_EQ("screen not supported", pane->row(1).substr(0, 20));
   EXPECT_EQ("use 'vt100' or 'xterm'", pane->row(2).substr(0, 22));
+}
+
+/* A 30 x 6 pane: the 10 x 80 menu shrinks to 6 x 24 and the selection stays
+** on screen; Time Zone -300 opened and confirmed is still -300; a 1 x 1
+** window and back, and the asked size returns. */
+TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) {
+  openWindow("xterm", "-mc 10 80", 30, 6);
+  if (!pane) return;
+  ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
+  EXPECT_EQ("FM", pane->row(0).substr(5 + 1 + 22, 2)) << pane->screen();
+  pane->keys({"Right", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down"}, 20);
+  ASSERT_TRUE(pane->waitFor("->Maintenance", 3000)) << pane->screen();
+
+  pane->keys({"Escape", "Right", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"}, 30);
+  pane->keys({"Down", "Right", "Right", "Enter"}, 30);   /* DATE & TIME, Time Zone Offset */
+  ASSERT_TRUE(pane->waitFor("New:-300", 3000)) << pane->screen();
+  pane->keys({"Enter", "Enter"}, 30);
+  ASSERT_TRUE(pane->waitFor("('Enter' to edit)", 3000)) << pane->screen();
+  EXPECT_EQ("-300 min", pane->row(2).substr(14, 8)) << pane->screen();  /* the saved value */
+  std::string out;
+  usleep(300000);  /* the master's copy */
+  runProgram({bin.prog("doVA.x"), "-v", "TimeZoneOffset"}, &out, nullptr,
+             {"DOVA_STATUS_SHM=" + shm.str()}, 10000, bin.path());
+  EXPECT_EQ("TimeZoneOffset=-300\n", out);
+
+  ASSERT_TRUE(pane->resize(1, 1));
+  usleep(300000);
+  ASSERT_TRUE(pane->resize(100, 30));
+  EXPECT_TRUE(pane->waitForRow(0, 5 + 1 + 78, "FM", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->waitFor("Time Zone Offset", 3000)) << pane->screen();
+  EXPECT_EQ(std::string::npos, pane->screen().find("EXIT=")) << pane->screen();
 }

@@ -63,9 +63,13 @@ tmuxPane::~tmuxPane() {
   if (program > 0 && kill(program, 0) == 0) kill(program, SIGKILL);
 }
 
-bool tmuxPane::start(const std::string& command) {
-  return run({"-f", "/dev/null", "new-session", "-d", "-s", "w", "-x", std::to_string(COLS), "-y",
-              std::to_string(ROWS), command}) == 0;
+bool tmuxPane::start(const std::string& command, int cols, int rows) {
+  return run({"-f", "/dev/null", "new-session", "-d", "-s", "w", "-x", std::to_string(cols), "-y",
+              std::to_string(rows), command}) == 0;
+}
+
+bool tmuxPane::resize(int cols, int rows) {
+  return run({"resize-window", "-t", "w", "-x", std::to_string(cols), "-y", std::to_string(rows)}) == 0;
 }
 
 int tmuxPane::run(const std::vector<std::string>& args, std::string* out) {

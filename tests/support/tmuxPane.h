@@ -30,7 +30,9 @@ public:
   tmuxPane& operator=(const tmuxPane&) = delete;
 
   /* Run `command` (a /bin/sh command line) in a fresh pane. */
-  bool start(const std::string& command);
+  bool start(const std::string& command, int cols = COLS, int rows = ROWS);
+  /* The window takes another size (the program sees SIGWINCH). */
+  bool resize(int cols, int rows);
   int run(const std::vector<std::string>& args, std::string* out = nullptr);
   std::string screen();
   /* Row r of the screen, padded to COLS. */
