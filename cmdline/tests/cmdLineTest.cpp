@@ -104,18 +104,6 @@ TEST(SwitchSplitting, ParametersPointIntoArgvWithoutCopy) {
   EXPECT_EQ(p.parser.paramText(V, 0), p.args.ptrs[2]);
 }
 
-TEST(SwitchCase, InsensitiveRowsIgnoreCaseSensitiveRowsDoNot) {
-  Parsed kill({"-KILL"});
-  EXPECT_EQ(kill.result, 0);
-  EXPECT_TRUE(kill.parser.isPresent(KILL));
-
-  Parsed mc({"-MC"});
-  EXPECT_EQ(mc.result, cmdLine::ERR_INVALID);
-  EXPECT_FALSE(mc.parser.isPresent(MC));
-  EXPECT_NE(mc.output.find("Invalid switch: -MC\n"), std::string::npos) << mc.output;
-  EXPECT_STREQ(mc.parser.errorText(), " ");
-}
-
 TEST(SwitchCase, UsedFlagsMarkMatchedRowsAndAreClearedOnEachAbsorb) {
   Parsed p({"-kill", "-T", "1"});
   EXPECT_TRUE(p.table[2].used);
@@ -143,44 +131,46 @@ TEST(SwitchErrors, DuplicateKeepsTheFirstInstanceAndStillTakesParameters) {
   EXPECT_EQ(p.parser.parameterCount(), 2);
 }
 
-TEST(SwitchErrors, WrongCountsNameTheRequirement) {
-  Parsed s({"-s", "x"});
-  EXPECT_EQ(s.result, cmdLine::ERR_PARAM_QTY);
-  EXPECT_STREQ(s.parser.errorText(), "Parameter quantity error");
-  EXPECT_NE(s.output.find("Error:\nSwitch -s requires 2 parameters.\n"), std::string::npos)
-      << s.output;
-
-  Parsed t({"-T"});
-  EXPECT_NE(t.output.find("Switch -T requires 1 parameter.\n"), std::string::npos) << t.output;
-
-  Parsed mc({"-mc", "1", "2", "3"});
-  EXPECT_EQ(mc.result, cmdLine::ERR_PARAM_QTY);
-  EXPECT_NE(mc.output.find("Switch -mc requires between 0 and 2 parameters.\n"), std::string::npos)
-      << mc.output;
-
-  Parsed kill({"-kill", "now"});
-  EXPECT_NE(kill.output.find("Switch -kill requires 0 parameters.\n"), std::string::npos)
-      << kill.output;
-}
-
-TEST(SwitchErrors, OnlyTheFirstOffendingSwitchIsReported) {
-  Parsed p({"-s", "x", "-v"});
-  EXPECT_EQ(p.result, cmdLine::ERR_PARAM_QTY);
-  EXPECT_NE(p.output.find("Switch -s requires"), std::string::npos);
-  EXPECT_EQ(p.output.find("Switch -v requires"), std::string::npos) << p.output;
-
-  /* once a switch error is known, counts are not checked at all */
-  Parsed q({"-bogus", "-s", "x"});
-  EXPECT_EQ(q.result, cmdLine::ERR_INVALID);
-  EXPECT_EQ(q.output.find("requires"), std::string::npos) << q.output;
-}
-
-TEST(SwitchErrors, TheLastSwitchErrorDecidesTheCode) {
-  Parsed a({"-X", "-v", "a", "-v", "b"});
-  EXPECT_EQ(a.result, cmdLine::ERR_DUPLICATE);
-  Parsed b({"-v", "a", "-v", "b", "-X"});
-  EXPECT_EQ(b.result, cmdLine::ERR_INVALID);
-  EXPECT_STREQ(b.parser.errorText(), " ");
+/* What the operator typed, the code, the error text and a line that must
+** (or, after '!', must not) be printed.  Only the first offending switch is
+** reported; once a switch error is known counts are not checked; the last
+** switch error decides the code. */
+TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
+  const struct {
+    std::vector<std::string> args;
+    int result;
+    const char* errorText;  /* nullptr: not checked */
+    std::vector<std::string> printed;
+  } cases[] = {
+      {{"-KILL"}, 0, nullptr, {"!Invalid"}},  /* a case-insensitive row */
+      {{"-MC"}, cmdLine::ERR_INVALID, " ", {"Invalid switch: -MC\n"}},
+      {{"-s", "x"}, cmdLine::ERR_PARAM_QTY, "Parameter quantity error", {"Error:\nSwitch -s requires 2 parameters.\n"}},
+      {{"-T"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -T requires 1 parameter.\n"}},
+      {{"-mc", "1", "2", "3"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -mc requires between 0 and 2 parameters.\n"}},
+      {{"-kill", "now"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -kill requires 0 parameters.\n"}},
+      {{"-s", "x", "-v"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -s requires", "!Switch -v requires"}},
+      {{"-bogus", "-s", "x"}, cmdLine::ERR_INVALID, nullptr, {"!requires"}},
+      {{"-X", "-v", "a", "-v", "b"}, cmdLine::ERR_DUPLICATE, nullptr, {}},
+      {{"-v", "a", "-v", "b", "-X"}, cmdLine::ERR_INVALID, " ", {}},
+  };
+  for (const auto& c : cases) {
+    Parsed p(c.args);
+    EXPECT_EQ(p.result, c.result) << c.args[0] << " " << p.output;
+    if (c.errorText) {
+      EXPECT_STREQ(p.parser.errorText(), c.errorText) << c.args[0];
+    }
+    for (const std::string& line : c.printed) {
+      if (line[0] == '!') {
+        EXPECT_EQ(p.output.find(line.substr(1)), std::string::npos) << c.args[0] << ": " << p.output;
+      } else {
+        EXPECT_NE(p.output.find(line), std::string::npos) << c.args[0] << ": " << p.output;
+      }
+    }
+  }
+  Parsed kill({"-KILL"});
+  EXPECT_TRUE(kill.parser.isPresent(KILL));
+  Parsed mc({"-MC"});
+  EXPECT_FALSE(mc.parser.isPresent(MC));
 }
 
 TEST(SwitchErrors, LoneDashAndHugeArgumentsAreInvalidSwitchesNotCrashes) {
