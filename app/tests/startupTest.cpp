@@ -65,34 +65,27 @@ bool processGone(pid_t pid) {
 
 }  // namespace
 
-TEST(StartupHelp, HelpListingIsExactAndExitsZero) {
-  std::string out, err;
-  int rc = testsup::runProgram({doVA(), "-h"}, &out, &err);
-  EXPECT_EQ(rc, 0);
-  EXPECT_EQ(testsup::maskStamps(out), expectedHelp(doVA()));
-  EXPECT_EQ(err, "");
-}
-
-TEST(StartupHelp, HelpWinsOverEveryOtherSwitch) {
-  std::string out;
-  int rc = testsup::runProgram({doVA(), "-T", "9", "-mc", "-H"}, &out);
-  EXPECT_EQ(rc, 0);
-  EXPECT_EQ(testsup::maskStamps(out), expectedHelp(doVA()));
-}
-
-TEST(StartupHelp, UnknownSwitchPrintsErrorTextThenHelpAndExitsOne) {
-  std::string out;
-  int rc = testsup::runProgram({doVA(), "-MC"}, &out);
-  EXPECT_EQ(rc, 1);
-  EXPECT_EQ(testsup::maskStamps(out), "@Invalid switch: -MC\n@ \n" + expectedHelp(doVA()));
-}
-
-TEST(StartupHelp, WrongParameterCountExitsOneWithTheRequirement) {
-  std::string out;
-  int rc = testsup::runProgram({doVA(), "-s", "StationNameShort"}, &out);
-  EXPECT_EQ(rc, 1);
-  EXPECT_EQ(testsup::maskStamps(out), "@Error:\nSwitch -s requires 2 parameters.\n"
-                             "@Parameter quantity error\n" + expectedHelp(doVA()));
+/* The listing byte for byte (stamps masked): -h wins over every other
+** switch; a bad switch or count prints its error first and exits 1. */
+TEST(StartupHelp, HelpListingAndSwitchErrorsExactlyWithTheirExitStatus) {
+  const struct {
+    std::vector<std::string> args;
+    int rc;
+    const char* before;
+  } cases[] = {
+      {{"-h"}, 0, ""},
+      {{"-T", "9", "-mc", "-H"}, 0, ""},
+      {{"-MC"}, 1, "@Invalid switch: -MC\n@ \n"},
+      {{"-s", "StationNameShort"}, 1, "@Error:\nSwitch -s requires 2 parameters.\n@Parameter quantity error\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv{doVA()};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    std::string out, err;
+    EXPECT_EQ(testsup::runProgram(argv, &out, &err), c.rc) << c.args[0];
+    EXPECT_EQ(testsup::maskStamps(out), c.before + expectedHelp(doVA())) << c.args[0];
+    EXPECT_EQ(err, "");
+  }
 }
 
 TEST(StartupFailures, ProgramDirectoryLongerThan200CharactersIsError20005AndExitZero) {
@@ -189,60 +182,42 @@ struct Started {
 
 }  // namespace
 
-TEST(StartupModes, NoSwitchesRunTheFrontPanelInTheBackground) {
-  Started s({});
-  ASSERT_EQ(s.status, doVA_CONTINUE);
-  EXPECT_TRUE(s.app.daemonMode);
-  EXPECT_TRUE(s.app.lcdMode);
-  EXPECT_FALSE(s.app.killPath);
-  EXPECT_EQ(s.app.runMode, RUNMODE_DISPLAY);
-  EXPECT_EQ(s.app.dispRows, 4);
-  EXPECT_EQ(s.app.dispCols, 20);
-}
-
-TEST(StartupModes, MiniConsoleStaysInTheForegroundWithItsSize) {
+/* The mode flags the switches choose: the front panel in the background by
+** default, the mini console in the foreground with its size, labels only
+** with it, the kill path unless a parameter access overrides it. */
+TEST(StartupModes, SwitchesChooseTheRunModeAndDisplay) {
+  const struct {
+    std::vector<std::string> args;
+    bool daemon, lcd, kill, labels;
+    int rows, cols;
+  } cases[] = {
+      {{}, true, true, false, false, 4, 20},
+      {{"-T", "1", "-mc", "30"}, false, false, false, false, 30, 20},
+      {{"-mc", "1", "100", "-sl"}, false, false, false, true, 1, 100},
+      {{"-sl", "-i"}, false, true, false, false, 4, 20},
+      {{"-KILL", "-i"}, false, false, true, false, 4, 20},
+      {{"-kill", "-v", "StationNameShort"}, false, false, false, false, 4, 20},
+      {{"-s", "StationNameShort", "KXYZ"}, false, false, false, false, 4, 20},
+  };
+  for (const auto& c : cases) {
+    Started s(c.args);
+    std::string what = c.args.empty() ? "(none)" : c.args[0];
+    ASSERT_EQ(s.status, doVA_CONTINUE) << what;
+    EXPECT_EQ(s.app.daemonMode, c.daemon) << what;
+    EXPECT_EQ(s.app.lcdMode, c.lcd) << what;
+    EXPECT_EQ(s.app.killPath, c.kill) << what;
+    EXPECT_EQ(s.app.showLedLabels, c.labels) << what;
+    if (!c.kill) {
+      EXPECT_EQ(s.app.runMode, RUNMODE_DISPLAY) << what;
+      EXPECT_EQ(s.app.dispRows, c.rows) << what;
+      EXPECT_EQ(s.app.dispCols, c.cols) << what;
+    }
+    /* the size is traced from level 1 on, and only what was given */
+    EXPECT_EQ(s.out.find("Rows = 30\n") != std::string::npos, c.rows == 30) << what << s.out;
+    EXPECT_EQ(s.out.find("Cols ="), std::string::npos) << what;
+  }
   Started a({"-mc", "-T", "1", "30"});
   EXPECT_EQ(a.status, 1);  /* 30 is a second parameter of -T */
-
-  Started s({"-T", "1", "-mc", "30"});
-  ASSERT_EQ(s.status, doVA_CONTINUE);
-  EXPECT_FALSE(s.app.daemonMode);
-  EXPECT_FALSE(s.app.lcdMode);
-  EXPECT_FALSE(s.app.showLedLabels);
-  EXPECT_EQ(s.app.dispRows, 30);
-  EXPECT_EQ(s.app.dispCols, 20);
-  EXPECT_NE(s.out.find("Rows = 30\n"), std::string::npos) << s.out;
-  EXPECT_EQ(s.out.find("Cols ="), std::string::npos);
-
-  Started t({"-mc", "1", "100", "-sl"});
-  EXPECT_EQ(t.app.dispRows, 1);
-  EXPECT_EQ(t.app.dispCols, 100);
-  EXPECT_TRUE(t.app.showLedLabels);
-  EXPECT_EQ(t.out, "");  /* trace level 0: no Rows/Cols lines */
-}
-
-TEST(StartupModes, LabelsCountOnlyWithTheMiniConsole) {
-  Started s({"-sl", "-i"});
-  EXPECT_FALSE(s.app.showLedLabels);
-  EXPECT_TRUE(s.app.lcdMode);
-  EXPECT_FALSE(s.app.daemonMode);
-}
-
-TEST(StartupModes, KillPathUnlessAParameterAccessOverridesIt) {
-  Started k({"-KILL", "-i"});
-  EXPECT_TRUE(k.app.killPath);
-  EXPECT_FALSE(k.app.daemonMode);
-  EXPECT_FALSE(k.app.lcdMode);
-
-  Started v({"-kill", "-v", "StationNameShort"});
-  EXPECT_FALSE(v.app.killPath);
-  EXPECT_FALSE(v.app.daemonMode);
-  EXPECT_FALSE(v.app.lcdMode);
-  EXPECT_EQ(v.app.runMode, RUNMODE_DISPLAY);
-
-  Started s({"-s", "StationNameShort", "KXYZ"});
-  EXPECT_FALSE(s.app.daemonMode);
-  EXPECT_FALSE(s.app.lcdMode);
 }
 
 TEST(StartupModes, TraceLevelIsTakenUnclamped) {
