@@ -216,3 +216,26 @@ TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) 
   EXPECT_TRUE(pane->waitFor("Time Zone Offset", 3000)) << pane->screen();
   EXPECT_EQ(std::string::npos, pane->screen().find("EXIT=")) << pane->screen();
 }
+
+/* scripts/demo in a terminal opens the live menu (10 x 80 in a 100 x 30
+** pane); Ctrl-C leaves it, and the demo stops and removes all it started. */
+TEST(Demo, inATerminalItOpensTheLiveMenuAndCtrlCLeavesNothingBehind) {
+  std::string tmux = findProgram("tmux");
+  if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
+  tmuxPane pane(tmux, "dovaDemo");
+  ASSERT_TRUE(pane.start("cd '" DOVA_SOURCE_DIR "' && DOVA_DEMO_BIN='" DOVA_BIN_DIR
+                         "' scripts/demo; echo DEMO_EXIT=$?; sleep 60"));
+  ASSERT_TRUE(pane.waitForRow(0, 5, " MAIN MENU", 20000)) << pane.screen();
+  EXPECT_EQ("FM", pane.row(0).substr(5 + 1 + 78, 2)) << pane.screen();
+  EXPECT_TRUE(pane.waitForRow(9, 5, " ", 100)) << pane.screen();
+  pane.keys({"Right"});
+  ASSERT_TRUE(pane.waitForRow(0, 5, " SETTINGS", 3000)) << pane.screen();
+  pane.keys({"C-c"});
+  ASSERT_TRUE(pane.waitFor("DEMO_EXIT=0", 20000)) << pane.screen();
+  EXPECT_TRUE(pane.waitFor("nothing left behind", 100)) << pane.screen();
+  std::string screen = pane.screen();
+  size_t at = screen.find("private bin directory ");
+  ASSERT_NE(std::string::npos, at) << screen;
+  std::string binDir = screen.substr(at + 22, screen.find(',', at) - at - 22);
+  EXPECT_NE(0, access(binDir.c_str(), F_OK)) << binDir;
+}
