@@ -1,16 +1,9 @@
 /*
-** The small data set of the configuration tests and the child-process
-** helpers (see cfgTestSet.h).
+** The small data set of the configuration tests (see cfgTestSet.h).
 */
 #include "config/tests/cfgTestSet.h"
 
 #include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace cfgtest {
@@ -49,50 +42,6 @@ int buildSmallSet(generic_cfg& c, const char* cfgPath) {
   n += c.addItemText(0, ixLONGTEXT3, 0, 255, "", 0, 20000, "Long_Text3", "Long text", nullptr,
                      nullptr, nullptr);
   return n;
-}
-
-Child::Child(const std::string& outFile, std::function<int()> fn) : outPath(outFile) {
-  fflush(stdout);
-  child = fork();
-  if (child == 0) {
-    if (!freopen(outPath.c_str(), "w", stdout)) _exit(99);
-    setvbuf(stdout, nullptr, _IONBF, 0);
-    alarm(30); /* never outlive a test by much */
-    int rc = fn();
-    fflush(stdout);
-    _exit(rc);
-  }
-}
-
-Child::~Child() {
-  if (child > 0 && status < 0) {
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-  }
-}
-
-bool Child::running() { return wait(0) < 0; }
-
-int Child::wait(int timeoutMs) {
-  if (status >= 0) return status;
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    int st = 0;
-    pid_t r = waitpid(child, &st, WNOHANG);
-    if (r == child) {
-      status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-      return status;
-    }
-    if (std::chrono::steady_clock::now() >= end) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
-std::string Child::out() const {
-  std::ifstream f(outPath);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
 }
 
 bool pumpUntil(generic_cfg& cfg, const std::function<bool()>& done, int timeoutMs) {

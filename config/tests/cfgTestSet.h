@@ -1,15 +1,15 @@
 /*
 ** A small data set of every item type, shared by the configuration tests,
-** and helpers to run a configuration master or client in a child process.
+** and a master's service loop driven until a condition holds.
 */
 #ifndef CONFIG_TESTS_CFGTESTSET_H
 #define CONFIG_TESTS_CFGTESTSET_H
 
 #include "config/genericConfig.h"
+#include "tests/support/testSupport.h"
 
 #include <functional>
 #include <string>
-#include <sys/types.h>
 
 namespace cfgtest {
 
@@ -36,23 +36,7 @@ extern const choiceEntry_s lstBlend[];
 ** items above.  Returns the number of items created. */
 int buildSmallSet(generic_cfg& cfg, const char* cfgPath);
 
-/* A forked child running fn(); its stdout goes to outFile.  Killed and
-** reaped at destruction when still running. */
-class Child {
-public:
-  Child(const std::string& outFile, std::function<int()> fn);
-  ~Child();
-  /* Exit status, -1 when still running after timeoutMs. */
-  int wait(int timeoutMs);
-  bool running();
-  pid_t pid() const { return child; }
-  std::string out() const;
-
-private:
-  pid_t child = -1;
-  int status = -1;
-  std::string outPath;
-};
+using testsup::Child;
 
 /* Run cfg.serviceCfg(0, 0) every millisecond until done() or timeoutMs. */
 bool pumpUntil(generic_cfg& cfg, const std::function<bool()>& done, int timeoutMs);

@@ -145,7 +145,7 @@ TEST_F(Link, EndingMasterAnnouncesShutdownToEveryClient) {
     bool subscribed = pumpUntil(m, [&] { return !m.getItem(ixVOLUME)->subscribers.empty(); }, 8000);
     return subscribed ? 0 : 2; /* the destructor sends the shutdown */
   });
-  for (int i = 0; i < 3000 && masterProc.out().find("ready") == std::string::npos; ++i) usleep(1000);
+  masterProc.waitForOutput("ready", 3000);
   generic_cfg c(&level, nullptr);
   ASSERT_EQ(0, linkClient(c));
   EXPECT_EQ(0, masterProc.wait(5000));
@@ -212,7 +212,7 @@ TEST_F(Link, DeniedRegistrationFailsWhenTheGrantWaitEnds) {
     }
     return 1;
   });
-  for (int i = 0; i < 3000 && fake.out().find("ready") == std::string::npos; ++i) usleep(1000);
+  fake.waitForOutput("ready", 3000);
   generic_cfg c(&level, nullptr);
   auto t0 = std::chrono::steady_clock::now();
   CaptureStdout();
@@ -254,7 +254,7 @@ TEST_F(Link, ClientAnswersPingAppliesGoodRecordsAndObeysTermination) {
     m.ipcCopySendMsgConst(ipcMSG_REG_SHUTDOWN, 0, client);
     return pong ? 0 : 2;
   });
-  for (int i = 0; i < 3000 && fake.out().find("ready") == std::string::npos; ++i) usleep(1000);
+  fake.waitForOutput("ready", 3000);
   generic_cfg c(&level, nullptr);
   ASSERT_EQ(0, c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr));
   buildSmallSet(c, nullptr);

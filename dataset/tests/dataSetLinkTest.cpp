@@ -3,9 +3,6 @@
 ** back its primary file, and a console-style client subscribes to every
 ** item of a master running in a child process over real queues.
 */
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -41,43 +38,20 @@ int countLines(const std::string& text) {
   return n;
 }
 
-/* Wait up to timeoutMs for `n` bytes on fd; false on timeout or EOF. */
-bool readBounded(int fd, void* out, size_t n, int timeoutMs) {
-  size_t got = 0;
-  while (got < n) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) <= 0) return false;
-    ssize_t r = read(fd, static_cast<char*>(out) + got, n - got);
-    if (r <= 0) return false;
-    got += (size_t)r;
-  }
-  return true;
-}
-
-/* Child: serve as the configuration master for at most 20 s.  Writes one
-** int when ready (0) and one when the first client has subscribed (the
-** number of items that client is subscribed to). */
-[[noreturn]] void runMasterChild(int reportFd) {
+/* Child: serve as the configuration master.  Prints "ready" when it serves
+** and "subscribed N" once the first client has subscribed (N items). */
+int runMaster() {
   int level = 0;
-  {
-    dovidu_config cfg(&level, nullptr);
-    int ready = cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1);
-    if (write(reportFd, &ready, sizeof ready) != sizeof ready) _exit(3);
-    bool reported = false;
-    for (int pass = 0; pass < 20000; ++pass) {
-      cfg.serviceCfg(0, 0);
-      if (!reported) {
-        int subscribed = 0;
-        for (data_itm_Base* it : cfg.allItems()) subscribed += it->subscribers.size() == 1;
-        if (subscribed > 0) {
-          reported = true;
-          if (write(reportFd, &subscribed, sizeof subscribed) != sizeof subscribed) _exit(4);
-        }
-      }
-      usleep(1000);
-    }
+  dovidu_config cfg(&level, nullptr);
+  if (cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1) != 0) return 3;
+  printf("ready\n");
+  for (bool reported = false;; usleep(1000)) {
+    cfg.serviceCfg(0, 0);
+    int subscribed = 0;
+    for (data_itm_Base* it : cfg.allItems()) subscribed += it->subscribers.size() == 1;
+    if (!reported && subscribed > 0) printf("subscribed %d\n", subscribed);
+    reported = reported || subscribed > 0;
   }
-  _exit(0);
 }
 
 }  // namespace
@@ -131,33 +105,17 @@ TEST_F(DataSetInTempDir, masterWritesPrimaryFileAndASecondMasterReadsItBackIdent
 TEST_F(DataSetInTempDir, clientSubscribesToEveryItemAndTakesTheMastersValues) {
   testsup::writeFile("kvPrimeConfig.cfg",
                      "            SIS_CsStdNme: KXYZ\n           Volume_Adjust: -3\n");
-  int fds[2];
-  ASSERT_EQ(0, pipe(fds));
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(fds[0]);
-    runMasterChild(fds[1]);
-  }
-  close(fds[1]);
-  int ready = -1, subscribed = -1;
-  bool masterUp = readBounded(fds[0], &ready, sizeof ready, 5000) && ready == 0;
-  if (masterUp) {
-    dovidu_config client(&traceLevel, nullptr);
-    EXPECT_EQ(0, client.initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1));
-    EXPECT_EQ(3, client.fileCount());
-    EXPECT_EQ(311, client.addAllItems(2));
-    EXPECT_EQ(0, client.subscribeListSend());
-    EXPECT_TRUE(readBounded(fds[0], &subscribed, sizeof subscribed, 5000));
-    EXPECT_EQ("KXYZ", valueText(client, itmSIS_CsStdNme));
-    EXPECT_EQ("-3", valueText(client, itmVolume_Adjust));
-    EXPECT_EQ("18011", valueText(client, 91));
-  }
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  close(fds[0]);
-  ASSERT_TRUE(masterUp) << "master child did not come up";
-  EXPECT_EQ(311, subscribed);
+  testsup::Child master(dir.file("master.out"), runMaster);
+  ASSERT_TRUE(master.waitForOutput("ready", 5000)) << "master child did not come up";
+  dovidu_config client(&traceLevel, nullptr);
+  EXPECT_EQ(0, client.initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1));
+  EXPECT_EQ(3, client.fileCount());
+  EXPECT_EQ(311, client.addAllItems(2));
+  EXPECT_EQ(0, client.subscribeListSend());
+  EXPECT_TRUE(master.waitForOutput("subscribed 311\n", 5000)) << master.out();
+  EXPECT_EQ("KXYZ", valueText(client, itmSIS_CsStdNme));
+  EXPECT_EQ("-3", valueText(client, itmVolume_Adjust));
+  EXPECT_EQ("18011", valueText(client, 91));
 }
 
 /* The console's start-up retries initDataSet on the same object: the first

@@ -8,12 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <poll.h>
-#include <signal.h>
 #include <string>
 #include <sys/ipc.h>
 #include <sys/msg.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "diag/ErrTrcLog.h"
@@ -33,10 +30,10 @@ int gQuiet = 0;  /* trace level 0: only the always-on lines print */
 ** "outcast" (denied); "evicted" is granted and terminated at once.  After a
 ** grant it greets the client with a data message "hello <name>".  It
 ** answers pings, and exits 0 on a goodbye, 5 on a shutdown, 99 after 5 s. */
-void scriptedMaster(const std::string& dir, int readyFd) {
+int scriptedMaster(const std::string& dir) {
   msgQ_IO m("test", dir.c_str(), kKeyByte, 10000, 1, &gQuiet, nullptr);
-  char ready = m.linkOk() ? 'R' : 'F';
-  if (write(readyFd, &ready, 1) != 1) _exit(98);
+  if (!m.linkOk()) return 98;
+  printf("ready\n");
   kvTimeStamp start;
   getTimeStamp(&start);
   char out[200];
@@ -57,50 +54,13 @@ void scriptedMaster(const std::string& dir, int readyFd) {
         if (name == "evicted") m.ipcCopySendMsgConst(ipcMSG_REG_TERMINATED, 0, from);
         break;
       case ipcMSG_PING_REQ: m.ipcCopySendMsgConst(ipcMSG_PING_RESP, 0, from); break;
-      case ipcMSG_REG_GOODBYE: _exit(0);
-      case ipcMSG_REG_SHUTDOWN: _exit(5);
+      case ipcMSG_REG_GOODBYE: return 0;
+      case ipcMSG_REG_SHUTDOWN: return 5;
       default: break;
     }
   }
-  _exit(99);
+  return 99;
 }
-
-struct MasterProc {
-  pid_t pid = -1;
-  bool start(const std::string& dir) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    fflush(stdout);
-    pid = fork();
-    if (pid == 0) {
-      close(fds[0]);
-      scriptedMaster(dir, fds[1]);
-    }
-    close(fds[1]);
-    struct pollfd p = {fds[0], POLLIN, 0};
-    char c = 0;
-    bool ok = poll(&p, 1, 3000) == 1 && read(fds[0], &c, 1) == 1 && c == 'R';
-    close(fds[0]);
-    return ok;
-  }
-  int wait(int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 5) {
-      int st = 0;
-      if (waitpid(pid, &st, WNOHANG) == pid) {
-        pid = -1;
-        return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-      }
-      usleep(5000);
-    }
-    return -1;
-  }
-  ~MasterProc() {
-    if (pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-};
 
 /* Poll the endpoint every 5 ms until `code` arrives; the codes seen before
 ** it are appended to *seen.  False after timeoutMs. */
@@ -131,8 +91,8 @@ int queueCount(int qid) {
 
 TEST(Registration, grantDenyTerminatePingGoodbyeAndShutdownWithAForkedMaster) {
   BinDir dir;
-  MasterProc master;
-  ASSERT_TRUE(master.start(dir.path()));
+  testsup::Child master(dir.file("master.out"), [&] { return scriptedMaster(dir.path()); });
+  ASSERT_TRUE(master.waitForOutput("ready", 3000));
   {
     msgQ_IO outcast("outcast", dir.path().c_str(), kKeyByte, 10000, 0, &gQuiet, nullptr);
     std::string seen;
@@ -157,8 +117,8 @@ TEST(Registration, grantDenyTerminatePingGoodbyeAndShutdownWithAForkedMaster) {
   ASSERT_EQ(client.ipcSendMsgConst(ipcMSG_REG_GOODBYE, 0), 0);
   EXPECT_EQ(master.wait(2000), 0);
 
-  MasterProc second;
-  ASSERT_TRUE(second.start(dir.path()));
+  testsup::Child second(dir.file("second.out"), [&] { return scriptedMaster(dir.path()); });
+  ASSERT_TRUE(second.waitForOutput("ready", 3000));
   ASSERT_EQ(client.ipcSendMsgConst(ipcMSG_REG_SHUTDOWN, 0), 0);
   EXPECT_EQ(second.wait(2000), 5);
 }

@@ -7,38 +7,30 @@
 */
 #include "menu/tests/menuTestUtil.h"
 
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 
 namespace {
 
-/* Child: a master of the data set for at most 20 s, tracing what it
-** receives into master.log. */
-[[noreturn]] void runMaster() {
-  if (freopen("master.log", "w", stdout) == nullptr) _exit(2);
+/* Child: a master of the data set, tracing what it receives. */
+int runMaster() {
   setvbuf(stdout, nullptr, _IOLBF, 0);
   int level = 3;   /* change requests are traced above level 2 */
   dovidu_config cfg(&level, nullptr);
-  if (cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1) != 0) _exit(3);
+  if (cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1) != 0) return 3;
   printf("MASTER READY\n");
-  for (int pass = 0; pass < 20000; ++pass) {
+  for (;;) {
     cfg.serviceCfg(0, 0);
     usleep(1000);
   }
-  _exit(0);
 }
 
 class MenuWithRealMaster : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir.enter());
-    fflush(stdout);
-    child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) runMaster();
-    ASSERT_TRUE(waitForLog("MASTER READY", 5000));
+    master = std::make_unique<testsup::Child>(dir.file("master.log"), runMaster);
+    ASSERT_TRUE(master->waitForOutput("MASTER READY", 5000));
     cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
     ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1));
     cfg->addAllItems(2);
@@ -52,19 +44,10 @@ protected:
   void TearDown() override {
     ed.reset();
     cfg.reset();
-    if (child > 0) {
-      kill(child, SIGKILL);
-      waitpid(child, nullptr, 0);
-    }
+    master.reset();
     EXPECT_TRUE(dir.leave());
   }
-  bool waitForLog(const std::string& text, int ms) {
-    for (int t = 0; t < ms; t += 5) {
-      if (testsup::readFile(dir.file("master.log")).find(text) != std::string::npos) return true;
-      usleep(5000);
-    }
-    return false;
-  }
+  bool waitForLog(const std::string& text, int ms) { return master->waitForOutput(text, ms); }
   /* Poll the link and the editor until the master's echo of `index`
   ** arrives (bounded). */
   bool waitForEcho(int index, int ms = 3000) {
@@ -95,7 +78,7 @@ protected:
   }
 
   testsup::WorkDir dir;
-  pid_t child = -1;
+  std::unique_ptr<testsup::Child> master;
   int traceLevel = 0;
   int echoBase = 0;
   std::unique_ptr<dovidu_config> cfg;

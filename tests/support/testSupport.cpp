@@ -237,6 +237,50 @@ bool Proc::waitForOutput(const std::string& text, int timeoutMs) {
   return false;
 }
 
+Child::Child(const std::string& outFile, std::function<int()> fn) : outPath(outFile) {
+  fflush(stdout);
+  child = fork();
+  if (child == 0) {
+    if (!freopen(outPath.c_str(), "w", stdout)) _exit(99);
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    alarm(30); /* never outlive a test by much */
+    int rc = fn();
+    fflush(stdout);
+    _exit(rc);
+  }
+}
+
+Child::~Child() {
+  if (child > 0 && status < 0) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+}
+
+int Child::wait(int timeoutMs) {
+  for (int waited = 0; status < 0; waited += 2) {
+    int st = 0;
+    if (waitpid(child, &st, WNOHANG) == child) {
+      status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    } else if (waited >= timeoutMs) {
+      return -1;
+    } else {
+      usleep(2000);
+    }
+  }
+  return status;
+}
+
+std::string Child::out() const { return readFile(outPath); }
+
+bool Child::waitForOutput(const std::string& text, int timeoutMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += 5) {
+    if (out().find(text) != std::string::npos) return true;
+    usleep(5000);
+  }
+  return false;
+}
+
 int runProgram(const std::vector<std::string>& argv, std::string* out, std::string* err,
                const std::vector<std::string>& env, int timeoutMs, const std::string& cwd) {
   Proc p;

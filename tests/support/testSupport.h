@@ -9,6 +9,7 @@
 #ifndef TESTS_SUPPORT_TESTSUPPORT_H
 #define TESTS_SUPPORT_TESTSUPPORT_H
 
+#include <functional>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -103,6 +104,30 @@ private:
   int status = -1;
   std::string outPath, errPath;
   TempDir* files = nullptr;
+};
+
+/* A forked copy of the test process running fn() (a master or client end
+** played inside the test); its stdout goes to outFile, its exit status is
+** fn()'s, and it ends itself after 30 s.  Killed and reaped at destruction
+** when still running. */
+class Child {
+public:
+  Child(const std::string& outFile, std::function<int()> fn);
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  /* Exit status (128+signal), -1 when still running after timeoutMs. */
+  int wait(int timeoutMs);
+  bool running() { return wait(0) < 0; }
+  pid_t pid() const { return child; }
+  std::string out() const;
+  /* Poll (every 5 ms) until out() contains `text`; false after timeoutMs. */
+  bool waitForOutput(const std::string& text, int timeoutMs);
+
+private:
+  pid_t child = -1;
+  int status = -1;
+  std::string outPath;
 };
 
 /* Run a program to completion (bounded): returns the exit status and fills
