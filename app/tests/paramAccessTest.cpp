@@ -52,13 +52,6 @@ protected:
     return out;
   }
   std::string savedFile() { return readFile(work.file("kvPrimeConfig.cfg")); }
-  static bool waitFor(const std::function<bool()>& cond, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 10) {
-      if (cond()) return true;
-      usleep(10000);
-    }
-    return false;
-  }
 };
 
 TEST_F(ParamAccess, addressKeepsLowBitsIsEchoedAndSaved) {
@@ -66,7 +59,7 @@ TEST_F(ParamAccess, addressKeepsLowBitsIsEchoedAndSaved) {
   int st = -1;
   EXPECT_EQ(console({"-s", "ExgineIp", "10.0.0.300"}, &st), "ExgineIp=10.0.0.44\n");
   EXPECT_EQ(st, 0);
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(testsup::waitUntil([&] {
     return savedFile().find("Exctr_IP_Addr: 10.0.0.44 ") != std::string::npos;
   }, 5000));
   EXPECT_EQ(console({"-s", "ExgineIp", "10.0.0"}),
@@ -162,7 +155,7 @@ TEST_F(ParamAccess, setFromTheConsoleReachesEveryOtherSubscriber) {
   ASSERT_EQ(listener.subscribeListSend(), 0);
   EXPECT_EQ(console({"-s", "E2xPort", "9100"}), "E2xPort=9100\n");
   int port = 0;
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(testsup::waitUntil([&] {
     listener.serviceCfg(0, 0);
     listener.readInt(itmEXCITER_PORT, &port);
     return port == 9100;
@@ -232,7 +225,7 @@ TEST_F(ParamAccess, linkedConsoleShowsItsStartUpAndAnnouncesItsVersion) {
   ASSERT_TRUE(menu.start({bin.prog("doVA.x"), "-mc"},
                          {"DOVA_STATUS_SHM=" + shm.str(), "TERM=xterm"}));
   int version = 0;
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(testsup::waitUntil([&] {
     listener.serviceCfg(0, 0);
     listener.readInt(itmUSER_IF_VERSION, &version);
     return version == 0x01080003;

@@ -41,15 +41,6 @@ struct Link : ::testing::Test {
     buildSmallSet(c, nullptr);
     return c.subscribeListSend() ? 11 : 0;
   }
-  /* Poll a client until cond() holds; false after ms. */
-  static bool pollUntil(generic_cfg& c, const std::function<bool()>& cond, int ms) {
-    for (int i = 0; i < ms; ++i) {
-      if (cond()) return true;
-      c.serviceCfg(0, 0);
-      usleep(1000);
-    }
-    return cond();
-  }
   static std::string text(generic_cfg& c, int ix) {
     char buf[20100];
     c.getItem(ix)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
@@ -99,7 +90,7 @@ TEST_F(Link, ChangeRequestIsEchoedToTheRequesterAndExportedToOthers) {
   Child watcher(dir.file("watcher.out"), [&]() {
     generic_cfg c(&level, nullptr);
     if (int r = linkClient(c)) return r;
-    return pollUntil(c, [&] { return text(c, ixSHORTNAME) == "KQ D"; }, 8000) ? 0 : 20;
+    return pumpUntil(c, [&] { return text(c, ixSHORTNAME) == "KQ D"; }, 8000) ? 0 : 20;
   });
   ASSERT_TRUE(pumpUntil(master, [&] {
     return master.getItem(ixSHORTNAME)->subscribers.count(watcher.pid()) > 0; }, 8000));
@@ -109,7 +100,7 @@ TEST_F(Link, ChangeRequestIsEchoedToTheRequesterAndExportedToOthers) {
     c.getItem(ixSHORTNAME)->changed = false;
     c.changeValue(ixSHORTNAME, "kQ D"); /* filtered: "AQ D" goes out */
     c.sendChangeRequest("SIS_CsStdNme", "KQ D", true);
-    return pollUntil(c, [&] { return text(c, ixSHORTNAME) == "KQ D"; }, 8000) ? 0 : 21;
+    return pumpUntil(c, [&] { return text(c, ixSHORTNAME) == "KQ D"; }, 8000) ? 0 : 21;
   });
   ASSERT_TRUE(pumpUntil(master, [&] { return !editor.running() && !watcher.running(); }, 12000));
   EXPECT_EQ(0, editor.wait(0)) << editor.out();
@@ -149,7 +140,7 @@ TEST_F(Link, EndingMasterAnnouncesShutdownToEveryClient) {
   generic_cfg c(&level, nullptr);
   ASSERT_EQ(0, linkClient(c));
   EXPECT_EQ(0, masterProc.wait(5000));
-  EXPECT_TRUE(pollUntil(c, [&] { return c.shutdownReceived; }, 3000));
+  EXPECT_TRUE(pumpUntil(c, [&] { return c.shutdownReceived; }, 3000));
   EXPECT_FALSE(c.isRegistered());
 }
 
@@ -259,7 +250,7 @@ TEST_F(Link, ClientAnswersPingAppliesGoodRecordsAndObeysTermination) {
   ASSERT_EQ(0, c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr));
   buildSmallSet(c, nullptr);
   CaptureStdout();
-  bool got = pollUntil(c, [&] { return c.waitSlot[3].received > 0; }, 5000);
+  bool got = pumpUntil(c, [&] { return c.waitSlot[3].received > 0; }, 5000);
   std::string out = GetCapturedStdout();
   ASSERT_TRUE(got);
   EXPECT_EQ(1, c.waitSlot[3].lastError);
@@ -267,7 +258,7 @@ TEST_F(Link, ClientAnswersPingAppliesGoodRecordsAndObeysTermination) {
   EXPECT_EQ("1.2.3.4", text(c, ixIP));
   EXPECT_NE(std::string::npos, out.find("Invalid 'BinIn' index:99. ItmCount=3"));
   EXPECT_NE(std::string::npos, out.find("Error 1 occurred when processing binary data"));
-  EXPECT_TRUE(pollUntil(c, [&] { return c.shutdownReceived; }, 5000));
+  EXPECT_TRUE(pumpUntil(c, [&] { return c.shutdownReceived; }, 5000));
   EXPECT_FALSE(c.isRegistered());
   EXPECT_TRUE(c.registrationRefused);
   EXPECT_EQ(0, fake.wait(3000));
@@ -374,7 +365,7 @@ TEST_F(Link, LongValuesTravelSplitIntoMessagesWithinTheLimit) {
     if (int r = linkClient(c)) return r;
     /* every part of the subscription answer is in when it returns */
     if (text(c, ixLONGTEXT) != a || text(c, ixLONGTEXT2) != b || text(c, ixLONGTEXT3) != a) return 40;
-    bool all = pollUntil(c, [&] {
+    bool all = pumpUntil(c, [&] {
       return text(c, ixLONGTEXT) == c6 && text(c, ixLONGTEXT2) == c6 && text(c, ixLONGTEXT3) == c6;
     }, 10000);
     return all ? 0 : 41;

@@ -23,11 +23,7 @@ const int kHostKeyByte = 104;
 int gQuiet = 0;
 
 bool waitForCode(msgQ_IO& q, int code, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 5) {
-    if (q.msgQGetMsg() == code) return true;
-    usleep(5000);
-  }
-  return false;
+  return testsup::waitUntil([&] { return q.msgQGetMsg() == code; }, timeoutMs, 5);
 }
 
 bool haveSupervisor() { return access((testsup::buildBinDir() + "/supervisor.x").c_str(), X_OK) == 0; }

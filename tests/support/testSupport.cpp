@@ -281,6 +281,14 @@ bool Child::waitForOutput(const std::string& text, int timeoutMs) {
   return false;
 }
 
+bool waitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs) {
+  for (int waited = 0; waited <= timeoutMs; waited += stepMs) {
+    if (cond()) return true;
+    usleep((useconds_t)stepMs * 1000);
+  }
+  return false;
+}
+
 int runProgram(const std::vector<std::string>& argv, std::string* out, std::string* err,
                const std::vector<std::string>& env, int timeoutMs, const std::string& cwd) {
   Proc p;

@@ -136,6 +136,9 @@ int runProgram(const std::vector<std::string>& argv, std::string* out, std::stri
                const std::vector<std::string>& env = {}, int timeoutMs = 10000,
                const std::string& cwd = "");
 
+/* Poll cond() every stepMs until it holds (true) or timeoutMs passed (false). */
+bool waitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs = 10);
+
 /* Trace lines start each print with "%8u.%06u: " wherever it stands; turn
 ** every such stamp into '@' (dropping the seconds' padding) so the rest can
 ** be compared byte for byte. */

@@ -29,16 +29,6 @@ bool regionExists(const std::string& name) {
   return true;
 }
 
-/* Poll `cond` every 10 ms for at most timeoutMs. */
-template <class F>
-bool waitFor(F cond, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 10) {
-    if (cond()) return true;
-    usleep(10000);
-  }
-  return false;
-}
-
 class Writer : public ::testing::Test {
 protected:
   ShmName shm;
@@ -90,12 +80,12 @@ TEST_F(Writer, gps_acquires_then_locks_then_holds_over_when_lost) {
   ASSERT_TRUE(state());
   EXPECT_EQ(g.state, 0u);
   EXPECT_FALSE(g.timeLocked);
-  ASSERT_TRUE(waitFor([&] { return state() && g.state == 5; }, 6000));
+  ASSERT_TRUE(waitUntil([&] { return state() && g.state == 5; }, 6000));
   EXPECT_TRUE(g.timeLocked);
   EXPECT_GE(__builtin_popcount(g.satMask), 7);
   EXPECT_GT(g.latitude, 0);
   EXPECT_LT(g.longitude, 0);
-  ASSERT_TRUE(waitFor([&] { return state() && g.state == 6; }, 6000));
+  ASSERT_TRUE(waitUntil([&] { return state() && g.state == 6; }, 6000));
   EXPECT_FALSE(g.timeLocked);
   EXPECT_EQ(g.satMask, 0u);
   const unsigned char* alarms = reader.readNewest(shmCH_ALARMS);
@@ -112,12 +102,12 @@ TEST_F(Writer, delay_ramps_to_its_target_and_then_rests) {
     if (rec) srDecodeDelay(rec, &d);
     return rec != nullptr;
   };
-  ASSERT_TRUE(waitFor([&] { return poll() && d.ramping; }, 3000));
+  ASSERT_TRUE(waitUntil([&] { return poll() && d.ramping; }, 3000));
   EXPECT_EQ(d.target, 5.0f);
   EXPECT_GT(d.current, 4.4f);
   EXPECT_LT(d.current, 5.0f);
   EXPECT_GT(d.remaining, 0.0f);
-  ASSERT_TRUE(waitFor([&] { return poll() && !d.ramping; }, 3000));
+  ASSERT_TRUE(waitUntil([&] { return poll() && !d.ramping; }, 3000));
   EXPECT_EQ(d.current, 5.0f);
   EXPECT_EQ(d.remaining, 0.0f);
   writer.signal(SIGINT);
