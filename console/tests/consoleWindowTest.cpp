@@ -218,8 +218,10 @@ TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) 
 }
 
 /* scripts/demo in a terminal opens the live menu (10 x 80 in a 100 x 30
-** pane); Ctrl-C leaves it, and the demo stops and removes all it started. */
-TEST(Demo, inATerminalItOpensTheLiveMenuAndCtrlCLeavesNothingBehind) {
+** pane); Ctrl-C leaves it, and the demo stops and removes all it started.
+** With --panel the menu runs on the emulated panel drawn in the pane; q
+** leaves it the same way. */
+TEST(Demo, inATerminalItOpensTheLiveMenuOrThePanelAndLeavesNothingBehind) {
   std::string tmux = findProgram("tmux");
   if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
   tmuxPane pane(tmux, "dovaDemo");
@@ -238,4 +240,14 @@ TEST(Demo, inATerminalItOpensTheLiveMenuAndCtrlCLeavesNothingBehind) {
   ASSERT_NE(std::string::npos, at) << screen;
   std::string binDir = screen.substr(at + 22, screen.find(',', at) - at - 22);
   EXPECT_NE(0, access(binDir.c_str(), F_OK)) << binDir;
+
+  tmuxPane panel(tmux, "dovaDemo");
+  ASSERT_TRUE(panel.start("cd '" DOVA_SOURCE_DIR "' && DOVA_DEMO_BIN='" DOVA_BIN_DIR
+                          "' scripts/demo --panel; echo DEMO_EXIT=$?; sleep 60"));
+  ASSERT_TRUE(panel.waitForRow(2, 2, "|MAIN MENU    TORV-FM|", 20000)) << panel.screen();
+  panel.keys({"Right"});
+  ASSERT_TRUE(panel.waitForRow(2, 2, "|SETTINGS          FM|", 3000)) << panel.screen();
+  panel.keys({"q"});
+  ASSERT_TRUE(panel.waitFor("DEMO_EXIT=0", 20000)) << panel.screen();
+  EXPECT_TRUE(panel.waitFor("nothing left behind", 100)) << panel.screen();
 }

@@ -20,6 +20,7 @@
 
 #include "frontpanel/lcdFrame.h"
 #include "tools/lcdEmu/emuLine.h"
+#include "tools/lcdEmu/panelView.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ void onSignal(int) { stopNow = 1; }
 struct emulator {
   emuLine line;
   bool dumpOnChange = false;
+  bool view = false;   /* -v: the panel drawn in this terminal */
   bool quit = false;
   std::string stdinLine;
 };
@@ -169,12 +171,15 @@ bool readStdin(emulator& e) {
 }
 
 void usage() {
-  printf("lcdEmu.x [-o file] [-w] [-r] [-h]\n"
+  printf("lcdEmu.x [-o file] [-w] [-r] [-v] [-h]\n"
          "  the front-panel LCD module on a pseudo-terminal; start doVA.x with\n"
          "  DOVA_LCD_DEVICE=<the printed slave path>\n"
          "  -o file  also write the slave path into file\n"
          "  -w       dump the screen on every change\n"
          "  -r       answer with bit 6 set in the command byte\n"
+         "  -v       draw the panel in this terminal and take its keys (arrows,\n"
+         "           Enter = select, x = X, Space then a key = X+key, q quits)\n"
+         "           instead of reading commands\n"
          "  -h       this help\n"
          "commands on standard input:\n");
   for (const commandRow* c = commands; c->name; ++c) printf("  %s\n", c->help);
@@ -192,6 +197,8 @@ int main(int argc, char** argv) {
       pathFile = argv[++i];
     } else if (strcmp(argv[i], "-w") == 0) {
       e.dumpOnChange = true;
+    } else if (strcmp(argv[i], "-v") == 0) {
+      e.view = true;
     } else if (strcmp(argv[i], "-r") == 0) {
       e.line.panel.replyBit6 = true;
     } else {
@@ -218,6 +225,11 @@ int main(int argc, char** argv) {
   }
   printf("LCD device: %s\n", slavePath.c_str());
   fflush(stdout);
+  if (e.view) {
+    int rc = runPanelView(e.line, slavePath, &stopNow);
+    e.line.close();
+    return rc;
+  }
   bool stdinOpen = true;
   while (!stopNow && !e.quit) {
     struct pollfd p[2] = {{e.line.fd(), POLLIN, 0}, {0, POLLIN, 0}};
