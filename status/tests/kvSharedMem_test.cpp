@@ -9,31 +9,11 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "diag/cppUtils.h"
 #include "status/kvSharedMem.h"
 #include "tests/support/testSupport.h"
-
-namespace {
-
-/* Run `body` in a forked child and return its exit status (bounded). */
-template <class F>
-int inChild(F body, int timeoutMs = 5000) {
-  pid_t pid = fork();
-  if (pid == 0) _exit(body());
-  for (int waited = 0; waited < timeoutMs; waited += 5) {
-    int st = 0;
-    if (waitpid(pid, &st, WNOHANG) == pid) return WIFEXITED(st) ? WEXITSTATUS(st) : 128;
-    usleep(5000);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
-}
-
-}  // namespace
 
 TEST(kvSharedMem, region_is_26421_bytes_in_whole_pages_plus_one_page) {
   EXPECT_EQ(kvSharedMem::regionSize(4096), 28672u);
@@ -45,7 +25,7 @@ TEST(kvSharedMem, region_is_26421_bytes_in_whole_pages_plus_one_page) {
   EXPECT_EQ(w.size(), kvSharedMem::regionSize(sysconf(_SC_PAGESIZE)));
 }
 
-TEST(kvSharedMem, reader_without_region_fails_with_shm_open_error) {
+TEST(kvSharedMem, reader_without_region_fails_and_a_writer_opened_twice_reopens) {
   testsup::ShmName name;
   kvSharedMem r;
   testing::internal::CaptureStdout();
@@ -54,6 +34,13 @@ TEST(kvSharedMem, reader_without_region_fails_with_shm_open_error) {
   EXPECT_NE(out.find("ERR #18004 in kvSharedMem::initSharedMem()"), std::string::npos) << out;
   EXPECT_NE(out.find("Shared memory: shm_open call failed"), std::string::npos);
   EXPECT_FALSE(r.isOpen());
+  kvSharedMem w;  /* a writer opened twice reports it and reopens */
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERROR: initSharedMem already opened"),
+            std::string::npos);
+  EXPECT_TRUE(w.isOpen());
 }
 
 TEST(kvSharedMem, first_poll_takes_the_zero_filled_record_then_nothing_until_a_commit) {
@@ -81,7 +68,7 @@ TEST(kvSharedMem, reader_in_another_process_sees_the_newest_of_a_fast_writer) {
   ** each record carrying its number. */
   /* The child uses the mapping it inherited: a second writer open would
   ** zero-fill the region. */
-  int st = inChild([&] {
+  testsup::Child writer("/dev/null", [&] {
     for (uint32_t i = 1; i <= 23; i++) {
       unsigned char* slot = w.nextSlot(0);
       if (!slot) return 1;
@@ -90,7 +77,7 @@ TEST(kvSharedMem, reader_in_another_process_sees_the_newest_of_a_fast_writer) {
     }
     return 0;
   });
-  ASSERT_EQ(st, 0);
+  ASSERT_EQ(writer.wait(5000), 0);
   kvSharedMem r;
   ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
   const unsigned char* rec = r.readNewest(0);
@@ -106,26 +93,21 @@ TEST(kvSharedMem, writer_process_and_reader_process_over_the_named_region) {
   testsup::ShmName name;
   /* The writer opens the region by name in its own process and commits a
   ** long text on the unaligned channel 7, then one record on channel 2. */
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
+  testsup::TempDir dir;
+  testsup::Child writer(dir.file("writer.out"), [&] {
     kvSharedMem w;
-    if (w.initSharedMem(nullptr, true, name.c_str()) != 0) _exit(1);
+    if (w.initSharedMem(nullptr, true, name.c_str()) != 0) return 1;
     unsigned char* slot = w.nextSlot(shmCH_ALARMS);
     memset(slot, 'a', 4096);
     slot[4096] = 0;
     w.commit(shmCH_ALARMS);
     shmPutU32(w.nextSlot(shmCH_GPS) + 32, 5);
     w.commit(shmCH_GPS);
-    if (write(ready[1], "x", 1) != 1) _exit(2);
+    printf("ready\n");
     usleep(300000);  /* keep the mapping while the reader looks */
-    _exit(0);
-  }
-  close(ready[1]);
-  char c;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  close(ready[0]);
+    return 0;
+  });
+  ASSERT_TRUE(writer.waitForOutput("ready", 5000));
   kvSharedMem r;
   ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
   const unsigned char* txt = r.readNewest(shmCH_ALARMS);
@@ -138,9 +120,7 @@ TEST(kvSharedMem, writer_process_and_reader_process_over_the_named_region) {
   ASSERT_NE(gps, nullptr);
   EXPECT_EQ(shmGetU32(gps + 32), 5u);
   EXPECT_EQ(r.updateCounter(), 2u);
-  int st = 0;
-  waitpid(pid, &st, 0);
-  EXPECT_EQ(WEXITSTATUS(st), 0);
+  EXPECT_EQ(writer.wait(5000), 0);
 }
 
 TEST(kvSharedMem, write_index_outside_the_ring_means_no_new_record) {
@@ -160,30 +140,6 @@ TEST(kvSharedMem, write_index_outside_the_ring_means_no_new_record) {
   EXPECT_EQ(r.readNewest(7) - r.regionBase(), 14131);
 }
 
-TEST(kvSharedMem, opening_twice_reports_and_reopens) {
-  testsup::ShmName name;
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERROR: initSharedMem already opened"),
-            std::string::npos);
-  EXPECT_TRUE(w.isOpen());
-}
-
-TEST(kvSharedMem, region_shorter_than_the_channel_table_is_refused_not_mapped) {
-  testsup::ShmName name;
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, 100), 0);
-  close(fd);
-  kvSharedMem r;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERR #18006"), std::string::npos);
-  EXPECT_EQ(r.readNewest(7), nullptr);
-}
-
 static long regionBytes(const std::string& name) {
   int fd = shm_open(name.c_str(), O_RDONLY, 0);
   if (fd < 0) return -1;
@@ -193,12 +149,17 @@ static long regionBytes(const std::string& name) {
   return n;
 }
 
-TEST(kvSharedMem, writer_grows_a_short_region_and_never_shrinks_a_long_one) {
+TEST(kvSharedMem, short_region_refused_by_a_reader_grown_by_a_writer_and_never_shrunk) {
   testsup::ShmName name;
   int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, 100), 0);
   close(fd);
+  kvSharedMem r;  /* shorter than the channel table: refused, not mapped */
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERR #18006"), std::string::npos);
+  EXPECT_EQ(r.readNewest(7), nullptr);
   kvSharedMem w;
   ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
   EXPECT_EQ(regionBytes(name.str()), long(w.size()));
@@ -245,10 +206,9 @@ TEST(kvSharedMem, console_reading_survives_a_writer_that_restarts_over_and_over)
   void* flagPage = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(flagPage, MAP_FAILED);
   volatile int* flags = static_cast<volatile int*>(flagPage); /* [0] reading, [1] stop */
-  pid_t pid = fork();
-  if (pid == 0) {
+  testsup::Child reader("/dev/null", [&] {
     kvSharedMem r;
-    if (r.initSharedMem(nullptr, false, name.c_str()) != 0) _exit(1);
+    if (r.initSharedMem(nullptr, false, name.c_str()) != 0) return 1;
     const volatile unsigned char* tail = r.regionBase() + 26420;
     unsigned sum = 0;
     flags[0] = 1;
@@ -256,32 +216,18 @@ TEST(kvSharedMem, console_reading_survives_a_writer_that_restarts_over_and_over)
     getTimeStamp(&t0);
     for (long i = 0; !flags[1]; i++) {
       sum += tail[0] + tail[-13000];
-      if ((i & 0xfff) == 0 && elapsedMs(&t0) > 10000) _exit(4);
+      if ((i & 0xfff) == 0 && elapsedMs(&t0) > 10000) return 4;
     }
-    _exit(sum == 1u ? 3 : 0);
-  }
-  for (int i = 0; i < 500 && !flags[0]; i++) usleep(10000);
-  ASSERT_EQ(flags[0], 1);
-  int st = 0;
-  bool ended = false;
-  for (int i = 0; i < 3000 && !ended; i++) {
+    return sum == 1u ? 3 : 0;
+  });
+  ASSERT_TRUE(testsup::waitUntil([&] { return flags[0] == 1; }, 5000));
+  for (int i = 0; i < 3000 && reader.running(); i++) {
     kvSharedMem w;
     ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-    ended = waitpid(pid, &st, WNOHANG) == pid;
   }
   flags[1] = 1;
-  if (!ended) {
-    for (int i = 0; i < 500 && !ended; i++) {
-      ended = waitpid(pid, &st, WNOHANG) == pid;
-      if (!ended) usleep(10000);
-    }
-    if (!ended) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &st, 0);
-    }
-  }
+  int st = reader.wait(5000);
   munmap(flagPage, 4096);
-  ASSERT_TRUE(WIFEXITED(st)) << "reader died of signal " << (WIFSIGNALED(st) ? WTERMSIG(st) : 0);
-  EXPECT_EQ(WEXITSTATUS(st), 0);
+  EXPECT_EQ(st, 0) << "128 + n: the reader died of signal n";
   EXPECT_EQ(regionBytes(name.str()), long(first.size()));
 }
