@@ -52,7 +52,7 @@ double secondsSince(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-TEST_F(Link, ClientRegistersSubscribesGetsEveryValuePingsAndSaysGoodbye) {
+TEST_F(Link, ClientRegistersSubscribesGetsEveryValuePingsAndSaysGoodbyeABadSubscriptionIsDropped) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, linkMaster(master));
   master.changeValue(ixVOLUME, "5");
@@ -73,18 +73,29 @@ TEST_F(Link, ClientRegistersSubscribesGetsEveryValuePingsAndSaysGoodbye) {
     }
     return 15;
   });
+  /* a second client asks for an item the master lacks: no answer, dropped */
+  Child bad(dir.file("bad.out"), [&]() {
+    generic_cfg c(&level, nullptr);
+    if (c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)) return 10;
+    buildSmallSet(c, nullptr);
+    c.addItemInt(0, 13, 0, 255, 0, 0, 1, "NotAtMaster", "x", nullptr, nullptr, nullptr, nullptr);
+    return c.subscribeListSend();
+  });
   pid_t pid = client.pid();
   ASSERT_TRUE(pumpUntil(master, [&] { return master.getItem(ixTIME)->subscribers.count(pid) > 0; },
                         8000));
   ASSERT_EQ(1u, master.clientRecs.count(pid));
   EXPECT_EQ("doVA.x", master.clientRecs[pid].name);
-  ASSERT_TRUE(pumpUntil(master, [&] { return !client.running(); }, 8000));
+  ASSERT_TRUE(pumpUntil(master, [&] { return !client.running() && !bad.running(); }, 8000));
   EXPECT_EQ(0, client.wait(0)) << client.out();
+  EXPECT_EQ(2, bad.wait(0));
+  EXPECT_NE(std::string::npos, bad.out().find("ERR #13003 in genericConfig::subscribeListSend() - line "));
+  EXPECT_NE(std::string::npos, bad.out().find("Received No Message"));
   EXPECT_TRUE(pumpUntil(master, [&] { return master.clientRecs.empty(); }, 3000));
   for (auto* it : master.allItems()) EXPECT_TRUE(it->subscribers.empty()) << it->name;
 }
 
-TEST_F(Link, ChangeRequestIsEchoedToTheRequesterAndExportedToOthers) {
+TEST_F(Link, ChangeRequestIsEchoedToTheRequesterExportedToOthersAndCutAt983Characters) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, linkMaster(master));
   Child watcher(dir.file("watcher.out"), [&]() {
@@ -100,32 +111,16 @@ TEST_F(Link, ChangeRequestIsEchoedToTheRequesterAndExportedToOthers) {
     c.getItem(ixSHORTNAME)->changed = false;
     c.changeValue(ixSHORTNAME, "kQ D"); /* filtered: "AQ D" goes out */
     c.sendChangeRequest("SIS_CsStdNme", "KQ D", true);
+    /* a change request holds at most 983 characters: a longer one arrives cut */
+    c.sendChangeRequest("Long_Text", std::string(2000, 'x').c_str(), false);
     return pumpUntil(c, [&] { return text(c, ixSHORTNAME) == "KQ D"; }, 8000) ? 0 : 21;
   });
   ASSERT_TRUE(pumpUntil(master, [&] { return !editor.running() && !watcher.running(); }, 12000));
   EXPECT_EQ(0, editor.wait(0)) << editor.out();
   EXPECT_EQ(0, watcher.wait(0)) << watcher.out();
   EXPECT_EQ("KQ D", text(master, ixSHORTNAME));
-}
-
-TEST_F(Link, BadSubscriptionLineGetsNoAnswerAndDropsTheClient) {
-  generic_cfg master(&level, nullptr);
-  ASSERT_EQ(0, linkMaster(master));
-  Child client(dir.file("client.out"), [&]() {
-    generic_cfg c(&level, nullptr);
-    if (c.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)) return 10;
-    buildSmallSet(c, nullptr);
-    c.addItemInt(0, 13, 0, 255, 0, 0, 1, "NotAtMaster", "x", nullptr, nullptr, nullptr, nullptr);
-    return c.subscribeListSend();
-  });
-  ASSERT_TRUE(pumpUntil(master, [&] { return master.clientRecs.count(client.pid()) > 0; }, 8000));
-  ASSERT_TRUE(pumpUntil(master, [&] { return !client.running(); }, 8000));
-  EXPECT_EQ(2, client.wait(0));
-  EXPECT_NE(std::string::npos,
-            client.out().find("ERR #13003 in genericConfig::subscribeListSend() - line "));
-  EXPECT_NE(std::string::npos, client.out().find("Received No Message"));
-  EXPECT_EQ(0u, master.clientRecs.count(client.pid()));
-  for (auto* it : master.allItems()) EXPECT_TRUE(it->subscribers.empty()) << it->name;
+  EXPECT_TRUE(pumpUntil(master, [&] { return !text(master, ixLONGTEXT).empty(); }, 3000));
+  EXPECT_EQ(std::string(983 - strlen("Long_Text,"), 'x'), text(master, ixLONGTEXT));
 }
 
 TEST_F(Link, EndingMasterAnnouncesShutdownToEveryClient) {
@@ -142,20 +137,6 @@ TEST_F(Link, EndingMasterAnnouncesShutdownToEveryClient) {
   EXPECT_EQ(0, masterProc.wait(5000));
   EXPECT_TRUE(pumpUntil(c, [&] { return c.shutdownReceived; }, 3000));
   EXPECT_FALSE(c.isRegistered());
-}
-
-/* A change request holds at most 983 characters: a longer one arrives cut. */
-TEST_F(Link, LongChangeRequestArrivesCutTo983Characters) {
-  generic_cfg master(&level, nullptr);
-  ASSERT_EQ(0, linkMaster(master));
-  Child client(dir.file("client.out"), [&]() {
-    generic_cfg c(&level, nullptr);
-    if (int r = linkClient(c)) return r;
-    return c.sendChangeRequest("Long_Text", std::string(2000, 'x').c_str(), false);
-  });
-  ASSERT_TRUE(pumpUntil(master, [&] { return !text(master, ixLONGTEXT).empty(); }, 8000));
-  EXPECT_EQ(std::string(983 - strlen("Long_Text,"), 'x'), text(master, ixLONGTEXT));
-  EXPECT_EQ(0, client.wait(3000));
 }
 
 /* A raw client endpoint: subscribe to 1 and 3, then ask for "3,3,1". */
