@@ -36,6 +36,8 @@ static const char dspFaultBody[] =
 
 int pollStatusChannels(kvSharedMem& shm, statusScreens& screens) {
   int n = 0;
+  /* a region shrunk, removed or recreated under us: no record is kept */
+  if (shm.checkRegion()) screens.forgetRecords();
   for (const channelFeed* f = channelFeeds; f->channel >= 0; f++) {
     const unsigned char* rec = shm.readNewest(f->channel);
     if (!rec) continue;

@@ -156,6 +156,14 @@ void statusScreens::setRecord(const unsigned char** slot, const unsigned char* r
   if (pTraceLevel) TRACE(pTraceLevel, level, "%s\n", what);
 }
 
+void statusScreens::forgetRecords() {
+  audioLevels = audioStatus = delayStatus = gpsStatus = nullptr;
+  systemStatus = ifBoardStatus = versions = alarmsText = nullptr;
+  for (levelStatistic& s : stats) s.clear();
+  newBits |= unsigned(ssBIT_AUDIO_LEVELS | ssBIT_IF_BOARD | ssBIT_GPS | ssBIT_SYSTEM |
+                      ssBIT_AUDIO_STATUS | ssBIT_DELAY | ssBIT_VERSIONS | ssBIT_ALARMS);
+}
+
 void statusScreens::setAudioLevels(const unsigned char* r) {
   setRecord(&audioLevels, r, ssBIT_AUDIO_LEVELS, 4, "New Audio Levels Rxd");
 }

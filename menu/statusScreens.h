@@ -109,6 +109,10 @@ public:
   void setIfBoardStatus(const unsigned char* rec);
   void setVersions(const unsigned char* rec);
   void setAlarmsText(const unsigned char* rec);
+  /* The status region changed under the reader: drop every record (the
+  ** screens show their no-data rows until new ones arrive) and mark them
+  ** all new so the current screen is drawn again. */
+  void forgetRecords();
 
   /* The data bit of a screen (0 for none or an unknown ID). */
   static int dataBitFor(int screenId);

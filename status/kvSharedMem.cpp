@@ -9,6 +9,7 @@
 #include "status/kvSharedMem.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -59,8 +60,87 @@ static void storeCounter(unsigned char* p, uint32_t value) {
   for (int i = 0; i < 4; i++) v[i] = b[i];
 }
 
-kvSharedMem::kvSharedMem() : pTraceLevel(nullptr), base(nullptr), mappedSize(0), writer(false) {
+/* ---- the SIGBUS trap -------------------------------------------------------
+** One row per open reader: the address range of its mapping.  A bus error
+** inside a range means the region shrank under that reader: the handler
+** maps zero pages over the whole range (the faulting read then sees 0)
+** and marks the row; checkRegion() takes the mark.  A bus error anywhere
+** else goes to the handler that was there before, or kills the process as
+** it always would.  The table is small and scanned linearly: a console
+** has one reader, a test a few. */
+namespace {
+struct trapRow {
+  std::atomic<uintptr_t> start;
+  std::atomic<size_t> length;
+  volatile sig_atomic_t hit;
+};
+const int TRAP_ROWS = 16;
+trapRow trapTable[TRAP_ROWS];
+struct sigaction previousBusAction;
+bool trapInstalled = false;
+
+void onBusError(int sig, siginfo_t* info, void* context) {
+  uintptr_t at = reinterpret_cast<uintptr_t>(info ? info->si_addr : nullptr);
+  for (trapRow& r : trapTable) {
+    uintptr_t start = r.start.load();
+    size_t length = r.length.load();
+    if (length == 0 || at < start || at >= start + length) continue;
+    mmap(reinterpret_cast<void*>(start), length, PROT_READ,
+         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+    r.hit = 1;
+    return;
+  }
+  if ((previousBusAction.sa_flags & SA_SIGINFO) && previousBusAction.sa_sigaction) {
+    previousBusAction.sa_sigaction(sig, info, context);
+    return;
+  }
+  if (previousBusAction.sa_handler != SIG_DFL && previousBusAction.sa_handler != SIG_IGN &&
+      previousBusAction.sa_handler != nullptr) {
+    previousBusAction.sa_handler(sig);
+    return;
+  }
+  signal(SIGBUS, SIG_DFL); /* the fault repeats and ends the process */
+}
+
+int trapAdd(unsigned char* start, size_t length) {
+  if (!trapInstalled) {
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_sigaction = onBusError;
+    sa.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&sa.sa_mask);
+    if (sigaction(SIGBUS, &sa, &previousBusAction) == 0) trapInstalled = true;
+  }
+  for (int i = 0; i < TRAP_ROWS; i++) {
+    if (trapTable[i].length.load() != 0) continue;
+    trapTable[i].hit = 0;
+    trapTable[i].start.store(reinterpret_cast<uintptr_t>(start));
+    trapTable[i].length.store(length);
+    return i;
+  }
+  return -1;
+}
+
+void trapRemove(int slot) {
+  if (slot < 0 || slot >= TRAP_ROWS) return;
+  trapTable[slot].length.store(0);
+  trapTable[slot].start.store(0);
+}
+
+bool trapTake(int slot) {
+  if (slot < 0 || slot >= TRAP_ROWS || !trapTable[slot].hit) return false;
+  trapTable[slot].hit = 0;
+  return true;
+}
+
+const uint32_t NAME_LOOK_MS = 500;
+}  // namespace
+
+kvSharedMem::kvSharedMem()
+    : pTraceLevel(nullptr), base(nullptr), mappedSize(0), writer(false), attached(false), fd(-1), orphaned(false),
+      inode(0), device(0), trapSlot(-1), lastNameLook{0, 0} {
   memset(channels, 0, sizeof channels);
+  regionName[0] = '\0';
 }
 
 kvSharedMem::~kvSharedMem() { close(); }
@@ -71,8 +151,13 @@ size_t kvSharedMem::regionSize(long pageSize) {
 }
 
 void kvSharedMem::close() {
+  trapRemove(trapSlot);
+  trapSlot = -1;
   if (base) munmap(base, mappedSize);
+  if (fd >= 0) ::close(fd);
+  fd = -1;
   base = nullptr;
+  attached = false;
   mappedSize = 0;
   memset(channels, 0, sizeof channels);
 }
@@ -95,15 +180,15 @@ int kvSharedMem::initSharedMem(ErrTrcLog* pErrLog, bool asWriter, const char* na
   ** size is 0.  It only grows a region that is too small, never shrinks
   ** one, and zero-fills it below, which leaves the same empty region a
   ** truncation would. */
-  int fd = asWriter ? shm_open(name, O_RDWR | O_CREAT, 0666) : shm_open(name, O_RDONLY, 0666);
-  if (fd < 0) {
+  int d = asWriter ? shm_open(name, O_RDWR | O_CREAT, 0666) : shm_open(name, O_RDONLY, 0666);
+  if (d < 0) {
     ERRLOG(pErrLog, 4, 18004, "kvSharedMem", "Shared memory: shm_open call failed");
     return -1;
   }
   struct stat st;
-  bool sized = fstat(fd, &st) == 0;
-  if (asWriter && (!sized || size_t(st.st_size) < size) && ftruncate(fd, off_t(size)) != 0) {
-    ::close(fd);
+  bool sized = fstat(d, &st) == 0;
+  if (asWriter && (!sized || size_t(st.st_size) < size) && ftruncate(d, off_t(size)) != 0) {
+    ::close(d);
     ERRLOG(pErrLog, 4, 18005, "kvSharedMem", "Shared memory allocation (ftruncate) failure");
     return -1;
   }
@@ -113,15 +198,28 @@ int kvSharedMem::initSharedMem(ErrTrcLog* pErrLog, bool asWriter, const char* na
   bool tooSmall = !asWriter && (!sized || size_t(st.st_size) < size_t(shmUSED_SIZE));
   void* p = tooSmall ? MAP_FAILED
                      : mmap(nullptr, size, asWriter ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED,
-                            fd, 0);
-  ::close(fd);
+                            d, 0);
   if (p == MAP_FAILED) {
+    ::close(d);
     ERRLOG(pErrLog, 4, 18006, "kvSharedMem", "Shared memory mmap failure");
     return -1;
   }
   base = static_cast<unsigned char*>(p);
   mappedSize = size;
   writer = asWriter;
+  attached = true;
+  if (writer) {
+    ::close(d);
+  } else {
+    /* the reader keeps watching the region it maps (checkRegion) */
+    fd = d;
+    orphaned = false;
+    inode = (unsigned long)st.st_ino;
+    device = (unsigned long)st.st_dev;
+    snprintf(regionName, sizeof regionName, "%s", name);
+    getTimeStamp(&lastNameLook);
+    trapSlot = trapAdd(base, mappedSize);
+  }
   if (writer) memset(base, 0, size);
   setUpChannels();
   if (pTraceLevel)
@@ -160,8 +258,74 @@ uint32_t kvSharedMem::writeIndex(int n) const {
   return c ? loadCounter(c->writeIndex) : 0;
 }
 
+/* ---- a region that changes under the reader ------------------------------ */
+
+/* The live region at the reader's one address. */
+bool kvSharedMem::mapLive() {
+  void* p = mmap(base, mappedSize, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0);
+  if (p == MAP_FAILED) return false;
+  for (shmChannel& c : channels) c.lastRead = shmFIRST_LAST_READ;
+  attached = true;
+  return true;
+}
+
+/* Zero pages at the reader's address: old record addresses read 0. */
+void kvSharedMem::mapZeros() {
+  mmap(base, mappedSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+  attached = false;
+}
+
+/* Is the region under the name still the one fd holds?  A removed region
+** leaves fd as it is (the name may come back); a new one replaces fd.
+** Sets *changed when the live view had to be dropped.  False when no
+** region has the name. */
+bool kvSharedMem::nameStillOurs(bool* changed) {
+  getTimeStamp(&lastNameLook);
+  int d = shm_open(regionName, O_RDONLY, 0666);
+  struct stat st;
+  if (d < 0 || fstat(d, &st) != 0) {
+    if (d >= 0) ::close(d);
+    return false;
+  }
+  if ((unsigned long)st.st_ino == inode && (unsigned long)st.st_dev == device) {
+    ::close(d);
+    return true;
+  }
+  if (fd >= 0) ::close(fd);
+  fd = d;
+  inode = (unsigned long)st.st_ino;
+  device = (unsigned long)st.st_dev;
+  if (attached) {
+    mapZeros();
+    *changed = true;
+  }
+  return true;
+}
+
+int kvSharedMem::checkRegion() {
+  if (!base || writer) return 0;
+  bool changed = false;
+  if (trapTake(trapSlot)) { /* the handler already put zeros in */
+    attached = false;
+    changed = true;
+  }
+  if (changed || elapsedMs(&lastNameLook) >= NAME_LOOK_MS) orphaned = !nameStillOurs(&changed);
+  struct stat st;
+  bool longEnough = !orphaned && fd >= 0 && fstat(fd, &st) == 0 && size_t(st.st_size) >= shmUSED_SIZE;
+  if (attached && !longEnough) {
+    mapZeros();
+    changed = true;
+  }
+  if (!attached && longEnough && mapLive()) changed = true;
+  if (changed && pTraceLevel)
+    TRACE(pTraceLevel, 0, "Status region %s %s\n", regionName,
+          attached ? "mapped again" : "lost: no status data");
+  return changed ? 1 : 0;
+}
+
 const unsigned char* kvSharedMem::readNewest(int n) {
   if (!base || n < 0 || n >= shmNUM_CHANNELS) return nullptr;
+  if (!attached) return nullptr; /* a lost region has no records */
   shmChannel& c = channels[n];
   uint32_t wi = loadCounter(c.writeIndex);
   std::atomic_thread_fence(std::memory_order_acquire);

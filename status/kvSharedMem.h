@@ -39,6 +39,22 @@
 **
 ** Record field layouts are in status/statusRecords.h.
 **
+** A region that changes under a reader.  The exporter side may truncate
+** its region, remove it or create a new one (another inode, another size)
+** while consoles have it mapped; touching a page past the end of a shrunk
+** region would kill the reader with SIGBUS.  So a reader:
+**   - keeps its descriptor and looks at the region's size before every
+**     poll (checkRegion, one fstat), and at the name every half second
+**     (a removed or recreated region);
+**   - keeps one address for its whole life: a lost region is replaced by
+**     zero pages at that address, a new one is mapped over it again, so
+**     a record address handed out earlier never dangles;
+**   - catches a SIGBUS inside its own mapping (the region shrank between
+**     the look and the read): the handler puts the zero pages in and the
+**     next checkRegion notices;
+**   - hands out no record while the region is lost (readNewest null), so
+**     the status screens show their no-data rows.
+**
 ** Errors (module "kvSharedMem", priority 4):
 **   18004 "Shared memory: shm_open call failed"
 **   18005 "Shared memory allocation (ftruncate) failure"   (writer only)
@@ -49,6 +65,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "diag/cppUtils.h"
 
 class ErrTrcLog;
 
@@ -120,6 +138,16 @@ public:
   ** commit on the channel and in the region.  0, or -1 as nextSlot. */
   int commit(int channel);
 
+  /* Reader: look whether the region under the name is still the one
+  ** mapped and still long enough; follow it when it changed (lost: zero
+  ** pages; new or grown back: mapped, every channel read afresh).
+  ** Returns 1 when the view changed since the last call (every record
+  ** address taken before now shows zeros or the new region: drop them),
+  ** else 0.  A writer or a closed object returns 0. */
+  int checkRegion();
+  /* Reader: the live region is mapped (false while it is lost). */
+  bool regionAttached() const { return base != nullptr && attached; }
+
   /* Unmap (safe to call twice). */
   void close();
   /* Remove the region's name from the system (writer's tidy exit). */
@@ -141,10 +169,21 @@ public:
 
 private:
   void setUpChannels();
+  bool mapLive();
+  void mapZeros();
+  bool nameStillOurs(bool* changed);
 
   unsigned char* base;
   size_t mappedSize;
   bool writer;
+  bool attached;       /* reader: base shows the live region */
+  int fd;              /* reader: the region's descriptor, -1 when none */
+  bool orphaned;       /* reader: no region has the name any more */
+  unsigned long inode; /* of fd */
+  unsigned long device;
+  int trapSlot;        /* reader: its entry in the SIGBUS trap table, -1 */
+  kvTimeStamp lastNameLook;
+  char regionName[256];
   shmChannel channels[shmNUM_CHANNELS];
 };
 

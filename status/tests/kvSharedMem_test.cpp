@@ -231,3 +231,63 @@ TEST(kvSharedMem, console_reading_survives_a_writer_that_restarts_over_and_over)
   EXPECT_EQ(st, 0) << "128 + n: the reader died of signal n";
   EXPECT_EQ(regionBytes(name.str()), long(first.size()));
 }
+
+/* The exporter side shrinks, removes or recreates its region under a
+** reader that holds record addresses.  In a child (a crash must not take
+** the test binary down): each change is read through the old address
+** first (the race a check cannot close), then noticed by checkRegion, no
+** record comes while the region is lost, and a region that is back (grown
+** again or recreated, larger) is followed: its newest records come in. */
+TEST(kvSharedMem, region_shrunk_removed_or_recreated_under_a_reader_never_kills_it) {
+  struct change {
+    const char* what;
+    long truncateTo;  /* -1: remove the name instead */
+    bool recreate;    /* then a new region, twice the size */
+  };
+  static const change changes[] = {
+      {"truncated to 0", 0, false},
+      {"truncated to half", 14000, false},
+      {"removed", -1, false},
+      {"removed and recreated larger", -1, true},
+      {nullptr, 0, false},
+  };
+  for (const change* c = changes; c->what; c++) {
+    testsup::ShmName name;
+    int status = inChild([&]() {
+      kvSharedMem w;
+      if (w.initSharedMem(nullptr, true, name.c_str()) != 0) return 1;
+      memcpy(w.nextSlot(shmCH_ALARMS), "before", 7);
+      w.commit(shmCH_ALARMS);
+      kvSharedMem r;
+      if (r.initSharedMem(nullptr, false, name.c_str()) != 0) return 2;
+      const volatile unsigned char* rec = r.readNewest(shmCH_ALARMS);
+      if (!rec || rec[0] != 'b') return 3;
+      if (c->truncateTo >= 0 && truncate(("/dev/shm" + name.str()).c_str(), c->truncateTo) != 0)
+        return 4;
+      if (c->truncateTo < 0) kvSharedMem::unlinkRegion(name.c_str());
+      unsigned sink = rec[0] + rec[4096];  /* the tail page: SIGBUS without the trap */
+      (void)sink;
+      usleep(600 * 1000);                  /* past the half-second look at the name */
+      if (r.checkRegion() != 1 || r.regionAttached()) return 5;
+      for (int ch = 0; ch < shmNUM_CHANNELS; ch++)
+        if (r.readNewest(ch)) return 6;
+      if (r.checkRegion() != 0) return 7;
+      kvSharedMem w2;
+      if (c->recreate) {
+        int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+        if (fd < 0 || ftruncate(fd, off_t(2 * w.size())) != 0) return 8;
+        close(fd);
+      } else if (c->truncateTo < 0) {
+        return 0;  /* gone for good: nothing more to follow */
+      }
+      if (w2.initSharedMem(nullptr, true, name.c_str()) != 0) return 9;
+      memcpy(w2.nextSlot(shmCH_ALARMS), "after", 6);
+      w2.commit(shmCH_ALARMS);
+      usleep(600 * 1000);
+      if (r.checkRegion() != 1 || !r.regionAttached()) return 10;
+      rec = r.readNewest(shmCH_ALARMS);
+      return rec && rec[0] == 'a' ? 0 : 11;
+    });
+    EXPECT_EQ(status, 0) << c->what << " (128: the reader died of a signal)";
+  }
+}
