@@ -23,6 +23,7 @@ static void startError(consoleApp& app, int num, const char* text, int line) {
 
 void cfgCreateDataSet(consoleApp& app) {
   if (app.cfg == nullptr) app.cfg = new dovidu_config(app.pTraceLevel, app.pErrLog);
+  app.cfg->setStopFlag(&app.stopRequested);
 }
 
 void cfgDestroyDataSet(consoleApp& app) {
@@ -43,6 +44,7 @@ int cfgClientStart(consoleApp& app) {
   for (int attempt = 1; attempt <= cfgSTART_ATTEMPTS && !linked && !app.stopRequested;
        attempt++)
     linked = linkAttempt(app, attempt) == 0;
+  if (app.stopRequested) return 1; /* stopped, not failed: nothing to report */
   if (!linked) {
     showStatus(app, "Cfg Init Fail");
     START_ERROR(app, doVA_ERR_CFG_INIT, "Configuration initialization failure");
@@ -51,6 +53,7 @@ int cfgClientStart(consoleApp& app) {
   showStatus(app, "Cfg Subscribe");
   app.cfg->addAllItems(2);
   int result = app.cfg->subscribeListSend();
+  if (app.stopRequested) return 1;
   if (result != 0) {
     showStatus(app, "Subscribe Fail");
     START_ERROR(app, doVA_ERR_CFG_LINK, "Could not link to configuration master process");

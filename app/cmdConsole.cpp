@@ -66,7 +66,9 @@ int cmdConsole::servicePending() {
       result = cmdSTEP_BUSY;
     }
   } else if (pending == PENDING_CFG_ECHO) {
-    if (cfg != nullptr && cfg->serviceCfg(0, 0) != ipcMSG_NONE) {
+    /* the answer to the console's own ping to the master is no echo */
+    int code = cfg != nullptr ? cfg->serviceCfg(0, 0) : ipcMSG_NONE;
+    if (code != ipcMSG_NONE && code != ipcMSG_PING_RESP) {
       pending = PENDING_NONE;
       result = cmdSTEP_BUSY;
     }
@@ -121,7 +123,11 @@ void cmdConsole::setValue() {
     const char* name = cfg->getItemName((int)strtol(key, nullptr, 10));
     if (name != nullptr) key = name;
   }
-  cfg->sendChangeRequest(key, app.interp->arg(2), false);
+  if (cfg->sendChangeRequest(key, app.interp->arg(2), false) != 0 && cfg->isMasterLost()) {
+    fprintf(out, "Change refused: the configuration master is lost\n");
+    fflush(out);
+    return;
+  }
   pending = PENDING_CFG_ECHO;
 }
 
@@ -181,12 +187,31 @@ int cmdConsole::carryOut(int cmdId) {
   }
 }
 
+/* A lost master and its return, each said once on the console. */
+static void reportMasterState(generic_cfg* cfg, FILE* out, bool* lostSaid, int32_t* relinks) {
+  if (cfg->isMasterLost() && !*lostSaid) {
+    fprintf(out, "Configuration master lost: values may be old, changes are refused\n");
+    *lostSaid = true;
+  } else if (cfg->relinkCount() != *relinks) {
+    *relinks = cfg->relinkCount();
+    fprintf(out, "Configuration master back: values are current again\n");
+    *lostSaid = false;
+  } else {
+    return;
+  }
+  fflush(out);
+}
+
 int runCommandConsole(consoleApp& app, generic_cfg* cfg) {
   cmdConsole console(app, cfg);
   if (!console.start()) return cmdSTEP_EXIT;
   int result = cmdSTEP_IDLE;
+  bool lostSaid = false;
+  int32_t relinks = cfg != nullptr ? cfg->relinkCount() : 0;
+  if (cfg != nullptr) cfg->watchMaster(true);
   while (cfg != nullptr && cfg->isRegistered() && !app.stopRequested) {
     powerWatch(app);
+    reportMasterState(cfg, console.output(), &lostSaid, &relinks);
     result = console.step();
     if (result == cmdSTEP_IDLE) {
       usleep(COMMAND_LOOP_SLEEP_US);

@@ -49,6 +49,7 @@ public:
 
   enum { PENDING_NONE = 0, PENDING_HOST_ANSWER = 1, PENDING_CFG_ECHO = 2 };
   int pendingState() const { return pending; }
+  FILE* output() const { return out; }
 
 private:
   int servicePending();

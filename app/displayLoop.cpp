@@ -82,6 +82,12 @@ const alertText powerDownAlert = {
 const alertText modeChangeAlert = {
     " AM/FM CHANGE ",
     "! system will re-  !\n! start in a moment!\n!!!!!!!!!!!!!!!!!!!!\n"};
+const alertText masterLostAlert = {
+    "! MASTER LOST !",
+    "Config master is not\nanswering: changes  \nare not saved.      \n"};
+const alertText changeRefusedAlert = {
+    "! NOT SAVED !",
+    "Config master lost: \nthe change was not  \nsaved. Try later.   \n"};
 
 const char* const bootRows[4] = {"  ...TORVAL....", "  KIVAREX RELAY", nullptr,
                                  "    initializing..."};
@@ -89,6 +95,11 @@ const char* const bootRows[4] = {"  ...TORVAL....", "  KIVAREX RELAY", nullptr,
 /* What the change handling remembers between passes. */
 struct displayState {
   int previousMode = -1;  /* operating mode (item 77) last seen; -1 none yet */
+  /* the master watch: */
+  bool lostShown = false;      /* the lost alert is up (ours, not yet closed) */
+  bool lostNoticed = false;    /* the current loss has been shown once */
+  int32_t relinksSeen = 0;
+  int32_t refusalsSeen = 0;
 };
 displayState state;
 
@@ -329,11 +340,40 @@ static void stopOnInterrupt(struct sigaction* saved) {
   sigaction(SIGINT, &term, saved);
 }
 
+/* The lost alert closed by the operator (or by the master coming back). */
+static void lostAlertClosed(treeEditor*, bool) { state.lostShown = false; }
+
+/* Once per pass: a lost master is shown as an alert as soon as no other
+** box is up; a change refused meanwhile says so; a master that serves
+** again takes the alert away and the whole screen is drawn afresh (its
+** full answer arrived as changed items). */
+static void masterWatchPass(consoleApp& app) {
+  generic_cfg* cfg = app.cfg;
+  if (cfg->relinkCount() != state.relinksSeen) {
+    state.relinksSeen = cfg->relinkCount();
+    state.lostNoticed = false;
+    if (state.lostShown && app.frontEnd->messageBoxShown()) app.frontEnd->processKey(treeKEY_ENTER);
+    state.lostShown = false;
+    app.frontEnd->refresh();
+  }
+  if (cfg->isMasterLost() && !state.lostNoticed &&
+      app.frontEnd->showMessageBox(masterLostAlert.title, masterLostAlert.body, lostAlertClosed,
+                                   &app)) {
+    state.lostNoticed = true;
+    state.lostShown = true;
+  }
+  if (cfg->refusedChangeCount() != state.refusalsSeen) {
+    state.refusalsSeen = cfg->refusedChangeCount();
+    showAlert(app, changeRefusedAlert);
+  }
+}
+
 static void runPasses(consoleApp& app) {
   int result = 0;
   while (result >= 0 && app.cfg != nullptr && app.cfg->isRegistered() && !app.stopRequested) {
     powerWatch(app);
     app.cfg->serviceCfg(0, 0);
+    masterWatchPass(app);
     result = app.frontEnd->service();
     if (result == 0) {
       idleRefresh(app);
@@ -352,7 +392,11 @@ void runDisplayLoop(consoleApp& app) {
   if (!app.lcdMode) stopOnInterrupt(&savedInt);
   if (frontEndInit(app, false) == 0) {
     idleRefresh(app);
+    app.cfg->watchMaster(true);
+    state.relinksSeen = app.cfg->relinkCount();
+    state.refusalsSeen = app.cfg->refusedChangeCount();
     runPasses(app);
+    app.cfg->watchMaster(false);
   }
   if (!app.lcdMode) sigaction(SIGINT, &savedInt, nullptr);
   app.traceLevel = savedLevel;

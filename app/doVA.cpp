@@ -65,15 +65,18 @@ static void onSigTerm(int) {
   if (stopFlag != nullptr) *stopFlag = 1;
 }
 
-/* Every wait and main loop polls stopRequested, so SIGTERM ends the
-** process through its normal shutdown (goodbye sent, display closed). */
+/* Every wait and main loop polls stopRequested, so SIGTERM or Ctrl-C
+** (SIGINT) ends the process through its normal shutdown (goodbye sent or
+** its unanswered messages taken back, display closed), also in the
+** middle of the start-up's waits.  No SA_RESTART: a sleep ends at once. */
 int installStopHandler(consoleApp& app) {
   stopFlag = &app.stopRequested;
   struct sigaction sa;
   memset(&sa, 0, sizeof sa);
   sa.sa_handler = onSigTerm;
   sigemptyset(&sa.sa_mask);
-  return sigaction(SIGTERM, &sa, nullptr);
+  int r = sigaction(SIGTERM, &sa, nullptr);
+  return sigaction(SIGINT, &sa, nullptr) != 0 ? -1 : r;
 }
 
 /* ------------------------------------------------------------------ */
@@ -102,6 +105,11 @@ int parseSwitches(consoleApp& app, int argc, char** argv) {
   }
   if (app.parser->isPresent(SW_TRACE)) app.traceLevel = (int)app.parser->paramInt(SW_TRACE, 0);
   setModeFlags(app);
+  /* "-v" and "-s" print value lines that scripts read: without "-T" the
+  ** lines that trace at every level (a full queue, say) go to standard
+  ** error, so standard output holds the values and nothing else */
+  if ((app.parser->isPresent(SW_SET) || app.parser->isPresent(SW_VIEW)) && app.traceLevel <= 0)
+    traceToStandardError(true);
   return doVA_CONTINUE;
 }
 
@@ -241,6 +249,10 @@ int runConfiguredMode(consoleApp& app) {
     app.startupErrors++;
   }
   if (app.startupErrors == 0) startConfigClient(app);
+  if (app.stopRequested) { /* asked to stop during the start-up */
+    destroyDataSet(app);
+    return doVA_CONTINUE;
+  }
 
   /* the parameter access runs even after start-up errors */
   if (app.parser != nullptr && (app.parser->isPresent(SW_VIEW) || app.parser->isPresent(SW_SET))) {

@@ -152,7 +152,7 @@ void powerWatchAt(consoleApp& app, bool powerOff, bool restart, uint32_t nowSec)
 /* "<run dir>/kvUpgrade.x <option>", the path quoted only when it needs it. */
 void maintenanceCommand(char* out, int size, const char* option);
 
-/* SIGTERM sets app.stopRequested (installed with sigaction). */
+/* SIGTERM and SIGINT set app.stopRequested (installed with sigaction). */
 int installStopHandler(consoleApp& app);
 
 #endif

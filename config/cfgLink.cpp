@@ -89,8 +89,13 @@ void generic_cfg::closeLink() {
   if (!pQ) return;
   if (master == 1) {
     for (const auto& c : clientRecs) pQ->ipcCopySendMsgConst(ipcMSG_REG_SHUTDOWN, 0, c.first);
-  } else if (registered && !shutdownReceived) {
+  } else if (registered && !shutdownReceived && !masterLost) {
     pQ->ipcSendMsgConst(ipcMSG_REG_GOODBYE, 0);
+  } else {
+    /* No master will read what we still have waiting (the registration
+    ** and the list of a run without a master): take it back, so the runs
+    ** after us do not find the shared queue full of it. */
+    pQ->txQueue().ClearQueue(pQ->typeId());
   }
   delete pQ;
   pQ = nullptr;
@@ -138,6 +143,12 @@ int generic_cfg::sendChangeRequest(const char* name, const char* value, bool quo
   int n = cfgPutf(text, cfgCHANGE_REQ_BUF - cfgENVELOPE, quoted ? "%s,\"%s\"" : "%s,%s", name,
                   v.c_str());
   if (master == 1) return processChangeRequest((uint8_t*)text, n);
+  if (masterLost) {
+    /* nobody reads the queue: the change would be lost without a word */
+    ++refusedChanges;
+    TRACE(pTraceLevel, 0, "Change refused, configuration master lost: <%s>\n", text);
+    return 1;
+  }
   TRACE(pTraceLevel, 1, "Sending Request: <%s> \n", text);
   if (!pQ) return 1;
   return pQ->ipcSendMsg(ipcMSG_NEW_DATA_VALUE, 0, buf, cfgENVELOPE + n);
@@ -162,10 +173,11 @@ int generic_cfg::serviceCfg(int slot, float timeoutSec) {
     if (code == 0 && !waits) {
       if (idleCount < 3) ++idleCount;
       else if (master == 1) exportUpdates();
+      if (watching) watchStep();
       return 0;
     }
     if (code == 0) {
-      while (code == 0 && !tmr.isExpired()) {
+      while (code == 0 && !tmr.isExpired() && !stopAsked()) {
         usleep(5000);
         code = pQ->msgQGetMsg();
       }
@@ -179,10 +191,11 @@ int generic_cfg::serviceCfg(int slot, float timeoutSec) {
     else
       TRACE(pTraceLevel, 2, "Client Rxd Msg: %s, Length=%i\n", ipcMsgName(code), pQ->payloadLen());
     dispatch(code, (uint8_t*)pQ->payload(), pQ->payloadLen(), pQ->senderType());
+    if (master != 1) heardFromMaster(code);
     last = code;
     /* the timer also bounds a wait that a stream of other messages keeps
     ** busy, so no peer can hold the caller here */
-  } while (waits && !waitSlot[slot].done && !tmr.isExpired());
+  } while (waits && !waitSlot[slot].done && !tmr.isExpired() && !stopAsked());
   return last;
 }
 
@@ -240,6 +253,12 @@ int generic_cfg::clientLinkCode(int code) {
       waitSlot[1].done = true;
       ++waitSlot[1].received;
       ++waitSlot[1].good;
+      if (masterLost && relinkStage == 1) {
+        /* a master serves again: ask for everything, answered by a poll */
+        deadlineTimer tmr;
+        tmr.setPeriod(0.1f);
+        if (sendSubscriptionList(tmr) == 0) relinkStage = 2;
+      }
       return 0;
     case ipcMSG_REG_DENY:
       /* only the grant ends the registration wait; initQueues then reports
@@ -334,9 +353,83 @@ int generic_cfg::binInList(const uint8_t* rec, int length, int32_t source) {
 int generic_cfg::sendListPart(const char* text, int len, deadlineTimer& tmr) {
   for (;;) {
     if (sendText(ipcMSG_CONFIG_LIST, text, len) == 0) return 0;
-    if (!pQ || pQ->txQueue().lastSendErrno() != EAGAIN || tmr.isExpired()) return 1;
+    if (!pQ || pQ->txQueue().lastSendErrno() != EAGAIN || tmr.isExpired() || stopAsked())
+      return 1;
     usleep(5000);
   }
+}
+
+/* The list of every item, in parts of at most one message each; 0 when
+** every part went out before the timer expired. */
+int generic_cfg::sendSubscriptionList(deadlineTimer& tmr) {
+  /* One message holds maxPayload bytes; a longer list goes out in parts,
+  ** each ended by its NUL and answered on its own. */
+  int maxP = pQ && pQ->maxPayload() > 0 ? pQ->maxPayload() : (int)cfgMAX_PAYLOAD;
+  char* text = bigBuff + cfgENVELOPE;
+  int len = 0;
+  for (data_itm_Base* it : indexTable) {
+    if (!it) continue;
+    char line[400];
+    int n = cfgPutf(line, (int)sizeof line, "%i,%s\n", it->index, it->name.c_str());
+    if (len + n + 1 > maxP && len > 0) {
+      text[len++] = '\0';
+      if (sendListPart(text, len, tmr) != 0) return 1;
+      len = 0;
+    }
+    memcpy(text + len, line, (size_t)n);
+    len += n;
+  }
+  text[len++] = '\0';
+  TRACE(pTraceLevel, 2, "Sending activateItem request.  Length = %i\n", len);
+  return sendListPart(text, len, tmr);
+}
+
+/* ---- client: watching the master ----------------------------------------- */
+
+enum { watchPING_AFTER_MS = 2000, watchLOST_AFTER_MS = 2000, watchRELINK_EVERY_MS = 1000 };
+
+void generic_cfg::watchMaster(bool on) {
+  watching = on && master != 1;
+  pingOut = false;
+  getTimeStamp(&lastHeard);
+}
+
+/* Any message from the master is a sign of life; the first answer after a
+** relink's list completes it. */
+void generic_cfg::heardFromMaster(int code) {
+  getTimeStamp(&lastHeard);
+  pingOut = false;
+  if (!masterLost || relinkStage != 2 || code != ipcMSG_BIN_DATA_RESP) return;
+  masterLost = false;
+  relinkStage = 0;
+  ++relinks;
+  TRACE(pTraceLevel, 0, "Configuration master back: linked again\n");
+}
+
+/* One look at the silence, from a poll that found no message. */
+void generic_cfg::watchStep() {
+  if (!pQ) return;
+  if (masterLost) {
+    if (elapsedMs(&lastRelinkTry) < watchRELINK_EVERY_MS) return;
+    getTimeStamp(&lastRelinkTry);
+    /* purges what we still had waiting, then asks again */
+    if (pQ->ipcRegister(queueName.c_str())) relinkStage = 1;
+    return;
+  }
+  if (!pingOut) {
+    if (elapsedMs(&lastHeard) < watchPING_AFTER_MS) return;
+    sendPing(); /* a full queue refusing it ends the same way as no answer */
+    pingOut = true;
+    getTimeStamp(&pingSent);
+    return;
+  }
+  if (elapsedMs(&pingSent) < watchLOST_AFTER_MS) return;
+  masterLost = true;
+  pingOut = false;
+  relinkStage = 0;
+  lastRelinkTry = kvTimeStamp{0, 0};
+  TRACE(pTraceLevel, 0, "Configuration master lost: no answer to a ping for 2 s\n");
+  pQ->txQueue().ClearQueue(pQ->typeId());
 }
 
 int generic_cfg::subscribeListSend() {
@@ -350,30 +443,19 @@ int generic_cfg::subscribeListSend() {
     return 1;
   }
   serviceCfg(0, 0);
-  /* One message holds maxPayload bytes; a longer list goes out in parts,
-  ** each ended by its NUL and answered on its own. */
-  int maxP = pQ && pQ->maxPayload() > 0 ? pQ->maxPayload() : (int)cfgMAX_PAYLOAD;
-  char* text = bigBuff + cfgENVELOPE;
-  int len = 0;
+  /* Offering the list to a full queue and waiting for the answer share
+  ** one 3 s wait: a crowded queue never stretches the subscription. */
+  kvTimeStamp t0;
+  getTimeStamp(&t0);
   deadlineTimer sendTmr;
   sendTmr.setPeriod(3.0f);
-  for (data_itm_Base* it : indexTable) {
-    if (!it) continue;
-    char line[400];
-    int n = cfgPutf(line, (int)sizeof line, "%i,%s\n", it->index, it->name.c_str());
-    if (len + n + 1 > maxP && len > 0) {
-      text[len++] = '\0';
-      sendListPart(text, len, sendTmr);
-      len = 0;
-    }
-    memcpy(text + len, line, (size_t)n);
-    len += n;
+  int last = 0;
+  waitSlot[3].done = false;
+  if (sendSubscriptionList(sendTmr) == 0) {
+    TRACE(pTraceLevel, 2, "Waiting for activateItem response\n");
+    float left = 3.0f - elapsedSeconds(&t0);
+    last = serviceCfg(3, left > 0.005f ? left : 0.005f);
   }
-  text[len++] = '\0';
-  TRACE(pTraceLevel, 2, "Sending activateItem request.  Length = %i\n", len);
-  sendListPart(text, len, sendTmr);
-  TRACE(pTraceLevel, 2, "Waiting for activateItem response\n");
-  int last = serviceCfg(3, 3.0f);
   if (waitSlot[3].done) {
     /* Further parts of a split answer are already queued: take them now so
     ** every value is in when the subscription returns. */
@@ -381,6 +463,7 @@ int generic_cfg::subscribeListSend() {
     }
     return 0;
   }
+  if (stopAsked()) return 2; /* asked to stop: not a fault of the link */
   ERRLOG(pErrLog, 4, 13003, kModule, "Expected data message from master.  Received %s",
          ipcMsgName(last));
   return 2;

@@ -31,6 +31,7 @@
 #include "config/dataItem.h"
 #include "diag/cppUtils.h"
 
+#include <csignal>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -160,6 +161,29 @@ public:
   int changeDataItem(data_itm_Base* item, const char* text);
   /* Master: forget a client (subscriptions, pending exports, record). */
   void dropClient(int32_t clientId);
+
+  /* ---- client: watching the master ------------------------------------
+  ** A master killed without a shutdown notice sends nothing more; a
+  ** console must not go on showing values nobody holds.  With the watch
+  ** on, every poll that finds no message looks at the silence:
+  **   - nothing from the master for 2 s: one ping (code 10);
+  **   - no answer 2 s after it: the master is lost.  What this client
+  **     still had waiting in the client-to-master queue is taken back,
+  **     and change requests are refused (counted) while it lasts;
+  **   - while lost, once a second: the registration request again (a new
+  **     master purges the queues when it starts); on the grant the
+  **     subscription list, and with the full answer the link is back
+  **     (relinkCount grows; every value arrived as a change).
+  ** An idle client so sends the master one message every 2 s.  The
+  ** registration stays set meanwhile: only the master's own shutdown or
+  ** termination ends it. */
+  void watchMaster(bool on);
+  bool isMasterLost() const { return masterLost; }
+  int32_t relinkCount() const { return relinks; }
+  int32_t refusedChangeCount() const { return refusedChanges; }
+  /* Every wait of the link (the grant, the subscription answer, a full
+  ** queue) also ends when *flag becomes non-zero (a stop signal). */
+  void setStopFlag(const volatile sig_atomic_t* flag) { stopFlag = flag; }
 
   bool isRegistered() const { return registered; }
   bool isMaster() const { return master == 1; }
@@ -297,6 +321,10 @@ private:
   void keepUnsent(int32_t clientId, const std::set<int32_t>& unsent);
   int sendEnvelopeOnly(int code);
   int sendListPart(const char* text, int len, deadlineTimer& tmr);
+  int sendSubscriptionList(deadlineTimer& tmr);
+  bool stopAsked() const { return stopFlag != nullptr && *stopFlag != 0; }
+  void watchStep();
+  void heardFromMaster(int code);
   void resendGrants();
   int dropSilentClients();
   void closeLink();
@@ -318,6 +346,18 @@ private:
   int rxCapacity = 10000;
   msgQ_IO* pQ = nullptr;
   bool queuesReady = false;
+
+  /* client watch of the master (see watchMaster) */
+  const volatile sig_atomic_t* stopFlag = nullptr;
+  bool watching = false;
+  bool masterLost = false;
+  bool pingOut = false;       /* a ping waits for its answer */
+  int relinkStage = 0;        /* lost: 1 registration sent, 2 list sent */
+  kvTimeStamp lastHeard{0, 0};
+  kvTimeStamp pingSent{0, 0};
+  kvTimeStamp lastRelinkTry{0, 0};
+  int32_t relinks = 0;
+  int32_t refusedChanges = 0;
 };
 
 #endif

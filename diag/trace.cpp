@@ -8,18 +8,23 @@
 #include "diag/ErrTrcLog.h"
 #include "diag/cppUtils.h"
 
+static bool toStandardError = false;
+
+void traceToStandardError(bool on) { toStandardError = on; }
+
 void traceLineV(const int* pTraceLevel, int threshold, const char* fmt, va_list ap) {
+  FILE* out = toStandardError ? stderr : stdout;
   if (pTraceLevel == nullptr) {
-    fputs("pTraceLevel not defined. ", stdout);
-    vprintf(fmt, ap);
+    fputs("pTraceLevel not defined. ", out);
+    vfprintf(out, fmt, ap);
     return;
   }
   if (*pTraceLevel <= threshold) return;
   kvTimeStamp ts;
   getTimeStamp(&ts);
-  printf("%8u.%06u: ", ts.sec, ts.usec);
-  vprintf(fmt, ap);
-  fflush(stdout);
+  fprintf(out, "%8u.%06u: ", ts.sec, ts.usec);
+  vfprintf(out, fmt, ap);
+  fflush(out);
 }
 
 void traceLine(const int* pTraceLevel, int threshold, const char* fmt, ...) {

@@ -35,6 +35,11 @@ inline bool traceOn(const int* pTraceLevel, int threshold) {
   return pTraceLevel == nullptr || *pTraceLevel > threshold;
 }
 
+/* Send trace lines to standard error instead of standard output: a run
+** whose standard output is data for a script (the parameter access at
+** trace level 0) keeps it free of them. */
+void traceToStandardError(bool on);
+
 void reportError(ErrTrcLog* pErrLog, int priority, int errNum, const char* module,
                  const char* func, int line, const char* fmt, ...)
     __attribute__((format(printf, 7, 8)));

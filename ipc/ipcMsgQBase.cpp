@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 #include <ctime>
+#include <set>
 #include <string>
 #include <sys/ipc.h>
 #include <sys/msg.h>
@@ -221,7 +223,7 @@ int ipcMsgQBase::msgSend(int code, int arg, char* msg, int size, int32_t msgType
   } else if (err == EAGAIN) {
     /* A full queue is flow control, not a fault: the caller keeps what it
     ** could not send and tries again later, so only the trace reports it. */
-    TRACE(level(), -1, "msgsnd(): EAGAIN\n");
+    if (sendErrno != EAGAIN) TRACE(level(), -1, "msgsnd(): EAGAIN\n");
     sendErrno = err;
     return 1;
   } else {
@@ -289,6 +291,34 @@ int ipcMsgQBase::ClearQueue(int32_t msgType) {
   if (count > 0)
     TRACE(level(), 1, " Cleared %i messages from queue %i for typeID %i\n", count, qId, msgType);
   return 0;
+}
+
+int ipcMsgQBase::dropGoneSenders() {
+  if (!valid) return 0;
+  struct msqid_ds ds;
+  if (msgctl(qId, IPC_STAT, &ds) != 0) return 0;
+  /* the queue holds at most msgmnb bytes: a few hundred messages at most */
+  std::set<int32_t> types;
+  int err = 0;
+  for (long at = 0; at < (long)ds.msg_qnum && at < 4096; at++) {
+    ssize_t n;
+    do {
+      n = msgrcv(qId, raw, (size_t)cap, at, IPC_NOWAIT | MSG_COPY | MSG_NOERROR);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) break; /* gone meanwhile, or no copy by position here */
+    long mtype;
+    memcpy(&mtype, raw, sizeof(long));
+    types.insert((int32_t)mtype);
+  }
+  int dropped = 0;
+  for (int32_t t : types) {
+    if (t <= 0 || kill((pid_t)t, 0) == 0 || errno != ESRCH) continue;
+    while (dropped < 100000 && receiveInto(t, MSG_NOERROR, &err) >= 0) dropped++;
+  }
+  clearLast();
+  if (dropped > 0)
+    TRACE(level(), 1, "Dropped %i messages of gone senders from queue %i\n", dropped, qId);
+  return dropped;
 }
 
 /* ---- stale-client check ----------------------------------------------------- */

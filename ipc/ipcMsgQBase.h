@@ -49,7 +49,9 @@
 ** message.  A send the queue refuses as full is retried for at most
 ** sendRetryMs (default ipcSEND_RETRY_MS) and then fails with the trace
 ** "msgsnd(): EAGAIN" only (lastSendErrno() EAGAIN; the sender keeps the
-** message and tries again later); any other refusal, and a message that can
+** message and tries again later).  A sender that keeps offering while the
+** queue stays full is traced once: the trace comes again only after a
+** send went through; any other refusal, and a message that can
 ** never fit (failed at once), reports 15004.
 **
 ** Results: msgSend 0 ok / 1 failed; msgQGetMsg the code received, 0 when
@@ -103,6 +105,15 @@ public:
 
   /* Discard every waiting message of msgType (every message for 0). */
   int ClearQueue(int32_t msgType);
+
+  /* Discard the messages of senders that no longer exist: each message's
+  ** type is a client's process ID, and a client killed before it could
+  ** take back what it sent leaves its registration and subscription list
+  ** in the client-to-master queue for ever when no master reads it.  The
+  ** queue is looked through without taking anything (a copy by
+  ** position); the types whose process is gone are then cleared.  A type
+  ** that a live process reuses is kept.  Returns the messages dropped. */
+  int dropGoneSenders();
 
   /* Master, on its transmit queue: age of the oldest message of msgType.
   ** Age <= 9: the message is sent again (back of the queue); above 9 it is

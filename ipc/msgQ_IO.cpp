@@ -162,6 +162,9 @@ int msgQ_IO::ipcRegister(const char* clientName) {
 
   tx.ClearQueue(qTypeID);
   rx.ClearQueue(qTypeID);
+  /* Without a master nobody reads the client-to-master queue: what killed
+  ** clients left there would soon refuse every registration. */
+  tx.dropGoneSenders();
   TRACE(pTraceLevel, 1, "msgQ_IO Reg Req : qType(PID) = %i\n", qTypeID);
   int rv = tx.msgSend(ipcMSG_REG_REQUEST, 0, msg.data(), (int)(ipcENVELOPE_SIZE + len + 1), qTypeID);
   linkIsOk = rv == 0 && tx.isValid() && rx.isValid();

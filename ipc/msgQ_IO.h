@@ -123,7 +123,9 @@ public:
   ** type (every type in the master) on the receive queue. */
   void purge();
 
-  /* Client: purge, then send the registration request carrying clientName.
+  /* Client: purge (the own type, and on the transmit queue whatever
+  ** senders that no longer exist left), then send the registration
+  ** request carrying clientName.
   ** Returns linkOk() (1 ok, 0 failed: 14002 in a master, 14003 when the
   ** send failed). */
   int ipcRegister(const char* clientName);

@@ -560,9 +560,8 @@ int treeEditControl::save() {
     setClockFrom(text);
   } else if (dataType == dtSTRING) {
     submit(text.c_str(), true);
-  } else if (!text.empty()) {
-    data->strIn(text.c_str());
-    submit(text.c_str(), false);
+  } else if (!text.empty() && submit(text.c_str(), false) == 0) {
+    data->strIn(text.c_str()); /* a refused change leaves the value as it was */
   }
   result = ER_SAVED;
   return result;
