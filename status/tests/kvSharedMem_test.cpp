@@ -253,7 +253,7 @@ TEST(kvSharedMem, region_shrunk_removed_or_recreated_under_a_reader_never_kills_
   };
   for (const change* c = changes; c->what; c++) {
     testsup::ShmName name;
-    int status = inChild([&]() {
+    testsup::Child reader("/dev/null", [&]() {
       kvSharedMem w;
       if (w.initSharedMem(nullptr, true, name.c_str()) != 0) return 1;
       memcpy(w.nextSlot(shmCH_ALARMS), "before", 7);
@@ -288,6 +288,6 @@ TEST(kvSharedMem, region_shrunk_removed_or_recreated_under_a_reader_never_kills_
       rec = r.readNewest(shmCH_ALARMS);
       return rec && rec[0] == 'a' ? 0 : 11;
     });
-    EXPECT_EQ(status, 0) << c->what << " (128: the reader died of a signal)";
+    EXPECT_EQ(reader.wait(5000), 0) << c->what << " (128: the reader died of a signal)";
   }
 }
