@@ -10,6 +10,7 @@
 #include "app/doVA.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,18 +66,24 @@ static void onSigTerm(int) {
   if (stopFlag != nullptr) *stopFlag = 1;
 }
 
-/* Every wait and main loop polls stopRequested, so SIGTERM or Ctrl-C
-** (SIGINT) ends the process through its normal shutdown (goodbye sent or
-** its unanswered messages taken back, display closed), also in the
-** middle of the start-up's waits.  No SA_RESTART: a sleep ends at once. */
+/* Every wait and main loop polls stopRequested, so SIGTERM, Ctrl-C
+** (SIGINT), SIGHUP or SIGQUIT ends the process through its normal shutdown
+** (goodbye sent or its unanswered messages taken back, display closed),
+** also in the middle of the start-up's waits.  No SA_RESTART: a sleep ends
+** at once.  SIGPIPE is ignored: a closed pipe or standard output makes a
+** write fail, not the process die. */
 int installStopHandler(consoleApp& app) {
+  static const int stopSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, 0};
   stopFlag = &app.stopRequested;
   struct sigaction sa;
   memset(&sa, 0, sizeof sa);
   sa.sa_handler = onSigTerm;
   sigemptyset(&sa.sa_mask);
-  int r = sigaction(SIGTERM, &sa, nullptr);
-  return sigaction(SIGINT, &sa, nullptr) != 0 ? -1 : r;
+  int rc = 0;
+  for (const int* s = stopSignals; *s != 0; ++s)
+    if (sigaction(*s, &sa, nullptr) != 0) rc = -1;
+  signal(SIGPIPE, SIG_IGN);
+  return rc;
 }
 
 /* ------------------------------------------------------------------ */

@@ -794,9 +794,11 @@ int generic_cfg::exportUpdates() {
     if (!c.second.empty()) ids.push_back(c.first);
   bool putOff = false;
   for (int32_t id : ids) {
-    TRACE(pTraceLevel, -1, "Export update to client %i\n", id);
     int age = pQ ? pQ->checkMsgTimeout(id) : -1;
     if (age == -1) {
+      /* once per export sent: a lagging client is asked again on every
+      ** idle pass, and must not cost a line each time */
+      TRACE(pTraceLevel, -1, "Export update to client %i\n", id);
       std::set<int32_t> work;
       work.swap(pendingExport.clients[id]);
       sendBinData(id, nullptr, &work); /* a refused part comes back pending */

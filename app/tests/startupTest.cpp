@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <sys/prctl.h>
@@ -228,11 +229,14 @@ TEST(StartupModes, TraceLevelIsTakenUnclamped) {
   EXPECT_EQ(b.app.pTraceLevel, &b.app.traceLevel);
 }
 
-TEST(StartupSignals, SigtermOnlyRaisesTheStopFlag) {
-  consoleApp app;
-  ASSERT_EQ(installStopHandler(app), 0);
-  EXPECT_EQ(app.stopRequested, 0);
-  raise(SIGTERM);
-  EXPECT_EQ(app.stopRequested, 1);
-  signal(SIGTERM, SIG_DFL);
+TEST(StartupSignals, StopSignalsOnlyRaiseTheStopFlagAndSigpipeIsIgnored) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    consoleApp app;
+    ASSERT_EQ(installStopHandler(app), 0);
+    EXPECT_EQ(app.stopRequested, 0);
+    raise(sig);
+    EXPECT_EQ(app.stopRequested, 1) << strsignal(sig);
+  }
+  raise(SIGPIPE); /* would end the test program */
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGPIPE}) signal(sig, SIG_DFL);
 }

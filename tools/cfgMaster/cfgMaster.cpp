@@ -6,9 +6,12 @@
 ** (creating a missing one from the defaults, keeping a damaged one aside),
 ** answers registrations, subscriptions and change requests, pushes every
 ** change to the other subscribers, and writes a modified file two seconds
-** after its last change (and at once on a client's write request).
-** SIGTERM or SIGINT: pending changes are written, every client is told
-** "Registration Shutdown" (code 5), exit 0.
+** after its last change but never more than five seconds after its first
+** unsaved one (and at once on a client's write request): a crash loses at
+** most the changes of the last 5 s.
+** SIGTERM, SIGINT, SIGHUP or SIGQUIT: pending changes are written, every
+** client is told "Registration Shutdown" (code 5), exit 0.  SIGPIPE is
+** ignored: a closed standard output does not end the master.
 **
 ** Runs in the foreground.  The queue keys derive from the directory of the
 ** program itself, so clients must be started from the same directory.
@@ -44,7 +47,8 @@ static const char* const helpHeader =
     "\nConfiguration master of the exporter data set (foreground).\n"
     "USAGE: %s [-C dir] [-T level]\n"
     "Reads and writes kvPrimeConfig.cfg and kvSecondaryConfig.cfg in its working directory.\n"
-    "SIGTERM or SIGINT: writes pending changes, shuts every client down, exits.\n\n";
+    "SIGTERM, SIGINT, SIGHUP or SIGQUIT: writes pending changes, shuts every client down, exits.\n"
+    "A modified file is written 2 s after its last change, at most 5 s after its first.\n\n";
 
 static volatile sig_atomic_t stopRequested = 0;
 

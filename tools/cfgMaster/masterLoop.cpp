@@ -45,7 +45,7 @@ int pollPacer::afterPass(int handled, bool passFull, uint32_t nowMs) {
   return IDLE_US;
 }
 
-delayedWriter::delayedWriter(generic_cfg& c) : cfg(c), lastChangeMs((size_t)c.fileCount(), 0) {}
+delayedWriter::delayedWriter(generic_cfg& c) : cfg(c), clocks((size_t)c.fileCount()) {}
 
 int delayedWriter::fileNumberOf(const void* file) const {
   for (int i = 0; i < cfg.fileCount(); i++)
@@ -57,25 +57,41 @@ void delayedWriter::noteChanges(uint32_t nowMs) {
   if (!cfg.dataChanged) return;
   std::vector<int32_t> changed;
   cfg.takeChangedIndexes(&changed);
-  if (lastChangeMs.size() < (size_t)cfg.fileCount()) lastChangeMs.resize((size_t)cfg.fileCount(), 0);
+  if (clocks.size() < (size_t)cfg.fileCount()) clocks.resize((size_t)cfg.fileCount());
   for (int32_t idx : changed) {
     data_itm_Base* it = cfg.getItem(idx);
     int f = it ? fileNumberOf(it->file) : -1;
-    if (f >= 0) lastChangeMs[(size_t)f] = nowMs;
+    if (f < 0) continue;
+    fileClock& c = clocks[(size_t)f];
+    if (!c.unsaved) c.firstMs = nowMs;
+    c.unsaved = true;
+    c.failed = false;
+    c.lastMs = nowMs;
   }
 }
 
 int delayedWriter::writeDue(uint32_t nowMs) {
   int written = 0;
-  for (int i = 0; i < cfg.fileCount() && (size_t)i < lastChangeMs.size(); i++) {
+  for (int i = 0; i < cfg.fileCount() && (size_t)i < clocks.size(); i++) {
     cfgFile* f = cfg.getFile(i);
-    if (f == nullptr || f->noName || !f->modified) continue;
+    fileClock& c = clocks[(size_t)i];
+    if (f == nullptr || f->noName || !f->modified) {
+      c.unsaved = false; /* a client's write request saved it meanwhile */
+      continue;
+    }
+    if (c.failed) continue;
+    if (!c.unsaved) { /* modified without a booked change: start its clock now */
+      c.unsaved = true;
+      c.firstMs = c.lastMs = nowMs;
+    }
     uint32_t delayMs = f->delaySec > 0 ? (uint32_t)f->delaySec * 1000u : 0u;
-    if (nowMs - lastChangeMs[(size_t)i] < delayMs) continue;
-    if (cfg.writeToFile(i) == 0)
+    if (nowMs - c.lastMs < delayMs && nowMs - c.firstMs < (uint32_t)MAX_UNSAVED_MS) continue;
+    if (cfg.writeToFile(i) == 0) {
       written++;
-    else
-      lastChangeMs[(size_t)i] = nowMs; /* try again one delay later */
+      c.unsaved = false;
+    } else {
+      c.failed = true;
+    }
   }
   return written;
 }
@@ -96,4 +112,5 @@ void delayedWriter::acceptCurrent() {
     cfgFile* f = cfg.getFile(i);
     if (f) f->modified = false;
   }
+  for (fileClock& c : clocks) c = fileClock();
 }

@@ -7,10 +7,13 @@
 **   pollPacer      how long to sleep before the next pass: short while
 **                  traffic flows, longer when idle, so an answer is fast and
 **                  an idle master costs almost nothing
-**   delayedWriter  writes a modified file a fixed delay (the file's delay,
-**                  2 s) after the last change of any of its items, with the
-**                  library's power-safe write, and everything pending at
-**                  shutdown
+**   delayedWriter  writes a modified file at most its delay (2 s) after
+**                  the last change of any of its items and at most 5 s
+**                  after its first unsaved change, whichever comes first,
+**                  so a steady trickle of changes cannot postpone the write
+**                  for ever: a crash of the master loses at most the
+**                  changes of the last 5 s.  Everything pending is written
+**                  at shutdown.
 **
 ** Times are monotonic milliseconds (msNow()); differences are taken in
 ** unsigned arithmetic, so the 49-day wrap does no harm.
@@ -52,11 +55,14 @@ private:
 
 class delayedWriter {
 public:
+  enum { MAX_UNSAVED_MS = 5000 }; /* the promise: no change waits longer */
   explicit delayedWriter(generic_cfg& cfg);
   /* Book the changes since the last call against their files' clocks. */
   void noteChanges(uint32_t nowMs);
-  /* Write each modified file whose last change is at least its delay old.
-  ** A failed write is tried again one delay later.  Returns files written. */
+  /* Write each modified file whose last change is at least its delay old
+  ** or whose first unsaved change is MAX_UNSAVED_MS old.  A failed write
+  ** (the library names its cause) is tried again on the file's next
+  ** change.  Returns files written. */
   int writeDue(uint32_t nowMs);
   /* Write every modified file now; returns the files that failed. */
   int writeAllModified();
@@ -65,8 +71,14 @@ public:
   void acceptCurrent();
 
 private:
+  struct fileClock {
+    bool unsaved = false; /* changes booked since the last write */
+    bool failed = false;  /* the last write failed: wait for a change */
+    uint32_t firstMs = 0; /* first unsaved change */
+    uint32_t lastMs = 0;  /* last change */
+  };
   generic_cfg& cfg;
-  std::vector<uint32_t> lastChangeMs; /* by file number */
+  std::vector<fileClock> clocks; /* by file number */
   int fileNumberOf(const void* file) const;
 };
 

@@ -19,6 +19,7 @@
 */
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -219,6 +220,7 @@ int help(char**) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  signal(SIGPIPE, SIG_IGN); /* a reader that went away must not cut the call log short */
   gDir = ownDirectory(argc > 0 ? argv[0] : nullptr);
   logCall(argc, argv);
   if (argc < 2) {

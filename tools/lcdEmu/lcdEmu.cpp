@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "diag/stopSignals.h"
 #include "frontpanel/lcdFrame.h"
 #include "tools/lcdEmu/emuLine.h"
 #include "tools/lcdEmu/panelView.h"
@@ -211,9 +212,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "lcdEmu: cannot open a pseudo-terminal: %s\n", strerror(errno));
     return 1;
   }
-  signal(SIGTERM, onSignal);
-  signal(SIGINT, onSignal);
-  signal(SIGPIPE, SIG_IGN);
+  installStopSignals(onSignal);
   if (pathFile != nullptr) {
     FILE* f = fopen(pathFile, "w");
     if (f == nullptr) {
