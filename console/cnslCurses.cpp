@@ -80,6 +80,8 @@ public:
   ** while standard output itself is diverted. */
   bool start() override {
     if (scr != nullptr) return true;
+    /* keys from a file or a pipe, or a screen into one, is no window */
+    if (!isatty(0) || !isatty(1)) return false;
     fflush(stdout);
     int fd = privateDup(1);
     if (fd < 0) return false;

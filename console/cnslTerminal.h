@@ -23,7 +23,8 @@ enum cnslColourPair {
 class cnslTerminal {
 public:
   virtual ~cnslTerminal() {}
-  /* Open the terminal (initscr); false when it cannot be driven. */
+  /* Open the terminal (initscr); false when it cannot be driven (also
+  ** when standard input or output is not a terminal). */
   virtual bool start() = 0;
   virtual bool hasColours() = 0;
   /* start_color and the four pairs above. */

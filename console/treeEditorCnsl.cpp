@@ -125,7 +125,7 @@ int treeEditorCnsl::init(generic_cfg* c, const treeItemDef* mainTable, ErrTrcLog
     return 1;
   }
   if (!term->start()) {
-    printf("Cannot open the terminal '%s'\n", t);
+    printf("Cannot drive the terminal '%s': standard input and output must be a terminal\n", t);
     fflush(stdout);
     return 1;
   }

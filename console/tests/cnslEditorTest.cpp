@@ -319,6 +319,20 @@ TEST_F(ConsoleEditor, theDisplayFitsTheWindowAndFollowsItsResizes) {
   EXPECT_EQ(" SETTINGS", cells(0, 5, 9));
   EXPECT_EQ("FM", cells(0, 5 + 1 + 78, 2));
 
+  // a resize while an item is edited waits for the edit to end
+  for (int i = 0; i < 12; i++) press({KEY_UP});
+  press({KEY_RIGHT, KEY_RIGHT, '\n'});   // SYSTEM, System Name
+  ASSERT_TRUE(ed->isEditing());
+  log.rows = 6;
+  log.cols = 30;
+  press({KEY_RESIZE});
+  EXPECT_TRUE(ed->isEditing());
+  EXPECT_EQ(10, ed->rowCount());
+  press({27, 27});   // the save prompt, then cancel
+  EXPECT_FALSE(ed->isEditing());
+  EXPECT_EQ(6, ed->rowCount());
+  EXPECT_EQ(24, ed->columnCount());
+
   ed.reset();
   log.rows = 1;   // at start-up: the message, and no menu
   testing::internal::CaptureStdout();

@@ -178,6 +178,10 @@ TEST_F(ConsoleWindow, otherTerminalTypesAreRefusedWithTheirName) {
     EXPECT_EQ("Terminal emulator\n" + std::string(term) + " not supported\nuse 'vt100' or 'xterm'\n",
               out);
   }
+  std::string out;  /* the right type, but no terminal on stdin and stdout */
+  EXPECT_EQ(0, runProgram({bin.prog("doVA.x"), "-mc"}, &out, nullptr,
+                          {"TERM=xterm", "DOVA_STATUS_SHM=" + shm.str()}, 10000, bin.path()));
+  EXPECT_EQ("Cannot drive the terminal 'xterm': standard input and output must be a terminal\n", out);
   if (tmux.empty()) return;
   openWindow("screen", "-mc 4 20");
   ASSERT_TRUE(pane->waitFor("EXIT=0", 8000)) << pane->screen();

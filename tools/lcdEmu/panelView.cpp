@@ -18,6 +18,7 @@
 #include <curses.h>
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,6 +75,7 @@ public:
   panelView(emuLine& l, const std::string& dev) : line(l), device(dev) {}
 
   bool start() {
+    if (!isatty(0) || !isatty(1)) return false;
     fflush(stdout);
     scr = newterm(nullptr, stdout, stdin);
     if (scr == nullptr) return false;
@@ -191,7 +193,7 @@ private:
 int runPanelView(emuLine& line, const std::string& device, volatile sig_atomic_t* stop) {
   panelView view(line, device);
   if (!view.start()) {
-    fprintf(stderr, "lcdEmu: cannot drive this terminal (TERM=%s)\n",
+    fprintf(stderr, "lcdEmu: -v needs a terminal on standard input and output (TERM=%s)\n",
             getenv("TERM") ? getenv("TERM") : "");
     return 1;
   }
