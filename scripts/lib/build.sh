@@ -10,7 +10,8 @@
 
 DOVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 DOVA_JOBS="${DOVA_JOBS:-2}"
-DOVA_PACKAGES="cmake g++ make libgtest-dev libbenchmark-dev libncurses-dev tmux procps"
+# the web panel: civetweb for webPanel.x, Chromium and python3 for its tests
+DOVA_PACKAGES="cmake g++ make libgtest-dev libbenchmark-dev libncurses-dev tmux procps libcivetweb-dev chromium python3"
 # the 32-bit build: the multilib compiler, 32-bit ncurses, and GoogleTest's
 # sources (Debian has no 32-bit GoogleTest package on amd64; the build
 # compiles the sources into its own tree)

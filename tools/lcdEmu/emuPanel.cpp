@@ -22,6 +22,7 @@ emuPanel::emuPanel()
   memset(screen, ' ', sizeof screen);
   memset(powerUpScreen, ' ', sizeof powerUpScreen);
   memset(ledLevel, 0, sizeof ledLevel);
+  memset(glyph, 0, sizeof glyph);
   memset(settings, 0, sizeof settings);
   settings[13] = (uint8_t)contrast;
   memset(user, 0, sizeof user);
@@ -49,6 +50,7 @@ int emuPanel::handle(const lcdFrame& f, uint8_t* out, bool* changed) {
     case 9:  /* only the level-meter set defines glyphs beyond 2 */
       if (f.length >= 1 && f.data[0] == 3) meterGlyphs = true;
       if (f.length >= 1 && f.data[0] == 1) meterGlyphs = false;
+      if (f.length >= 9 && f.data[0] < 8) memcpy(glyph[f.data[0]], f.data + 1, 8);
       *changed = true;
       break;
     case 4:

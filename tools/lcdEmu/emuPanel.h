@@ -41,6 +41,7 @@ public:
   ** set loaded: menus ' ' 'X' 'V', level meters '#' '-' '|'. */
   char printable(uint8_t c) const;
   bool meterGlyphs;        /* the level-meter set is loaded (glyph 3 defined) */
+  uint8_t glyph[8][8];     /* custom characters 0..7 as loaded: 8 rows, 5 bits each */
 
   bool replyBit6;
   bool xHeld;

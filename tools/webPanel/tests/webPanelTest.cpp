@@ -1,0 +1,375 @@
+/*
+** webPanel.x between real processes and a real headless Chromium: doVA.x -i
+** runs its menu on the web panel's pty against cfgMaster.x and
+** statusWriter.x (private bin directory, private status region), and the
+** test reads and operates the page as an operator would, through
+** browser.py (the DevTools protocol).  Bad requests go over raw sockets.
+*/
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "tests/support/testSupport.h"
+
+using namespace testsup;
+
+namespace {
+
+/* ---- raw HTTP and WebSocket ---------------------------------------------- */
+
+int connectTo(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a;
+  memset(&a, 0, sizeof a);
+  a.sin_family = AF_INET;
+  a.sin_port = htons((uint16_t)port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, (sockaddr*)&a, sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+/* What the server answers within ms, until it closes or `until` shows. */
+std::string readAnswer(int fd, int ms, const std::string& until = "") {
+  std::string got;
+  char buf[4096];
+  for (int waited = 0; waited < ms; waited += 20) {
+    struct pollfd p = {fd, POLLIN, 0};
+    if (poll(&p, 1, 20) <= 0) continue;
+    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    got.append(buf, (size_t)n);
+    if (!until.empty() && got.find(until) != std::string::npos) break;
+  }
+  return got;
+}
+
+/* Send a request, give back the answer's status line ("" when dropped). */
+std::string statusOf(int port, const std::string& request) {
+  int fd = connectTo(port);
+  if (fd < 0) return "no connection";
+  size_t done = 0;
+  while (done < request.size()) {
+    ssize_t n = send(fd, request.data() + done, request.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) break;  /* the server may close on a huge request */
+    done += (size_t)n;
+  }
+  std::string a = readAnswer(fd, 3000, "\r\n");
+  close(fd);
+  return a.substr(0, a.find("\r\n"));
+}
+
+std::string upgrade(int port, const std::string& host, const std::string& origin) {
+  return "GET /ws HTTP/1.1\r\nHost: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) +
+         "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+         "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n" +
+         (origin.empty() ? "" : "Origin: " + origin + "\r\n") + "\r\n";
+}
+
+/* A masked text frame as a page sends it. */
+std::string wsText(const std::string& text) {
+  std::string f = "\x81";
+  f += (char)(0x80 | text.size());
+  f += std::string("\x01\x02\x03\x04", 4);
+  for (size_t i = 0; i < text.size(); ++i) f += (char)(text[i] ^ (i % 4 + 1));
+  return f;
+}
+
+/* A WebSocket page without a browser (origin of the page itself). */
+int openSocketPage(int port) {
+  int fd = connectTo(port);
+  std::string origin = "http://127.0.0.1:" + std::to_string(port);
+  std::string req = upgrade(port, "", origin);
+  if (fd < 0 || send(fd, req.data(), req.size(), MSG_NOSIGNAL) != (ssize_t)req.size()) return -1;
+  std::string head;  /* byte by byte: the first state follows at once */
+  char c;
+  while (head.find("\r\n\r\n") == std::string::npos) {
+    struct pollfd p = {fd, POLLIN, 0};
+    if (poll(&p, 1, 3000) <= 0 || recv(fd, &c, 1, 0) != 1) break;
+    head += c;
+  }
+  if (head.find(" 101 ") == std::string::npos) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+/* ---- the whole system with a browser -------------------------------------- */
+
+class WebPanel : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "webPanel.x"}) bin.link(p);
+    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
+                             bin.path()));
+    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
+    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+    startPanel(panel, {});
+  }
+  void TearDown() override {
+    browser.stop(5000);
+    console.stop(3000);
+    panel.stop(3000);
+    writer.stop(3000);
+    master.stop(3000);
+  }
+  void startPanel(Proc& panel, const std::vector<std::string>& extra) {
+    std::vector<std::string> argv = {bin.prog("webPanel.x"), "-l", "127.0.0.1:0", "-o",
+                                     work.file("lcd.dev")};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(panel.start(argv, {}, bin.path()));
+    ASSERT_TRUE(panel.waitForOutput("Web panel: http://127.0.0.1:", 5000)) << panel.err();
+    std::string out = panel.out();
+    size_t at = out.find("Web panel: ") + 11;
+    url = out.substr(at, out.find('\n', at) - at);
+    port = atoi(url.c_str() + url.rfind(':') + 1);
+    device = readFile(work.file("lcd.dev"));
+    while (!device.empty() && device.back() == '\n') device.pop_back();
+    ASSERT_EQ(0u, out.find("LCD device: " + device + "\n")) << out;
+  }
+  void startConsole() {
+    ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
+                              {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
+                              bin.path()));
+  }
+  void startBrowser() {
+    ASSERT_TRUE(browser.start({"/usr/bin/env", "python3", WEBPANEL_BROWSER}, {}, work.path(), true));
+    ASSERT_TRUE(browser.waitForOutput("browser ready", 30000)) << browser.err();
+  }
+  /* One command to the browser driver; its answer ("" when none came). */
+  std::string ask(const std::string& command, int timeoutMs = 20000) {
+    std::string id = std::to_string(++asked);
+    browser.writeStdin(id + " " + command + "\n");
+    std::string tag = "#" + id + " ";
+    if (!browser.waitForOutput(tag, timeoutMs)) return "";
+    std::string out;
+    for (int i = 0; i < 50; ++i) {  /* the line may still be arriving */
+      out = browser.out();
+      if (out.find('\n', out.find(tag)) != std::string::npos) break;
+      usleep(10000);
+    }
+    size_t at = out.find(tag) + tag.size();
+    return out.substr(at, out.find('\n', at) - at);
+  }
+  /* The page's display shows `text` within ms. */
+  bool shows(int page, const std::string& text, int ms) {
+    return ask("wait " + std::to_string(page) + " " + std::to_string(ms) + " " + screenText +
+                   ".includes(\"" + text + "\")",
+               ms + 10000) == "ok";
+  }
+  std::string screenOf(int page) { return ask("eval " + std::to_string(page) + " " + screenText); }
+  /* The main menu is on the page and takes keys: the start-up log stays
+  ** a second after the menu is ready (the display shows the boot text,
+  ** which is the main menu, meanwhile), and a key in that second only
+  ** scrolls or ends the log. */
+  void menuReady(int page, int ms) {
+    ASSERT_TRUE(shows(page, "\u25BAEdit Settings", ms)) << screenOf(page) << console.out();
+    usleep(1300000);
+  }
+  void click(int page, const std::string& key) {
+    ASSERT_EQ("ok", ask("click " + std::to_string(page) + " #k-" + key));
+    usleep(150000);  /* a finger's pace: the console reads the key state between keys */
+  }
+
+  const std::string screenText = "document.getElementById('screen').innerText";
+  BinDir bin;
+  TempDir work;
+  ShmName shm;
+  Proc master, writer, panel, console, browser;
+  std::string url, device;
+  int port = 0;
+  int asked = 0;
+};
+
+}  // namespace
+
+TEST_F(WebPanel, startUpLogThenMenuAStationNameEditedInTheBrowserIsSavedAndEveryPageShowsIt) {
+  startBrowser();
+  ASSERT_EQ("0", ask("open " + url));
+  // the page keeps every screen it shows, in order
+  ASSERT_EQ("ok", ask("wait 0 5000 (() => { window.seen = []; const s = document.getElementById("
+                      "'screen'); new MutationObserver(() => seen.push(s.innerText)).observe(s, "
+                      "{subtree: true, childList: true, characterData: true}); return true; })()"));
+  startConsole();
+  // the start-up log, then the main menu, as text in the page
+  const std::string log = "seen.findIndex(t => /\\d\\.\\d Tree Init Done/.test(t))";
+  ASSERT_EQ("ok", ask("wait 0 10000 " + log + " >= 0")) << screenOf(0) << console.out();
+  ASSERT_TRUE(shows(0, "MAIN MENU", 10000)) << screenOf(0);
+  menuReady(0, 3000);
+
+  // clicks walk the menu: down and back up, into the settings, to Station Info
+  click(0, "down");
+  ASSERT_TRUE(shows(0, "\u25BAView Status", 3000)) << screenOf(0);
+  click(0, "up");
+  click(0, "right");
+  ASSERT_TRUE(shows(0, "SETTINGS", 3000)) << screenOf(0);
+  for (int i = 0; i < 7; ++i) click(0, "down");
+  ASSERT_TRUE(shows(0, "\u25BAStation Info", 3000)) << screenOf(0);
+  click(0, "right");
+  click(0, "right");
+  ASSERT_TRUE(shows(0, "Press \u2713 to EDIT", 3000)) << screenOf(0);
+
+  // edit the short name: the first letter one step up (T -> U), then save
+  click(0, "select");
+  click(0, "up");
+  ASSERT_TRUE(shows(0, "New:UORV", 3000)) << screenOf(0);
+  EXPECT_TRUE(ask("eval 0 document.querySelector('.cur') !== null") == "true");
+  click(0, "select");
+  ASSERT_TRUE(shows(0, "\u2713=Save  \u2717=Cancel", 3000)) << screenOf(0);
+  click(0, "select");
+  EXPECT_TRUE(waitForFile(work.file("kvPrimeConfig.cfg"), "SIS_CsStdNme: UORV", 8000))
+      << readFile(work.file("kvPrimeConfig.cfg"));
+
+  // a page opened late shows the same screen at once
+  ASSERT_EQ("1", ask("open " + url));
+  ASSERT_TRUE(shows(1, "UORV", 3000)) << screenOf(1);
+  EXPECT_EQ(screenOf(0), screenOf(1));
+
+  // the keyboard: Esc alone (X pressed and released) goes back to the top
+  ASSERT_EQ("ok", ask("key 1 press Escape"));
+  EXPECT_TRUE(shows(0, "MAIN MENU", 3000)) << screenOf(0);
+  EXPECT_TRUE(shows(1, "MAIN MENU", 3000)) << screenOf(1);
+
+  // SIGTERM ends the web panel cleanly; the console sees a silent display
+  EXPECT_EQ(0, panel.stop(3000));
+  EXPECT_EQ(0, console.wait(10000)) << console.out();
+  EXPECT_NE(std::string::npos, console.out().find("tem: LCD Communication failure"));
+  EXPECT_TRUE(ask("wait 0 3000 document.getElementById('status').textContent.includes('disconnected')") ==
+              "ok");
+}
+
+TEST_F(WebPanel, aLevelMeterMovesOnThePageWhileAPageThatNeverReadsHangsOn) {
+  startBrowser();
+  ASSERT_EQ("0", ask("open " + url));
+  startConsole();
+  menuReady(0, 15000);
+  int stuck = openSocketPage(port);  /* connected, never reads a byte */
+  ASSERT_GE(stuck, 0);
+  int rcv = 1024;
+  setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &rcv, sizeof rcv);
+  click(0, "down");
+  click(0, "right");
+  ASSERT_TRUE(shows(0, "Status and Alarms", 3000)) << screenOf(0);
+  click(0, "down");
+  click(0, "down");
+  click(0, "right");
+  ASSERT_TRUE(shows(0, "ANALOG LEVELS", 3000)) << screenOf(0);
+  // the meter cells are the display's own glyphs, drawn from their patterns
+  EXPECT_EQ("ok", ask("wait 0 3000 document.querySelectorAll('.g').length > 0"));
+  // within two seconds the page shows several different meter screens
+  std::string distinct = ask(
+      "eval 0 new Promise(done => { const seen = new Set(); const t = setInterval(() => "
+      "seen.add(" + screenText + "), 40); setTimeout(() => { clearInterval(t); "
+      "done(seen.size); }, 2000); })");
+  EXPECT_GE(atoi(distinct.c_str()), 3) << distinct;
+  EXPECT_TRUE(panel.running());
+  close(stuck);
+}
+
+TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndThePanelServesOn) {
+  std::string local = "127.0.0.1:" + std::to_string(port);
+  std::string self = "http://" + local;
+  struct {
+    const char* what;
+    std::string request;
+    const char* status;  /* the code or its first digits; no answer at all is fine too */
+  } cases[] = {
+      {"the page", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", "200"},
+      {"another path", "GET /etc/passwd HTTP/1.1\r\n\r\n", "404"},
+      {"path traversal", "GET /../../../etc/passwd HTTP/1.1\r\n\r\n", "4"},
+      {"encoded traversal", "GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\n\r\n", "404"},
+      {"a post", "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", "405"},
+      {"huge headers", "GET / HTTP/1.1\r\nX-A: " + std::string(64 * 1024, 'a') + "\r\n\r\n",
+       "4"},
+      {"no HTTP at all", "\x16\x03\x01\x02\x00garbage\r\n\r\n", "4"},
+      {"keys from another origin", upgrade(port, "", "http://evil.example"), "403"},
+      {"keys without an origin", upgrade(port, "", ""), "403"},
+      {"a rebound host name", upgrade(port, "evil.example:80", "http://evil.example:80"),
+       "403"},
+      {"its own page", upgrade(port, "", self), "101"},
+  };
+  for (const auto& c : cases) {
+    std::string got = statusOf(port, c.request);
+    if (got.empty()) continue;  /* dropped */
+    EXPECT_EQ(0, got.compare(0, 5, "HTTP/")) << c.what << ": " << got;
+    EXPECT_EQ(0, got.compare(9, strlen(c.status), c.status)) << c.what << ": " << got;
+  }
+
+  // a flood of keys and of junk from a page: dropped, the panel serves on
+  int flood = openSocketPage(port);
+  ASSERT_GE(flood, 0);
+  std::string burst;
+  for (int i = 0; i < 2000; ++i) burst += wsText(i % 3 == 0 ? "key down" : "junk junk junk");
+  burst += wsText(std::string(120, 'k'));
+  EXPECT_EQ((ssize_t)burst.size(), send(flood, burst.data(), burst.size(), MSG_NOSIGNAL));
+  usleep(300000);
+  close(flood);
+  int later = openSocketPage(port);
+  ASSERT_GE(later, 0);
+  EXPECT_NE(std::string::npos, readAnswer(later, 2000, "\"screen\"").find("\"screen\":[32,"));
+  close(later);
+  EXPECT_TRUE(panel.running());
+  EXPECT_EQ(0u, statusOf(port, "GET / HTTP/1.1\r\n\r\n").find("HTTP/1.1 200"));
+}
+
+TEST_F(WebPanel, withAUserFileEveryRequestNeedsALogin) {
+  // user "op", password "pw": md5("op:doVA:pw")
+  writeFile(work.file("users"), "op:doVA:1998de171350a3b376bcf5d0759a8023\n");
+  Proc guarded;
+  startPanel(guarded, {"-u", work.file("users")});
+  EXPECT_EQ(0u, statusOf(port, "GET / HTTP/1.1\r\n\r\n").find("HTTP/1.1 401"));
+  // the WebSocket without a login is dropped unanswered (civetweb gives no
+  // status line on an upgrade it refuses)
+  std::string ws = statusOf(port, upgrade(port, "", "http://127.0.0.1:" + std::to_string(port)));
+  EXPECT_TRUE(ws.empty() || ws.find(" 401") != std::string::npos) << ws;
+  // the right login opens the page, a wrong password does not
+  std::string script =
+      "import sys, urllib.request as u\n"
+      "m = u.HTTPPasswordMgrWithDefaultRealm(); m.add_password(None, sys.argv[1], 'op', sys.argv[2])\n"
+      "try: print(u.build_opener(u.HTTPDigestAuthHandler(m)).open(sys.argv[1]).status)\n"
+      "except Exception as e: print(getattr(e, 'code', e))\n";
+  std::string out;
+  EXPECT_EQ(0, runProgram({"/usr/bin/env", "python3", "-c", script, url, "pw"}, &out));
+  EXPECT_EQ("200\n", out);
+  EXPECT_EQ(0, runProgram({"/usr/bin/env", "python3", "-c", script, url, "wrong"}, &out));
+  EXPECT_EQ("401\n", out);
+}
+
+TEST(WebPanelSwitches, helpBadSwitchesAndAnOpenAddressWithoutLogin) {
+  BinDir bin;
+  bin.link("webPanel.x");
+  struct {
+    std::vector<std::string> args;
+    int status;
+    const char* says;  /* on stdout or stderr */
+  } cases[] = {
+      {{"-h"}, 0, "-l ADDRESS:PORT"},
+      {{"-z"}, 2, "unknown or incomplete switch '-z'"},
+      {{"-l"}, 2, "unknown or incomplete switch '-l'"},
+      {{"-l", "localhost"}, 1, "bad listen address 'localhost'"},
+      {{"-l", "127.0.0.1:99999"}, 1, "bad listen address"},
+      {{"-u", "/nonexistent/users"}, 1, "cannot read the user file /nonexistent/users"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {bin.prog("webPanel.x")};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    std::string out, err;
+    EXPECT_EQ(c.status, runProgram(argv, &out, &err, {}, 5000)) << c.args[0];
+    EXPECT_NE(std::string::npos, (out + err).find(c.says)) << out << err;
+  }
+  Proc open;
+  ASSERT_TRUE(open.start({bin.prog("webPanel.x"), "-l", "0.0.0.0:0"}));
+  EXPECT_TRUE(open.waitForOutput("Web panel: http://0.0.0.0:", 5000)) << open.err();
+  EXPECT_NE(std::string::npos, open.err().find("without -u")) << open.err();
+  EXPECT_EQ(0, open.stop(3000));
+}
