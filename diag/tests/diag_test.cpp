@@ -203,7 +203,9 @@ TEST(Tokenize, QuotesSeparatorsTerminatorsLimitsAndLength) {
     int n = 0;
     EXPECT_EQ(tokenize(buf, &n, (int)len, r.maxTokens, tok, ",", r.terms), r.consumed) << r.line;
     EXPECT_EQ(n, r.count) << r.line;
-    for (size_t i = 0; i < r.tokens.size(); i++) EXPECT_EQ(std::string(tok[i]), r.tokens[i]) << r.line;
+    /* the last token may run to the end of the bytes without a terminator */
+    for (size_t i = 0; i < r.tokens.size(); i++)
+      EXPECT_EQ(std::string(tok[i], strnlen(tok[i], (size_t)(buf + len - tok[i]))), r.tokens[i]) << r.line;
     free(buf);
   }
 }
