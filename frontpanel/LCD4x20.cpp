@@ -22,6 +22,10 @@ const int MAX_READ_ERRORS = 6;
 const int TIMEOUTS_FOR_FAILURE = 2;  /* above this: event 29 */
 const float NO_DIM_PERIOD = 1000.0f;
 const int DIM_CALLS = 3;
+/* An idle menu sends nothing: without a look now and then a display that
+** fell silent would go unnoticed.  After this long without a frame either
+** way the link pings it; unanswered pings count as any timeout does. */
+const uint32_t PING_AFTER_QUIET_MS = 2000;
 
 /* The message slots, in creation order; keep = stays valid after sending
 ** (a second request of the type while one waits is not queued again). */
@@ -51,6 +55,7 @@ LCD4x20::LCD4x20()
       consecutiveTimeouts(0), readErrors(0), searchPasses(SEARCH_PASSES), lastKeyState(0),
       xHeld(false), combo(false), dimmed(false), dimCount(0), ledBrightness(40),
       flashing(false), flashPhase(false), charSet(-1), bootValid(false) {
+  getTimeStamp(&lastTraffic);
   memset(settingsBlock, 0, sizeof settingsBlock);
   memset(user, 0, sizeof user);
   user[lcdUS_DIMMED] = 0;
@@ -127,6 +132,7 @@ void LCD4x20::trySend() {
     outstandingType = r.type;
     outstandingCmd = s.command;
     getTimeStamp(&sentAt);
+    lastTraffic = sentAt;
     responseTimer.setPeriod(responseLimit);
     responseTimer.restart();
   }
@@ -274,6 +280,7 @@ int LCD4x20::service() {
 }
 
 int LCD4x20::handleFrame(const lcdFrame& f) {
+  getTimeStamp(&lastTraffic);
   trySend();
   int command = f.command & lcdCMD_MASK;
   if (outstanding && command == outstandingCmd) {
@@ -369,6 +376,12 @@ int LCD4x20::idleStep() {
   trySend();
   if (adjust.screen != lcdADJ_NONE) return adjustRun();
   if (!outstanding) backlightTick();
+  if (!outstanding && queue.empty() && port.isOpen() &&
+      elapsedMs(&lastTraffic) >= PING_AFTER_QUIET_MS) {
+    TRACE(pTraceLevel, 3, "Display quiet for %u ms: ping\n", (unsigned)elapsedMs(&lastTraffic));
+    send(0, nullptr, 0);
+    trySend();
+  }
   return 0;
 }
 

@@ -34,6 +34,11 @@
 **   13..18 key 1..6 with X held, 24 X released after a combination,
 **   26/27 adjustment screen started/running, 28 it ended,
 **   29 three response timeouts in a row.
+**
+** Liveness: when no frame went either way for 2 s (an idle menu with the
+** backlight dimmed sends nothing) the link pings the display (type 0); a
+** display that stopped answering so collects its three timeouts and
+** event 29 within about 7 s.
 */
 #ifndef FRONTPANEL_LCD4X20_H
 #define FRONTPANEL_LCD4X20_H
@@ -176,6 +181,7 @@ private:
   int outstandingType;
   uint8_t outstandingCmd;
   kvTimeStamp sentAt;
+  kvTimeStamp lastTraffic;  /* last frame sent or received */
   deadlineTimer responseTimer;
   float responseLimit;
   int consecutiveTimeouts;

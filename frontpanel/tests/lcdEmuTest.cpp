@@ -96,3 +96,15 @@ TEST(LcdEmulatorHelp, helpListsTheCommandLanguage) {
   EXPECT_NE(std::string::npos, out.find("key up|down|left|right|select|enter|x|x+KEY")) << out;
   EXPECT_EQ(2, runProgram({bin.prog("lcdEmu.x"), "-z"}, &out, nullptr, {}, 3000));
 }
+
+TEST_F(LcdEmulator, anIdleLinkPingsTheDisplayAndASilentOneIsLostWithinSeconds) {
+  // nothing asked for 2 s: a ping goes out and is answered, no event
+  EXPECT_TRUE(events(1, 2600).empty());
+  EXPECT_GE(lcd.sentCount(0), 1 + 1);  // the search's ping and the idle one
+  emu.signal(SIGSTOP);                 // the display falls silent
+  kvTimeStamp start;
+  getTimeStamp(&start);
+  EXPECT_EQ((std::vector<int>{lcdEV_COMM_FAIL}), events(1, 10000));
+  EXPECT_LT(elapsedMs(&start), 8000u);
+  emu.signal(SIGCONT);
+}
