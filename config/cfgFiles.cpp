@@ -10,11 +10,11 @@
 **   "%25s: " name, value, blanks to column 42, " # ", description   (per item)
 **   ################################################################
 **
-** A write never leaves a half-written file behind: the text goes to a
-** temporary file in the same directory, is flushed to the disk, renamed over
-** the old file, and then the shell command "sync" (through the shell seam)
-** puts the new directory entry on the disk too.  A power cut leaves either
-** the old or the new file.
+** A write never leaves a half-written file behind (cfgSafeWrite.cpp): the
+** text goes to a temporary file beside the target of the file's symlinks,
+** is flushed to the disk, renamed over it, the directory is flushed, and
+** then the shell command "sync" (through the shell seam) runs as the box
+** always did.  A power cut leaves either the old or the new file.
 */
 #include "config/genericConfig.h"
 #include "config/cfgInternal.h"
@@ -159,32 +159,6 @@ int generic_cfg::formatValues(int fileNum, char* buf, int size) {
   return pos;
 }
 
-/* Write `len` bytes to `path` through a temporary file and a rename.
-** 0 ok; 1 when the file could not be created or written (old file kept). */
-static int writeAtomically(const std::string& path, const char* text, size_t len,
-                           int* pTraceLevel) {
-  std::string tmp = path + ".tmp." + std::to_string((long)getpid());
-  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) return 1;
-  size_t done = 0;
-  while (done < len) {
-    ssize_t n = write(fd, text + done, len - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += (size_t)n;
-  }
-  bool ok = done == len && fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok && rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    TRACE(pTraceLevel, 0, "write of <%s> failed: %s\n", path.c_str(), strerror(errno));
-    unlink(tmp.c_str());
-    return 1;
-  }
-  runShell("sync");
-  return 0;
-}
-
 int generic_cfg::writeToFile(int fileNum) {
   cfgFile* f = getFile(fileNum);
   if (!f) return 1;
@@ -217,11 +191,14 @@ int generic_cfg::writeToFile(int fileNum) {
   }
   if (len <= 0) return 1;
   f->modified = false;
-  if (writeAtomically(f->fileName, buf, (size_t)len, pTraceLevel)) {
-    f->modified = true;
-    ERRLOG(pErrLog, 4, 13024, kModule, "unable to open CONFIG_FILE");
+  std::string cause;
+  if (cfgWriteFileSafely(f->fileName, buf, (size_t)len, &cause)) {
+    f->modified = true; /* the next change (or a stop) tries again */
+    ERRLOG(pErrLog, 4, 13024, kModule, "unable to open CONFIG_FILE <%s>: %s", f->fileName.c_str(),
+           cause.c_str());
     return 1;
   }
+  runShell("sync");
   return 0;
 }
 
@@ -229,13 +206,13 @@ int generic_cfg::writeToFile(int fileNum) {
 
 int generic_cfg::readFromFile(const char* fileName) {
   TRACE(pTraceLevel, 1, "Reading %s :", fileName ? fileName : "");
-  FILE* fp = fileName && fileName[0] ? fopen(fileName, "r") : nullptr;
-  if (!fp) {
-    TRACE(pTraceLevel, 1, " open failure\n");
+  long size = 0;
+  std::string cause = "no name";
+  int fd = fileName && fileName[0] ? cfgOpenForReading(fileName, &size, &cause) : -1;
+  if (fd < 0) {
+    TRACE(pTraceLevel, 1, " open failure: %s\n", cause.c_str());
     return 1;
   }
-  struct stat st;
-  long size = (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) ? (long)st.st_size : 0;
   char* buf = bigBuff;
   std::string own;
   if (size >= cfgBIG_BUFF_SIZE) {
@@ -243,8 +220,14 @@ int generic_cfg::readFromFile(const char* fileName) {
     own.assign((size_t)size + 1, '\0');
     buf = &own[0];
   }
-  size_t n = fread(buf, 1, (size_t)size, fp);
-  fclose(fp);
+  size_t n = 0; /* the whole file, however the reads come back */
+  while (n < (size_t)size) {
+    ssize_t r = read(fd, buf + n, (size_t)size - n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    n += (size_t)r;
+  }
+  close(fd);
   TRACE(pTraceLevel, 1, " %i bytes read\n", (int)n);
   applyCfgText(buf, (int)n);
   return 0;

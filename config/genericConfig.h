@@ -48,8 +48,27 @@ enum {
   cfgMSG_MAX_TEXT = 8192,                        /* one message, kernel msgmax */
   cfgMAX_PAYLOAD = cfgMSG_MAX_TEXT - cfgENVELOPE, /* bytes behind the envelope */
   cfgCHANGE_REQ_BUF = 1000,
-  cfgSTALE_SECONDS = 9
+  cfgSTALE_SECONDS = 9,
+  cfgMAX_FILE_BYTES = 64 * 1024 * 1024 /* a larger file is refused with that reason */
 };
+
+/* ---- file access (cfgSafeWrite.cpp) -------------------------------------
+** cfgFileTarget       the end of the symlink chain of `path` (path itself
+**                     when it is no link): where a write really goes
+** cfgTempPrefix       "<target>.tmp.": a write's temporary file is this and
+**                     the writer's process ID, beside the target
+** cfgFileKind         "a FIFO", "a directory", ... for a stat mode
+** cfgOpenForReading   non-blocking open of a regular file of at most
+**                     cfgMAX_FILE_BYTES: the descriptor and *size, or -1
+**                     and *cause (FIFO, directory, too large, errno text)
+** cfgWriteFileSafely  the power-safe write: 0, or 1 and *cause ("disk full
+**                     (...) while writing <...>", "read-only file <...>")
+*/
+std::string cfgFileTarget(const std::string& path);
+std::string cfgTempPrefix(const std::string& target);
+const char* cfgFileKind(unsigned mode);
+int cfgOpenForReading(const char* path, long* size, std::string* cause);
+int cfgWriteFileSafely(const std::string& path, const char* text, size_t len, std::string* cause);
 
 /* One configuration text file; only a master writes or reads it. */
 class cfgFile {

@@ -122,6 +122,10 @@ int main(int argc, char** argv) {
     delete cfg;
     return 1;
   }
+  if (refuseOddCfgFiles(*cfg) > 0) {
+    delete cfg;
+    return 1;
+  }
   delayedWriter writer(*cfg);
   writer.acceptCurrent(); /* what was read is what the files hold */
   prepareCfgFiles(*cfg, pErrTrcLog, &traceLevel);

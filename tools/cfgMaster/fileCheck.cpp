@@ -5,7 +5,11 @@
 #include "tools/cfgMaster/fileCheck.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
+#include <cstdint>
+#include <cstdlib>
+#include <dirent.h>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -17,9 +21,6 @@
 #include "config/genericConfig.h"
 #include "diag/ErrTrcLog.h"
 #include "diag/trace.h"
-
-/* Files larger than this are not scanned whole (the box's are ~20 KB). */
-enum { checkMAX_BYTES = 4 * 1024 * 1024 };
 
 static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -106,25 +107,37 @@ cfgFileReport checkCfgText(generic_cfg& cfg, int fileNum, const char* text, size
 
 /* ---- keeping a copy ------------------------------------------------------ */
 
-static bool readAll(const std::string& path, std::string* out, size_t limit) {
-  FILE* fp = fopen(path.c_str(), "rb");
-  if (!fp) return false;
-  out->clear();
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, fp)) > 0 && out->size() < limit) out->append(buf, n);
-  fclose(fp);
+/* The whole file, never blocking (a FIFO is refused); false with errno or
+** *why set when it cannot be had. */
+static bool readAll(const std::string& path, std::string* out, std::string* why = nullptr) {
+  long size = 0;
+  std::string cause;
+  int fd = cfgOpenForReading(path.c_str(), &size, &cause);
+  if (fd < 0) {
+    if (why) *why = cause;
+    return false;
+  }
+  out->assign((size_t)size, '\0');
+  size_t n = 0;
+  while (n < (size_t)size) {
+    ssize_t r = read(fd, &(*out)[n], (size_t)size - n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    n += (size_t)r;
+  }
+  close(fd);
+  out->resize(n);
   return true;
 }
 
 static bool sameBytes(const std::string& a, const std::string& b) {
   std::string ta, tb;
-  return readAll(a, &ta, (size_t)-1) && readAll(b, &tb, (size_t)-1) && ta == tb;
+  return readAll(a, &ta) && readAll(b, &tb) && ta == tb;
 }
 
 static bool copyFile(const std::string& from, const std::string& to) {
   std::string text;
-  if (!readAll(from, &text, (size_t)-1)) return false;
+  if (!readAll(from, &text)) return false;
   int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
   if (fd < 0) return false;
   bool ok = write(fd, text.data(), text.size()) == (ssize_t)text.size() && fsync(fd) == 0;
@@ -140,8 +153,10 @@ std::string keepDamagedCopy(const std::string& path) {
       if (sameBytes(path, name)) return name;
       continue;
     }
-    /* a hard link keeps the very bytes, even after the file is replaced */
-    if (link(path.c_str(), name.c_str()) == 0 || copyFile(path, name)) return name;
+    /* a hard link keeps the very bytes, even after the file is replaced;
+    ** of the link's target, since a write replaces the target */
+    std::string real = cfgFileTarget(path);
+    if (link(real.c_str(), name.c_str()) == 0 || copyFile(real, name)) return name;
     return "";
   }
   return "";
@@ -162,18 +177,29 @@ static void report(ErrTrcLog* pErrLog, const char* fmt, ...) {
     fprintf(stderr, "%s\n", line);
 }
 
+static void reportKept(ErrTrcLog* pErrLog, const std::string& name, const std::string& kept) {
+  if (kept.empty())
+    report(pErrLog, "no copy of <%s> could be kept; it is rewritten only when a value changes",
+           name.c_str());
+  else
+    report(pErrLog, "<%s> is kept as <%s>; it is rewritten only when a value changes",
+           name.c_str(), kept.c_str());
+}
+
 static int checkOneFile(generic_cfg& cfg, int i, ErrTrcLog* pErrLog, const int* pTraceLevel) {
   cfgFile* f = cfg.getFile(i);
-  std::string text;
-  if (!readAll(f->fileName, &text, checkMAX_BYTES)) {
-    if (errno == ENOENT) {
-      cfg.writeToFile(i);
-      TRACE(pTraceLevel, 0, "created <%s> from the defaults\n", f->fileName.c_str());
-    } else {
-      report(pErrLog, "cannot read <%s>: %s; it is left as it is", f->fileName.c_str(),
-             strerror(errno));
-    }
+  std::string text, why;
+  struct stat st = {};
+  if (stat(f->fileName.c_str(), &st) != 0 && errno == ENOENT) {
+    cfg.writeToFile(i);
+    TRACE(pTraceLevel, 0, "created <%s> from the defaults\n", f->fileName.c_str());
     return 0;
+  }
+  if (!readAll(f->fileName, &text, &why)) {
+    report(pErrLog, "<%s> cannot be read: %s; started with the defaults", f->fileName.c_str(),
+           why.c_str());
+    if (S_ISREG(st.st_mode)) reportKept(pErrLog, f->fileName, keepDamagedCopy(f->fileName));
+    return 1;
   }
   cfgFileReport r = checkCfgText(cfg, i, text.data(), text.size());
   if (!r.damaged()) return 0;
@@ -186,16 +212,61 @@ static int checkOneFile(generic_cfg& cfg, int i, ErrTrcLog* pErrLog, const int* 
     snprintf(what, sizeof what, "it ends early (%i items missing)", r.missingItems);
   report(pErrLog, "<%s> is damaged: %s; started with the values it could read",
          f->fileName.c_str(), what);
-  if (kept.empty())
-    report(pErrLog, "no copy of <%s> could be kept; it is rewritten only when a value changes",
-           f->fileName.c_str());
-  else
-    report(pErrLog, "<%s> is kept as <%s>; it is rewritten only when a value changes",
-           f->fileName.c_str(), kept.c_str());
+  reportKept(pErrLog, f->fileName, kept);
   return 1;
 }
 
+/* "<target>.tmp.<pid>" of a writer that no longer runs. */
+static bool crashedWrite(const char* entry, const std::string& prefix) {
+  if (strncmp(entry, prefix.c_str(), prefix.size()) != 0) return false;
+  const char* digits = entry + prefix.size();
+  if (!*digits || strspn(digits, "0123456789") != strlen(digits)) return false;
+  long pid = atol(digits);
+  if (pid == (long)getpid()) return true;
+  return pid <= 0 || pid > INT32_MAX || (kill((pid_t)pid, 0) != 0 && errno == ESRCH);
+}
+
+int removeCrashedWrites(generic_cfg& cfg, ErrTrcLog* pErrLog) {
+  int removed = 0;
+  for (int i = 0; i < cfg.fileCount(); i++) {
+    cfgFile* f = cfg.getFile(i);
+    if (!f || f->noName) continue;
+    std::string target = cfgFileTarget(f->fileName);
+    size_t slash = target.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string prefix = cfgTempPrefix(slash == std::string::npos ? target : target.substr(slash + 1));
+    DIR* d = opendir(dir.c_str());
+    if (!d) continue;
+    while (struct dirent* e = readdir(d)) {
+      if (!crashedWrite(e->d_name, prefix)) continue;
+      std::string path = (slash == std::string::npos ? "" : dir) + e->d_name;
+      if (unlink(path.c_str()) == 0) {
+        report(pErrLog, "removed <%s>, left by a write that did not finish", path.c_str());
+        removed++;
+      }
+    }
+    closedir(d);
+  }
+  return removed;
+}
+
+int refuseOddCfgFiles(generic_cfg& cfg) {
+  int odd = 0;
+  for (int i = 0; i < cfg.fileCount(); i++) {
+    cfgFile* f = cfg.getFile(i);
+    struct stat st;
+    if (!f || f->noName || stat(f->fileName.c_str(), &st) != 0 || S_ISREG(st.st_mode)) continue;
+    fprintf(stderr,
+            "cfgMaster.x: <%s> is %s, not a regular file: the master does not start "
+            "(remove it, or put a configuration file there)\n",
+            f->fileName.c_str(), cfgFileKind(st.st_mode));
+    odd++;
+  }
+  return odd;
+}
+
 int prepareCfgFiles(generic_cfg& cfg, ErrTrcLog* pErrLog, const int* pTraceLevel) {
+  removeCrashedWrites(cfg, pErrLog);
   int damaged = 0;
   for (int i = 0; i < cfg.fileCount(); i++) {
     cfgFile* f = cfg.getFile(i);

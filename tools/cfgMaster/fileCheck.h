@@ -34,8 +34,18 @@ cfgFileReport checkCfgText(generic_cfg& cfg, int fileNum, const char* text, size
 ** or "" when no copy could be made. */
 std::string keepDamagedCopy(const std::string& path);
 
-/* Run once after the files were read: create missing files, report and
-** keep damaged ones.  Returns the number of damaged files. */
+/* Remove the temporary files ("<target>.tmp.<pid>") of writes whose
+** writer no longer runs; each is reported.  Returns the number removed. */
+int removeCrashedWrites(generic_cfg& cfg, ErrTrcLog* pErrLog);
+
+/* A FIFO, directory, device or socket where a configuration file should be:
+** said on standard error, one line each.  Returns how many there are (the
+** master then does not start). */
+int refuseOddCfgFiles(generic_cfg& cfg);
+
+/* Run once after the files were read: remove the leftovers of crashed
+** writes, create missing files, report and keep damaged ones (also one too
+** large to read, with its size).  Returns the number of damaged files. */
 int prepareCfgFiles(generic_cfg& cfg, ErrTrcLog* pErrLog, const int* pTraceLevel);
 
 #endif

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <functional>
 #include <string>
+#include <dirent.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -294,6 +296,167 @@ TEST_F(MasterTest, damagedFileIsReportedKeptAndRewrittenOnlyOnChange) {
   EXPECT_FALSE(fileHas("this line means nothing"));
   EXPECT_EQ(readFile(cfgPath() + ".damaged"), damaged);
   EXPECT_EQ(master.stop(3000), 0);
+}
+
+/* The box keeps its files on flash behind links: a write goes through the
+** link to its target, keeps the target's mode and owner, leaves no
+** temporary file; leftovers of a crashed write are removed at start. */
+TEST_F(MasterTest, writesGoThroughTheLinkKeepModeAndOwnerAndLeaveNoLeftovers) {
+  std::string flash = work.file("flash"), target = flash + "/prime.cfg";
+  ASSERT_EQ(mkdir(flash.c_str(), 0755), 0);
+  ASSERT_EQ(symlink("flash/prime.cfg", cfgPath().c_str()), 0); /* dangling at first */
+  startMaster();
+  ASSERT_TRUE(readFile(target).find("Primary System Configuration") != std::string::npos);
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(target.c_str(), 4321, 4321), 0);
+  }
+  testClient a;
+  ASSERT_TRUE(a.link(bin.path(), "clientA"));
+  a.cfg.writeInt(itmEXCITER_PORT, 4711);
+  ASSERT_TRUE(waitForFile(target, "EXCITER_PORT: 4711 ", 5000));
+  struct stat st;
+  ASSERT_EQ(lstat(cfgPath().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+  }
+  EXPECT_EQ(master.stop(3000), 0);
+
+  pid_t gone = fork(); /* a process ID that surely runs no more */
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  std::string crashed = target + ".tmp." + std::to_string(gone);
+  std::string live = target + ".tmp." + std::to_string(getpid());
+  writeFile(crashed, "half a file");
+  writeFile(live, "a write in progress");
+  startMaster(restarted);
+  EXPECT_NE(access(crashed.c_str(), F_OK), 0);
+  EXPECT_EQ(access(live.c_str(), F_OK), 0);
+  EXPECT_NE(restarted.err().find("left by a write that did not finish"), std::string::npos);
+  EXPECT_EQ(restarted.stop(3000), 0);
+  unlink(live.c_str());
+  DIR* d = opendir(flash.c_str());
+  int entries = 0;
+  while (struct dirent* e = readdir(d)) entries += e->d_name[0] != '.';
+  closedir(d);
+  EXPECT_EQ(entries, 1); /* prime.cfg alone */
+}
+
+TEST_F(MasterTest, fifoOrDirectoryInPlaceOfTheFileIsRefusedAtOnce) {
+  static const struct { bool fifo; const char* says; } rows[] = {
+      {true, "is a FIFO, not a regular file"}, {false, "is a directory, not a regular file"}};
+  for (const auto& r : rows) {
+    unlink(cfgPath().c_str());
+    rmdir(cfgPath().c_str());
+    ASSERT_EQ(r.fifo ? mkfifo(cfgPath().c_str(), 0644) : mkdir(cfgPath().c_str(), 0755), 0);
+    std::string out, err;
+    EXPECT_EQ(runProgram({bin.prog("cfgMaster.x"), "-C", work.path()}, &out, &err, {}, 3000), 1);
+    EXPECT_NE(err.find(r.says), std::string::npos) << err;
+  }
+  rmdir(cfgPath().c_str());
+}
+
+/* Each way a write can fail is said with its cause; the next change after
+** the fault is gone saves everything. */
+TEST_F(MasterTest, failedWritesNameTheirCauseAndTheNextChangeRetries) {
+  startMaster();
+  testClient a;
+  ASSERT_TRUE(a.link(bin.path(), "clientA"));
+  std::string path = cfgPath();
+  struct fault {
+    const char* says;
+    std::function<void()> breakIt, fixIt;
+  } rows[] = {
+      {"read-only file", [&] { chmod(path.c_str(), 0444); }, [&] { chmod(path.c_str(), 0644); }},
+      {"is a directory, not a regular file",
+       [&] { unlink(path.c_str()); mkdir(path.c_str(), 0755); },
+       [&] { rmdir(path.c_str()); }},
+  };
+  int port = 40000;
+  for (const fault& f : rows) {
+    SCOPED_TRACE(f.says);
+    f.breakIt();
+    a.cfg.writeInt(itmEXCITER_PORT, ++port);
+    a.cfg.requestFileWrite(-1); /* at once: the fault shows without the delay */
+    EXPECT_TRUE(waitFor([&] { return master.err().find(f.says) != std::string::npos; }, 5000))
+        << master.err();
+    f.fixIt();
+    a.cfg.writeInt(itmEXCITER_PORT, ++port);
+    EXPECT_TRUE(waitForFile(path, "EXCITER_PORT: " + std::to_string(port) + " ", 5000));
+  }
+  /* the whole working directory goes away under the master */
+  ASSERT_EQ(system(("rm -rf '" + work.path() + "'").c_str()), 0);
+  a.cfg.writeInt(itmEXCITER_PORT, ++port);
+  EXPECT_TRUE(waitFor([&] { return master.err().find("directory gone") != std::string::npos; }, 5000))
+      << master.err();
+  EXPECT_EQ(master.stop(3000), 0);
+  mkdir(work.path().c_str(), 0700); /* for the fixture's own clean-up */
+}
+
+TEST(MasterDisk, fullDiskIsSaidAndTheWriteRetriedWhenThereIsRoomAgain) {
+  BinDir bin;
+  bin.link("cfgMaster.x");
+  TempDir disk;
+  if (mount("tmpfs", disk.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "no tmpfs to fill: " << strerror(errno);
+  struct unmount {
+    std::string dir;
+    ~unmount() { umount2(dir.c_str(), MNT_DETACH); }
+  } guard{disk.path()};
+  Proc master;
+  ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", disk.path(), "-T", "1"}));
+  ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+  std::string filler = disk.file("filler");
+  int fd = open(filler.c_str(), O_WRONLY | O_CREAT, 0644);
+  std::string block(4096, 'x');
+  while (write(fd, block.data(), block.size()) > 0) {}
+  while (write(fd, block.data(), 1) > 0) {}
+  close(fd);
+  testClient a;
+  ASSERT_TRUE(a.link(bin.path(), "clientA"));
+  a.cfg.writeInt(itmEXCITER_PORT, 41001);
+  for (int waited = 0; waited < 5000 && master.err().find("disk full") == std::string::npos;
+       waited += 20)
+    usleep(20000);
+  EXPECT_NE(master.err().find("disk full"), std::string::npos) << master.err();
+  unlink(filler.c_str());
+  a.cfg.writeInt(itmEXCITER_PORT, 41002);
+  EXPECT_TRUE(waitForFile(disk.file("kvPrimeConfig.cfg"), "EXCITER_PORT: 41002 ", 5000));
+  EXPECT_EQ(master.stop(3000), 0);
+}
+
+/* A valid file is read whole however large; beyond what a configuration
+** file may hold it is refused with its size, and kept. */
+TEST_F(MasterTest, largeValidFileIsReadWholeAndAnOversizedOneRefusedWithItsSize) {
+  startMaster();
+  EXPECT_EQ(master.stop(3000), 0);
+  std::string text = readFile(cfgPath());
+  size_t at = text.find("EXCITER_PORT: ");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at + 14, 4, "4242");
+  std::string comment = "# " + std::string(1000, '-') + "\n";
+  std::string big;
+  for (int i = 0; i < 10000; i++) big += comment; /* 10 MB of comment lines */
+  text.insert(text.find('\n') + 1, big);
+  writeFile(cfgPath(), text);
+  startMaster(restarted);
+  EXPECT_EQ(restarted.err().find("damaged"), std::string::npos) << restarted.err();
+  testClient a;
+  ASSERT_TRUE(a.link(bin.path(), "clientA"));
+  int v = 0;
+  a.cfg.readInt(itmEXCITER_PORT, &v);
+  EXPECT_EQ(v, 4242);
+  EXPECT_EQ(restarted.stop(3000), 0);
+
+  ASSERT_EQ(truncate(cfgPath().c_str(), 65 * 1024 * 1024), 0);
+  Proc third;
+  startMaster(third);
+  EXPECT_NE(third.err().find("more than the 64 MB"), std::string::npos) << third.err();
+  EXPECT_EQ(third.stop(3000), 0);
 }
 
 TEST_F(MasterTest, secondMasterOnTheSameKeysRefusesToStart) {
