@@ -15,6 +15,7 @@
 #include "app/statusAccess.h"
 #include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
+#include "diag/numParse.h"
 
 /* Names that must equal the typed name, in the order they are tried. */
 const paramRow paramExactNames[] = {
@@ -188,9 +189,10 @@ static void printModeLine(generic_cfg& cfg) {
 /* "SisScheduleB%dPL%d" chooses one payload item; anything else shows the
 ** schedule only. */
 static void chooseSisItem(paramRequest& rq) {
-  int block = 0, payload = 0;
+  int32_t bp[2] = {0, 0};
   rq.item = sisFIRST;
-  if (sscanf(rq.name, "SisScheduleB%dPL%d", &block, &payload) == 2) {
+  if (scanInt32(rq.name, "SisScheduleB%dPL%d", bp, 2) == 2) {
+    int block = bp[0], payload = bp[1];
     printf("Block %d Payload %d\n", block, payload);
     if ((payload == 1 || payload == 2) && block >= 0 && block < sisBLOCKS)
       rq.item = sisFIRST + 3 * block + payload;
@@ -204,16 +206,15 @@ static void chooseSisItem(paramRequest& rq) {
 }
 
 static bool parseIp(const char* text, ip_addr_s* ip) {
-  unsigned a[4];
-  if (sscanf(text, "%u.%u.%u.%u", &a[0], &a[1], &a[2], &a[3]) != 4) return false;
+  int32_t a[4];
+  if (scanInt32(text, "%u.%u.%u.%u", a, 4) != 4) return false;
   for (int i = 0; i < 4; i++) ip->octet[i] = (uint8_t)(a[i] & 0xff);
   return true;
 }
 
 static bool parseMac(const char* text, mac_addr_s* mac) {
-  unsigned a[6];
-  if (sscanf(text, "%x:%x:%x:%x:%x:%x", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5]) != 6)
-    return false;
+  int32_t a[6];
+  if (scanInt32(text, "%x:%x:%x:%x:%x:%x", a, 6) != 6) return false;
   for (int i = 0; i < 6; i++) mac->octet[i] = (uint8_t)(a[i] & 0xff);
   return true;
 }
@@ -225,7 +226,7 @@ static void setValue(generic_cfg& cfg, const paramRow& row, int item, const char
       if (key) cfg.sendChangeRequest(key, value, true);
       break;
     }
-    case pkINT: cfg.writeInt(item, atoi(value)); break;
+    case pkINT: cfg.writeInt(item, atoiSat(value)); break;
     case pkFLOAT: cfg.writeFloat(item, (float)atof(value)); break;
     case pkIP: {
       ip_addr_s ip;
@@ -235,7 +236,7 @@ static void setValue(generic_cfg& cfg, const paramRow& row, int item, const char
         printf("ERROR: Unable to parse IP address\n");
       break;
     }
-    case pkYESNO: cfg.writeInt(item, atoi(value) != 0 ? 1 : 0); break;
+    case pkYESNO: cfg.writeInt(item, atoiSat(value) != 0 ? 1 : 0); break;
     case pkMAC: {
       mac_addr_s mac;
       if (parseMac(value, &mac))
@@ -313,7 +314,7 @@ static void accessItem(consoleApp& app, const paramRow& row, paramRequest& rq) {
   if (row.special == psOPMODE) printModeLine(cfg);
   if (row.special == psSIS) chooseSisItem(rq);
   if (row.special == psHDCMODE) {
-    int v = atoi(rq.value);
+    int v = atoiSat(rq.value);
     if (v != 1 && v != 2 && v != 4) rq.value = "1";
   }
   if (rq.setWanted && app.parser->isPresent(SW_SET)) {

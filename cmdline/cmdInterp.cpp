@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "diag/cppUtils.h"
+#include "diag/numParse.h"
 
 static const char SEPARATORS[] = " ,\t";
 static const char TERMINATORS[] = "\r\n";
@@ -187,7 +188,7 @@ const char* cmdList::arg(int k) const {
   return (k >= 0 && k < tokenCount) ? tokens[k] : "";
 }
 
-int cmdList::argInt(int k) const { return atoi(arg(k)); }
+int cmdList::argInt(int k) const { return atoiSat(arg(k)); }
 
 /* ---- help ---------------------------------------------------------------- */
 

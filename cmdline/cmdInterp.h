@@ -144,7 +144,7 @@ public:
   int readCommand();
   int argCount() const;
   const char* arg(int k) const;  /* "" when missing */
-  int argInt(int k) const;       /* atoi, 0 when missing */
+  int argInt(int k) const;       /* atoiSat (saturates at the int limits), 0 when missing */
   void help();
 
   cmdList* current() const { return cur; }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "diag/numParse.h"
 #include "diag/trace.h"
 
 namespace {
@@ -198,7 +199,7 @@ const char* cmdLine::paramText(int switchId, int i) const {
 
 long cmdLine::paramInt(int switchId, int i) const {
   const char* text = paramText(switchId, i);
-  return text == nullptr ? 0 : atol(text);
+  return atoiSat(text);
 }
 
 const char* cmdLine::parameterAt(int i) const {

@@ -90,7 +90,8 @@ public:
   int paramCount(int switchId) const;
   /* index from 0; null when absent or out of range */
   const char* paramText(int switchId, int index) const;
-  /* atol of paramText; 0 where paramText is null */
+  /* paramText as the box's atol reads it (saturating at the 32-bit limits on
+  ** every width, see diag/numParse.h); 0 where paramText is null */
   long paramInt(int switchId, int index) const;
 
   /* Copy at most maxCount parameters of the switch into dest, separated by

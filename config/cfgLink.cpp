@@ -41,6 +41,7 @@
 #include "config/cfgInternal.h"
 
 #include "diag/ErrTrcLog.h"
+#include "diag/numParse.h"
 #include "diag/trace.h"
 #include "ipc/msgQ_IO.h"
 
@@ -608,7 +609,7 @@ int generic_cfg::processWriteRequest(const uint8_t* payload, int length) {
     return writeFilesAll();
   }
   std::string t((const char*)payload, strnlen((const char*)payload, (size_t)length));
-  int n = atoi(t.c_str());
+  int n = atoiSat(t.c_str());
   TRACE(pTraceLevel, 2, "Write to file #%i\n", n);
   return writeToFile(n);
 }

@@ -10,6 +10,7 @@
 #include "config/genericConfig.h"
 #include "config/cfgInternal.h"
 
+#include "diag/numParse.h"
 #include "diag/trace.h"
 
 #include <cmath>
@@ -56,9 +57,10 @@ int fmtValue(char* b, int room, const char*, const string_wrapper_s& v) {
 }
 
 /* The display format turned into a scan format ("%i" reads as decimal, so a
-** zero-padded "08" is eight).  With wide, integer conversions read into a
-** long long, so a number beyond 32 bits saturates instead of wrapping. */
-std::string scanFormat(const char* fmt, bool wide = false) {
+** zero-padded "08" is eight).  Integer conversions are read by scanInt32,
+** which saturates a number beyond 32 bits on every width instead of
+** wrapping it. */
+std::string scanFormat(const char* fmt) {
   std::string s(fmt ? fmt : "");
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] != '%') continue;
@@ -66,10 +68,6 @@ std::string scanFormat(const char* fmt, bool wide = false) {
     if (j < s.size() && s[j] == '%') { i = j; continue; }
     while (j < s.size() && (isdigit((unsigned char)s[j]) || s[j] == '-' || s[j] == '*')) ++j;
     if (j < s.size() && s[j] == 'i') s[j] = 'd';
-    if (wide && j < s.size() && strchr("duxXo", s[j])) {
-      s.insert(j, "ll");
-      j += 2;
-    }
     i = j;
   }
   return s;
@@ -158,11 +156,8 @@ int truncLimit(float f) {
 
 /* ---- text in, per type; each returns true when the value changed -------- */
 bool scanInto(data_itm<int>& it, const char* text) {
-  long long wide = it.value;
-  if (sscanf(text, scanFormat(it.valueFormat, true).c_str(), &wide) != 1) return false;
-  if (wide > INT32_MAX) wide = INT32_MAX;
-  if (wide < INT32_MIN) wide = INT32_MIN;
-  int v = (int)wide;
+  int32_t v = it.value;
+  if (scanInt32(text, scanFormat(it.valueFormat).c_str(), &v, 1) != 1) return false;
   int lo = truncLimit(it.min), hi = truncLimit(it.max);
   if (v < lo) v = lo;
   else if (v > hi) v = hi;
@@ -184,8 +179,8 @@ bool scanInto(data_itm<float>& it, const char* text) {
 }
 
 bool scanInto(data_itm<bool>& it, const char* text) {
-  int v = it.value ? 1 : 0;
-  if (sscanf(text, scanFormat(it.valueFormat).c_str(), &v) != 1) return false;
+  int32_t v = it.value ? 1 : 0;
+  if (scanInt32(text, scanFormat(it.valueFormat).c_str(), &v, 1) != 1) return false;
   int lo = it.min != 0.0f ? 1 : 0, hi = it.max != 0.0f ? 1 : 0;
   if (v < lo) v = lo;
   else if (v > hi) v = hi;
@@ -196,9 +191,9 @@ bool scanInto(data_itm<bool>& it, const char* text) {
 }
 
 bool scanInto(data_itm<ip_addr_s>& it, const char* text) {
-  int f[4];
+  int32_t f[4];
   for (int i = 0; i < 4; ++i) f[i] = it.value.octet[i];
-  sscanf(text, scanFormat(it.valueFormat).c_str(), &f[0], &f[1], &f[2], &f[3]);
+  scanInt32(text, scanFormat(it.valueFormat).c_str(), f, 4);
   ip_addr_s nv;
   for (int i = 0; i < 4; ++i) nv.octet[i] = (uint8_t)f[i];
   bool changed = !sameValue(nv, it.value);
@@ -207,9 +202,9 @@ bool scanInto(data_itm<ip_addr_s>& it, const char* text) {
 }
 
 bool scanInto(data_itm<mac_addr_s>& it, const char* text) {
-  unsigned f[6];
+  int32_t f[6];
   for (int i = 0; i < 6; ++i) f[i] = it.value.octet[i];
-  sscanf(text, scanFormat(it.valueFormat).c_str(), &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]);
+  scanInt32(text, scanFormat(it.valueFormat).c_str(), f, 6);
   mac_addr_s nv;
   for (int i = 0; i < 6; ++i) nv.octet[i] = (uint8_t)f[i];
   bool changed = !sameValue(nv, it.value);
@@ -219,8 +214,8 @@ bool scanInto(data_itm<mac_addr_s>& it, const char* text) {
 
 bool scanInto(data_itm<kvtime_s>& it, const char* text) {
   kvtime_s nv = it.value;
-  int f[6] = {nv.year, nv.month, nv.day, nv.hour, nv.minute, nv.second};
-  sscanf(text, scanFormat(it.valueFormat).c_str(), &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]);
+  int32_t f[6] = {nv.year, nv.month, nv.day, nv.hour, nv.minute, nv.second};
+  scanInt32(text, scanFormat(it.valueFormat).c_str(), f, 6);
   nv = kvtime_s{f[0], f[1], f[2], f[3], f[4], f[5]};
   bool changed = !sameValue(nv, it.value);
   it.value = nv;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iomanip>
 
+#include "diag/numParse.h"
 #include "diag/shellSeam.h"
 
 int getTimeStamp(kvTimeStamp* ts) {
@@ -122,10 +123,11 @@ bool deadlineTimer::checkAndRestart() {
 /* ---- calendar ---------------------------------------------------------- */
 
 int setSystemDate(const char* text) {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   /* Fields are decimal: the editors pad them with zeros, and "08" must be
   ** August, not a bad octal number. */
-  sscanf(text, "%d/%d/%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second);
+  int32_t f[6] = {0, 0, 0, 0, 0, 0};
+  scanInt32(text, "%d/%d/%d %d:%d:%d", f, 6);
+  int year = f[0], month = f[1], day = f[2], hour = f[3], minute = f[4], second = f[5];
   char cmd[100];
   snprintf(cmd, sizeof cmd, "date %02i%02i%02i%02i%04i.%02i", month, day, hour, minute, year,
            second);

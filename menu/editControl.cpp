@@ -6,6 +6,7 @@
 
 #include "config/genericConfig.h"
 #include "diag/cppUtils.h"
+#include "diag/numParse.h"
 #include "diag/trace.h"
 #include "menu/cfgAccess.h"
 #include "menu/treeDefs.h"
@@ -539,8 +540,8 @@ void treeEditControl::saveText(std::string* text) {
 ** zero-padded fields are read as decimals and handed on without the
 ** padding, so that "08" and "09" are not taken for octal numbers. */
 static void setClockFrom(const std::string& text) {
-  int v[6] = {0, 0, 0, 0, 0, 0};
-  sscanf(text.c_str(), "%d/%d/%d %d:%d:%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]);
+  int32_t v[6] = {0, 0, 0, 0, 0, 0};
+  scanInt32(text.c_str(), "%d/%d/%d %d:%d:%d", v, 6);
   char plain[96];
   snprintf(plain, sizeof plain, "%d/%d/%d %d:%d:%d", v[0], v[1], v[2], v[3], v[4], v[5]);
   setSystemDate(plain);

@@ -116,6 +116,28 @@ TEST_F(ParamAccess, valuesOfEveryKindAreViewedSetAndPrintedAsTheOperatorExpects)
   }
 }
 
+/* Numbers on the command line read as on the 32-bit box, whatever the
+** width: the int limit, then the item's range ("-T" too: a huge level
+** traces everything, a huge negative one nothing but the lines that always
+** print). */
+TEST_F(ParamAccess, commandLineNumbersSaturateAtTheIntLimits) {
+  startMaster();
+  EXPECT_EQ(console({"-s", "UseGpsTime", "0"}), "UseGpsTime=no\n");
+  const struct { const char* n; const char* fcc; const char* gain; bool traces; } rows[] = {
+      {"4294967296", "FccId=131071\n", "DigitalGain=7\n", true},
+      {"-4294967296", "FccId=0\n", "DigitalGain=-8\n", false},
+      {"99999999999999999999", "FccId=131071\n", "DigitalGain=7\n", true},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(console({"-s", "FccId", r.n}), r.fcc);
+    EXPECT_EQ(console({"-s", "DigitalGain", r.n}), r.gain);
+    EXPECT_EQ(console({"-s", "UseGpsTime", r.n}), "UseGpsTime=yes\n") << r.n;
+    std::string traced = console({"-T", r.n, "-v", "SystemName"});
+    EXPECT_EQ(r.traces, traced.find("Shared memory initialized") != std::string::npos) << r.n;
+  }
+  EXPECT_EQ(console({"-v", "SisScheduleB4294967296PL1"}).substr(0, 27), "Block 2147483647 Payload 1\n");
+}
+
 TEST_F(ParamAccess, sisSchedulePicksOnePayloadOrShowsTheSchedule) {
   startMaster();
   std::string out = console({"-s", "SisScheduleB2PL1", "7"});

@@ -287,3 +287,22 @@ TEST(CmdInterp, readsATerminalLineByLineAndLeavesItBlocking) {
   close(tty);
   close(master);
 }
+
+/* Numbers typed at the console read as on the 32-bit box: "-t" and "ew"
+** get the int limits, never the low 32 bits of a wider value. */
+TEST(CmdInterp, numberArgumentsSaturateAtTheIntLimits) {
+  PipeConsole con;
+  cmdInterp ci(con.fds[0], con.out);
+  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  const struct { const char* line; int cmd; int first; int second; } rows[] = {
+      {"-t 4294967296\n", CMDID_TRACE, INT32_MAX, 0},
+      {"-t -4294967296\n", CMDID_TRACE, INT32_MIN, 0},
+      {"ew 99999999999999999999 -4294967296\n", CMDID_EDIT_WINDOW, INT32_MAX, INT32_MIN},
+  };
+  for (const auto& r : rows) {
+    con.type(r.line);
+    ASSERT_EQ(r.cmd, nextCommand(ci)) << r.line;
+    EXPECT_EQ(r.first, ci.argInt(1)) << r.line;
+    EXPECT_EQ(r.second, ci.argInt(2)) << r.line;
+  }
+}

@@ -65,6 +65,32 @@ TEST_F(FileSet, ReadBackRestoresEveryValueOfEveryType) {
   EXPECT_TRUE(back.getFile(1)->modified);
 }
 
+/* A number beyond 32 bits in a file reads as on the 32-bit box: the int
+** limit, then the item's own clamp (an address keeps the low 8 bits; the
+** date's fields are four and two digits wide, so they cannot overflow). */
+TEST_F(FileSet, NumbersBeyondThirtyTwoBitsSaturateInEveryNumericType) {
+  const struct { const char* n; int volume; bool enable; uint8_t octet; } rows[] = {
+      {"4294967296", 7, true, 255},
+      {"-4294967296", -8, false, 0},
+      {"99999999999999999999", 7, true, 255},
+  };
+  for (const auto& r : rows) {
+    std::string n = r.n;
+    apply("Volume_Adjust: " + n + "\nExctr_MAC_Enbl: " + n + "\nExctr_IP_Addr: " + n +
+          ".1.2.3\n");
+    int volume = 0;
+    bool enable = !r.enable;
+    ip_addr_s ip;
+    ASSERT_EQ(0, cfg.readInt(ixVOLUME, &volume));
+    ASSERT_EQ(0, cfg.readBool(ixMACENBL, &enable));
+    ASSERT_EQ(0, cfg.readIp(ixIP, &ip));
+    EXPECT_EQ(r.volume, volume) << n;
+    EXPECT_EQ(r.enable, enable) << n;
+    EXPECT_EQ(r.octet, ip.octet[0]) << n;
+    EXPECT_EQ(1, ip.octet[1]) << n;
+  }
+}
+
 TEST_F(FileSet, ReaderAppliesOnlyWellFormedValueLines) {
   apply("       Volume_Adjust: -3      # comment\n");
   EXPECT_EQ("-3", valueText(cfg, ixVOLUME));

@@ -560,6 +560,26 @@ TEST_F(BadInput, MasterReportsEachFaultAndCarriesOn) {
   EXPECT_EQ(2u, n13010);
 }
 
+/* Numbers from the queue read as on the 32-bit box: a change request
+** saturates at the int limit before the item's clamp, and a write request
+** for file "4294967296" names no file (not file 0). */
+TEST_F(BadInput, NumbersFromTheQueueSaturateAtTheIntLimits) {
+  const struct { const char* n; const char* volume; const char* enable; } rows[] = {
+      {"4294967296", "7", "1"},
+      {"-4294967296", "-8", "0"},
+      {"99999999999999999999", "7", "1"},
+  };
+  for (const auto& r : rows) {
+    rx(ipcMSG_NEW_DATA_VALUE, std::string("Volume_Adjust,") + r.n + std::string(1, '\0'));
+    rx(ipcMSG_NEW_DATA_VALUE, std::string("Exctr_MAC_Enbl,") + r.n + std::string(1, '\0'));
+    EXPECT_EQ(r.volume, Link::text(master, ixVOLUME)) << r.n;
+    EXPECT_EQ(r.enable, Link::text(master, ixMACENBL)) << r.n;
+    CaptureStdout();
+    EXPECT_EQ(1, rx(ipcMSG_WRITE_FILES, r.n));
+    GetCapturedStdout();
+  }
+}
+
 TEST_F(BadInput, GarbageSubscriptionDropsTheSenderAndGoodOneSubscribes) {
   master.clientRecs[42].clientId = 42;
   EXPECT_EQ(0, rx(ipcMSG_CONFIG_LIST, std::string("0,Volume_Adjust\n3,Exctr_IP_Addr", 31)));

@@ -12,6 +12,7 @@
 
 #include "diag/ErrTrcLog.h"
 #include "diag/cppUtils.h"
+#include "diag/numParse.h"
 #include "diag/shellSeam.h"
 #include "diag/trace.h"
 #include "tests/support/testSupport.h"
@@ -137,7 +138,8 @@ TEST(Time, ElapsedBorrowsASecond) {
 TEST(SystemDate, DateCommandFromDecimalFieldsAndFormatOnlyOnChange) {
   /* zero-padded fields are decimal: August and 8 o'clock once failed */
   const struct { const char* text; const char* cmd; } rows[] = {
-      {"2024/3/7 9:05:00", "date 030709052024.00"}, {"2031/08/09 08:09:07", "date 080908092031.07"}};
+      {"2024/3/7 9:05:00", "date 030709052024.00"}, {"2031/08/09 08:09:07", "date 080908092031.07"},
+      {"2040/02/29 12:34:56", "date 022912342040.56"}};
   for (const auto& r : rows) {
     std::string seen;
     setShellHook([&](const std::string& cmd, std::string*) {
@@ -159,6 +161,45 @@ TEST(SystemDate, DateCommandFromDecimalFieldsAndFormatOnlyOnChange) {
   strcpy(out, "untouched");
   if (formatDateTime(out, time(nullptr)) == time(nullptr)) {
     EXPECT_STREQ(out, "untouched");
+  }
+}
+
+/* The 32-bit box's atoi/strtoul stop at the 32-bit limits; every width
+** must read the same, never the low bits of a wider value. */
+TEST(NumberParse, SaturatesAtThe32BitLimitsOnEveryWidth) {
+  const struct { const char* text; int32_t asInt; uint32_t asUnsigned; int used; } rows[] = {
+      {"4294967296", INT32_MAX, UINT32_MAX, 10},
+      {"-4294967296", INT32_MIN, UINT32_MAX, 11},
+      {"99999999999999999999", INT32_MAX, UINT32_MAX, 20},
+      {"2147483648", INT32_MAX, 2147483648u, 10},
+      {"-2147483648", INT32_MIN, 2147483648u, 11},
+      {"  -12abc", -12, 4294967284u, 5},
+      {"+7", 7, 7, 2},
+      {"abc", 0, 0, 0},
+      {"", 0, 0, 0},
+  };
+  for (const auto& r : rows) {
+    const char* end = nullptr;
+    EXPECT_EQ(parseInt32(r.text, &end), r.asInt) << r.text;
+    EXPECT_EQ(end - r.text, r.used) << r.text;
+    EXPECT_EQ(parseUint32(r.text), r.asUnsigned) << r.text;
+  }
+  EXPECT_EQ(atoiSat(nullptr), 0);
+
+  const struct { const char* format; const char* text; int count; int32_t v[6]; } scans[] = {
+      {"%d.%d.%d.%d", "4294967296.-4294967296.300.1", 4, {INT32_MAX, INT32_MIN, 300, 1}},
+      {"%u.%x", "-4294967296.99999999999999999999", 2, {-1, -1}},
+      {"%04i-%02i-%02i %02i:%02i:%02i", "2040-02-29  12:34:56", 6, {2040, 2, 29, 12, 34, 56}},
+      {"%02X:%02X", "1ff:0a", 1, {0x1f}},
+      {"SisScheduleB%dPL%d", "SisScheduleB99999999999999999999PL1", 2, {INT32_MAX, 1}},
+      {"%d%%%d", "5%6", 2, {5, 6}},
+      {"%d %f", "5 2.5", 1, {5}},
+      {"%d", "x", 0, {0}},
+  };
+  for (const auto& s : scans) {
+    int32_t v[6] = {0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(scanInt32(s.text, s.format, v, 6), s.count) << s.format;
+    for (int i = 0; i < s.count; i++) EXPECT_EQ(v[i], s.v[i]) << s.format << " #" << i;
   }
 }
 

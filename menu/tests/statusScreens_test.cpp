@@ -240,6 +240,13 @@ TEST_F(StatusScreen, clock_screen_by_gps_lock_and_use_gps_time_item) {
   items.useGps = 0;
   draw(335);
   EXPECT_EQ(r.row(2), " time not GPS based ");
+  /* a box still in service after 2038-01-19: the 32-bit build's time_t is
+  ** 64 bits too */
+  static_assert(sizeof(time_t) == 8, "a 32-bit time_t ends in January 2038");
+  env.wallClock = time_t(2214131696);  /* 2040-02-29 12:34:56 UTC */
+  draw(335);
+  EXPECT_EQ(r.row(0), " Feb 29, 2040       ");
+  EXPECT_EQ(r.row(1).substr(0, 10), " 12:34:56 ");
 }
 
 TEST_F(StatusScreen, delay_screen_while_ramping_and_after) {

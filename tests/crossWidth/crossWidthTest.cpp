@@ -98,6 +98,8 @@ const valueRow kValues[] = {
     {"ExgineIp", "10.1.2.3", "ExgineIp=10.1.2.3\n"},
     {"UseGpsTime", "1", "UseGpsTime=yes\n"},
     {"ExgineMac", "a:b:c:d:e:f", "ExgineMac=0a:0b:0c:0d:0e:0f\n"},
+    /* saturates at the int limit on both widths, then at the item's */
+    {"FccId", "4294967296", "FccId=131071\n"},
     {nullptr, nullptr, nullptr},
 };
 

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "diag/numParse.h"
 #include "diag/stopSignals.h"
 #include "frontpanel/lcdFrame.h"
 #include "tools/lcdEmu/emuLine.h"
@@ -89,7 +90,7 @@ int cmdSilent(emulator& e, const char* a) {
   return 0;
 }
 int cmdKeyState(emulator& e, const char* a) {
-  e.line.panel.forcedKeyBits = atoi(a) & 0xFF;
+  e.line.panel.forcedKeyBits = atoiSat(a) & 0xFF;
   return 0;
 }
 int cmdRaw(emulator& e, const char* a) {
