@@ -1,0 +1,176 @@
+/*
+** idleWatchBench: what watching the master costs while nobody edits.
+**
+** The real configuration master (cfgMaster.x, from this program's bin
+** directory) runs on private queue keys.  Eight console-like clients in
+** child processes register, subscribe to every item and then poll
+** serviceCfg(0, 0) every 5 ms, as the display loop does, with the master
+** watch on (a ping after 2 s of silence) and, for comparison, off.  Over a
+** window of idle time each client counts the messages the master sent it
+** (every one answers a ping of its own, so the pings it sent are the
+** same number); the master's CPU time comes from /proc.
+**
+** Usage: idleWatchBench [window seconds per phase, default 30]
+*/
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <signal.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "dataset/doviduConfig.h"
+#include "diag/ErrTrcLog.h"
+#include "tests/support/testSupport.h"
+
+namespace {
+
+int gQuiet = 0;
+const int kClients = 8;
+const int kPollUs = 5000;
+
+std::string binDirOfSelf() {
+  char p[4096];
+  ssize_t n = readlink("/proc/self/exe", p, sizeof p - 1);
+  if (n <= 0) return ".";
+  p[n] = '\0';
+  std::string s(p);
+  return s.substr(0, s.rfind('/'));
+}
+
+/* utime + stime of a process in seconds. */
+double cpuSeconds(pid_t pid) {
+  char path[64];
+  snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
+  FILE* f = fopen(path, "r");
+  if (!f) return -1;
+  char buf[1024];
+  size_t n = fread(buf, 1, sizeof buf - 1, f);
+  fclose(f);
+  buf[n] = '\0';
+  const char* p = strrchr(buf, ')');  /* fields after the command name */
+  unsigned long ut = 0, st = 0;
+  if (!p || sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &ut, &st) != 2)
+    return -1;
+  return (double)(ut + st) / (double)sysconf(_SC_CLK_TCK);
+}
+
+/* A console in a child: subscribed, then idle polling with or without the
+** watch until stopFd is readable; writes the messages it received during
+** the idle window to resultFd. */
+void idleChild(bool watch, int readyFd, int stopFd, int resultFd) {
+  dovidu_config* cfg = new dovidu_config(&gQuiet, pErrTrcLog);
+  bool ok = cfg->initDataSet(&gQuiet, pErrTrcLog, 0, "doVA.x", 0, -1) == 0;
+  if (ok) cfg->addAllItems(2);
+  ok = ok && cfg->subscribeListSend() == 0;
+  for (int i = 0; ok && i < 40; i++) {  /* the rest of a split answer */
+    cfg->serviceCfg(0, 0);
+    usleep(kPollUs);
+  }
+  char r = ok ? 'R' : 'F';
+  if (write(readyFd, &r, 1) != 1 || !ok) _exit(1);
+  cfg->watchMaster(watch);
+  int32_t before = cfg->msgCount;
+  for (;;) {
+    cfg->serviceCfg(0, 0);
+    struct pollfd p = {stopFd, POLLIN, 0};
+    if (poll(&p, 1, 0) == 1) break;
+    usleep(kPollUs);
+  }
+  int32_t got = cfg->msgCount - before;
+  if (write(resultFd, &got, sizeof got) != sizeof got) _exit(1);
+  delete cfg;
+  _exit(0);
+}
+
+/* One phase: kClients idle consoles for `seconds`.  Prints and returns
+** false when a client could not subscribe. */
+bool phase(bool watch, int seconds, pid_t master) {
+  int stop[2], result[2];
+  if (pipe(stop) != 0 || pipe(result) != 0) return false;
+  std::vector<pid_t> pids;
+  bool ok = true;
+  for (int i = 0; i < kClients && ok; i++) {
+    int ready[2];
+    if (pipe(ready) != 0) return false;
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+      close(ready[0]);
+      close(stop[1]);
+      close(result[0]);
+      idleChild(watch, ready[1], stop[0], result[1]);
+    }
+    pids.push_back(pid);
+    close(ready[1]);
+    struct pollfd p = {ready[0], POLLIN, 0};
+    char c = 0;
+    ok = poll(&p, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c == 'R';
+    close(ready[0]);
+  }
+  close(stop[0]);
+  close(result[1]);
+  double cpu0 = cpuSeconds(master);
+  auto t0 = std::chrono::steady_clock::now();
+  if (ok) sleep((unsigned)seconds);
+  double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  double cpu = cpuSeconds(master) - cpu0;
+  if (write(stop[1], "x", 1) != 1) ok = false;
+  long total = 0;
+  int answered = 0;
+  for (size_t i = 0; i < pids.size(); i++) {
+    int32_t got = 0;
+    struct pollfd p = {result[0], POLLIN, 0};
+    if (poll(&p, 1, 5000) == 1 && read(result[0], &got, sizeof got) == sizeof got) {
+      total += got;
+      answered++;
+    }
+  }
+  for (pid_t pid : pids) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  close(stop[1]);
+  close(result[0]);
+  if (!ok || answered != kClients) {
+    printf("  watch %-3s: the clients could not all subscribe\n", watch ? "on" : "off");
+    return false;
+  }
+  double perMin = (double)total / kClients * 60.0 / wall;
+  printf("  watch %-3s: %d idle consoles, %.0f s: per console %.1f messages/min to the master "
+         "and %.1f back; master CPU %.2f %% of a core\n",
+         watch ? "on" : "off", kClients, wall, perMin, perMin, 100.0 * cpu / wall);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int seconds = argc > 1 ? atoi(argv[1]) : 30;
+  if (seconds < 5) seconds = 5;
+  signal(SIGPIPE, SIG_IGN);
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  testsup::TempDir dir;
+  std::string master = dir.file("cfgMaster.x");
+  if (symlink((binDirOfSelf() + "/cfgMaster.x").c_str(), master.c_str()) != 0) {
+    perror("symlink cfgMaster.x");
+    return 1;
+  }
+  pErrTrcLog->setProgramDir(master.c_str()); /* our queue keys: that directory */
+  testsup::Proc proc;
+  if (!proc.start({master, "-T", "1", "-C", dir.path()}, {}, dir.path()) ||
+      !proc.waitForOutput("configuration master ready", 10000)) {
+    fprintf(stderr, "idleWatchBench: cfgMaster.x did not start\n%s", proc.err().c_str());
+    testsup::removeQueuesFor(dir.path());
+    return 1;
+  }
+  printf("idle cost of the master watch (clients poll every 5 ms, ping after 2 s of silence)\n");
+  bool ok = phase(true, seconds, proc.pid()) && phase(false, seconds, proc.pid());
+  proc.stop(5000);
+  testsup::removeQueuesFor(dir.path());
+  return ok ? 0 : 1;
+}
