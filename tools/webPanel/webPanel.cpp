@@ -154,7 +154,9 @@ int main(int argc, char** argv) {
       w.server.publish(panelStateJson(w.line.panel, w.link));
     }
   }
-  w.server.stop();
+  /* the display goes silent at once; civetweb then takes a second or two to
+  ** close the pages and join its threads */
   w.line.close();
+  w.server.stop();
   return 0;
 }

@@ -68,7 +68,8 @@ std::string statusOf(int port, const std::string& request) {
 }
 
 std::string upgrade(int port, const std::string& host, const std::string& origin) {
-  return "GET /ws HTTP/1.1\r\nHost: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) +
+  return "GET /ws HTTP/1.1\r\nHost: " +
+         (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) +
          "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n" +
          (origin.empty() ? "" : "Origin: " + origin + "\r\n") + "\r\n";
@@ -119,7 +120,7 @@ protected:
   void TearDown() override {
     browser.stop(5000);
     console.stop(3000);
-    panel.stop(3000);
+    panel.stop(6000);
     writer.stop(3000);
     master.stop(3000);
   }
@@ -143,7 +144,9 @@ protected:
                               bin.path()));
   }
   void startBrowser() {
-    ASSERT_TRUE(browser.start({"/usr/bin/env", "python3", WEBPANEL_BROWSER}, {}, work.path(), true));
+    /* its profile lives in the test's directory, removed even after a crash */
+    ASSERT_TRUE(browser.start({"/usr/bin/env", "python3", WEBPANEL_BROWSER},
+                              {"TMPDIR=" + work.path()}, work.path(), true));
     ASSERT_TRUE(browser.waitForOutput("browser ready", 30000)) << browser.err();
   }
   /* One command to the browser driver; its answer ("" when none came). */
@@ -219,20 +222,27 @@ TEST_F(WebPanel, startUpLogThenMenuAStationNameEditedInTheBrowserIsSavedAndEvery
   click(0, "right");
   ASSERT_TRUE(shows(0, "Press \u2713 to EDIT", 3000)) << screenOf(0);
 
-  // edit the short name: the first letter one step up (T -> U), then save
+  // edit the short name: the first letter one step up (T -> U)
   click(0, "select");
   click(0, "up");
   ASSERT_TRUE(shows(0, "New:UORV", 3000)) << screenOf(0);
   EXPECT_TRUE(ask("eval 0 document.querySelector('.cur') !== null") == "true");
+  // Esc held with the up arrow is X+up: five steps at once (U -> Z)
+  ASSERT_EQ("ok", ask("key 0 down Escape"));
+  usleep(150000);
+  ASSERT_EQ("ok", ask("key 0 press ArrowUp"));
+  usleep(150000);
+  ASSERT_EQ("ok", ask("key 0 up Escape"));
+  ASSERT_TRUE(shows(0, "New:ZORV", 3000)) << screenOf(0);
   click(0, "select");
   ASSERT_TRUE(shows(0, "\u2713=Save  \u2717=Cancel", 3000)) << screenOf(0);
   click(0, "select");
-  EXPECT_TRUE(waitForFile(work.file("kvPrimeConfig.cfg"), "SIS_CsStdNme: UORV", 8000))
+  EXPECT_TRUE(waitForFile(work.file("kvPrimeConfig.cfg"), "SIS_CsStdNme: ZORV", 8000))
       << readFile(work.file("kvPrimeConfig.cfg"));
 
   // a page opened late shows the same screen at once
   ASSERT_EQ("1", ask("open " + url));
-  ASSERT_TRUE(shows(1, "UORV", 3000)) << screenOf(1);
+  ASSERT_TRUE(shows(1, "ZORV", 3000)) << screenOf(1);
   EXPECT_EQ(screenOf(0), screenOf(1));
 
   // the keyboard: Esc alone (X pressed and released) goes back to the top
@@ -241,11 +251,11 @@ TEST_F(WebPanel, startUpLogThenMenuAStationNameEditedInTheBrowserIsSavedAndEvery
   EXPECT_TRUE(shows(1, "MAIN MENU", 3000)) << screenOf(1);
 
   // SIGTERM ends the web panel cleanly; the console sees a silent display
-  EXPECT_EQ(0, panel.stop(3000));
+  EXPECT_EQ(0, panel.stop(6000));
   EXPECT_EQ(0, console.wait(10000)) << console.out();
   EXPECT_NE(std::string::npos, console.out().find("tem: LCD Communication failure"));
-  EXPECT_TRUE(ask("wait 0 3000 document.getElementById('status').textContent.includes('disconnected')") ==
-              "ok");
+  EXPECT_EQ("ok", ask("wait 0 3000 document.getElementById('status').textContent"
+                      ".includes('disconnected')"));
 }
 
 TEST_F(WebPanel, aLevelMeterMovesOnThePageWhileAPageThatNeverReadsHangsOn) {
@@ -335,7 +345,8 @@ TEST_F(WebPanel, withAUserFileEveryRequestNeedsALogin) {
   // the right login opens the page, a wrong password does not
   std::string script =
       "import sys, urllib.request as u\n"
-      "m = u.HTTPPasswordMgrWithDefaultRealm(); m.add_password(None, sys.argv[1], 'op', sys.argv[2])\n"
+      "m = u.HTTPPasswordMgrWithDefaultRealm()\n"
+      "m.add_password(None, sys.argv[1], 'op', sys.argv[2])\n"
       "try: print(u.build_opener(u.HTTPDigestAuthHandler(m)).open(sys.argv[1]).status)\n"
       "except Exception as e: print(getattr(e, 'code', e))\n";
   std::string out;
@@ -371,5 +382,5 @@ TEST(WebPanelSwitches, helpBadSwitchesAndAnOpenAddressWithoutLogin) {
   ASSERT_TRUE(open.start({bin.prog("webPanel.x"), "-l", "0.0.0.0:0"}));
   EXPECT_TRUE(open.waitForOutput("Web panel: http://0.0.0.0:", 5000)) << open.err();
   EXPECT_NE(std::string::npos, open.err().find("without -u")) << open.err();
-  EXPECT_EQ(0, open.stop(3000));
+  EXPECT_EQ(0, open.stop(6000));
 }
