@@ -121,23 +121,6 @@ TEST(CommandConsole, displayCommandsStoreTheirSettingsAndEndTheLoop) {
   EXPECT_EQ(30, rig.app.dispCols);
 }
 
-TEST(CommandConsole, exitKillAndEndOfInputEndTheConsole) {
-  ConsoleRig rig(false);
-  rig.type("x\n");
-  EXPECT_EQ(cmdSTEP_EXIT, rig.stepBusy());
-  EXPECT_FALSE(rig.app.killRequested);
-  rig.type("kill\n");
-  EXPECT_EQ(cmdSTEP_KILL, rig.stepBusy());
-  EXPECT_TRUE(rig.app.killRequested);
-  rig.type("gv SYSTEM_NAME\nscrpt run.sh\nbogus\n");  // accepted or rejected: the console goes on
-  EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
-  EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
-  EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
-  close(rig.fds[1]);
-  rig.fds[1] = -1;
-  EXPECT_EQ(cmdSTEP_EXIT, rig.stepBusy());
-}
-
 TEST(CommandConsole, testLevelCursorCommandWritesEscapeCodesWithACounter) {
   ConsoleRig rig(false);
   rig.type("tst\nc\nc 5A\nc 2J\nc 1 2\nu\n");

@@ -77,16 +77,6 @@ TEST(PowerWatch, RestartAnnouncesItselfAndUsesItsOwnTimer) {
   EXPECT_EQ(out, "Forcing restart ...\n");
 }
 
-TEST(PowerWatch, MovedRunDirectoryWithBlanksIsQuoted) {
-  ShellCapture shell;
-  setenv("DOVA_RUN_DIR", "/tmp/my run", 1);
-  consoleApp app;
-  powerWatchAt(app, true, false, 10);
-  powerWatchAt(app, true, false, 21);
-  ASSERT_EQ(shell.commands.size(), 1u);
-  EXPECT_EQ(shell.commands[0], "'/tmp/my run/kvUpgrade.x' -s");
-}
-
 TEST(PowerWatch, ReadsThePowerItemsOfTheDataSet) {
   ShellCapture shell;
   int level = 0;

@@ -120,17 +120,6 @@ TEST(StartupFailures, MissingStatusRegionIsError20001AndExitOne) {
   EXPECT_EQ(out.find("Shared memory initialized"), std::string::npos);
 }
 
-TEST(StartupFailures, StatusRegionAttachesWhenTheWriterMadeIt) {
-  StatusRegion region;
-  ASSERT_TRUE(region.ok);
-  testsup::BinDir bin;
-  testsup::Proc p;
-  ASSERT_TRUE(p.start({bin.link("doVA.x"), "-mc", "-T", "2"}, {region.env()}, bin.path()));
-  EXPECT_TRUE(p.waitForOutput("Shared memory initialized\n", 5000)) << p.out();
-  p.signal(SIGKILL);
-  p.wait(2000);
-}
-
 TEST(StartupFork, WithoutSwitchesTheParentExitsAtOnceAndTheChildGoesOn) {
   StatusRegion region;
   ASSERT_TRUE(region.ok);

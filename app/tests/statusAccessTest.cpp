@@ -139,29 +139,6 @@ TEST_F(LiveStatus, status_names_print_the_records_as_the_exporter_wrote_them) {
 
 /* ---- the idle refresh, in process ---- */
 
-TEST(IdleRefresh, every_channel_reaches_its_setter_once_per_new_record) {
-  ShmName name;
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  kvSharedMem r;
-  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
-  statusScreens s;
-  /* The first pass takes the current (zero-filled) record of the seven
-  ** channels the console reads; channel 6 is not one of them. */
-  EXPECT_EQ(pollStatusChannels(r, s), 7);
-  EXPECT_EQ(s.newDataBits(), 0x17fu);
-  EXPECT_EQ(s.alarmsText - r.regionBase(), 14131);
-  EXPECT_EQ(pollStatusChannels(r, s), 0);
-  /* One audio status record feeds the audio status and the delay screen. */
-  unsigned char* slot = w.nextSlot(shmCH_AUDIO_STATUS);
-  srPutF32LE(slot, srDELAY_CURRENT, 1.5f);
-  w.commit(shmCH_AUDIO_STATUS);
-  w.commit(shmCH_UNUSED6);
-  EXPECT_EQ(pollStatusChannels(r, s), 1);
-  EXPECT_EQ(s.audioStatus, s.delayStatus);
-  EXPECT_EQ(srGetF32LE(s.delayStatus, srDELAY_CURRENT), 1.5f);
-}
-
 namespace {
 
 /* The least a front end needs: the tree, the rows and the message box. */

@@ -189,32 +189,6 @@ TEST(CmdInterp, levelsPushAndPopWithTheirPrompts) {
   EXPECT_EQ("cfg->cfg->dta->Invalid command\ndta->cfg->tst->", con.said());
 }
 
-TEST(CmdInterp, endOfInputEndsTheConsoleAfterTheLastLine) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-  con.type("x");  // no end of line before the input closes
-  con.hangUp();
-  EXPECT_EQ(CMDID_EXIT, nextCommand(ci));
-  EXPECT_EQ(CMD_END_OF_INPUT, nextCommand(ci));
-  EXPECT_EQ(CMD_END_OF_INPUT, nextCommand(ci));
-}
-
-TEST(CmdInterp, inputIsBackInBlockingModeWhenTheLevelsAreGone) {
-  PipeConsole con;
-  {
-    cmdInterp ci(con.fds[0], con.out);
-    ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
-    EXPECT_EQ(CMD_NO_LINE, ci.readCommand());
-    EXPECT_TRUE(fcntl(con.fds[0], F_GETFL) & O_NONBLOCK);
-    ci.pushLevel(dataLevelCmds, commonCmds, "dta->");
-    ci.popLevel();
-    EXPECT_EQ(CMD_NO_LINE, ci.readCommand());  // the top level reads without blocking again
-    EXPECT_TRUE(fcntl(con.fds[0], F_GETFL) & O_NONBLOCK);
-  }
-  EXPECT_FALSE(fcntl(con.fds[0], F_GETFL) & O_NONBLOCK);
-}
-
 TEST(CmdInterp, faultyTablesThrowWithTheReason) {
   static const CmdDef badEnd[] = {{4, "a", "", 0, 0, "", nullptr}, {-1, "zz", "", 0, 0, "", nullptr}};
   static const CmdDef emptyName[] = {{4, "a", "", 0, 0, "", nullptr}, {3, "", "", 0, 0, "", nullptr}};

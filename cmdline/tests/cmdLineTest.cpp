@@ -99,27 +99,6 @@ TEST(SwitchSplitting, FreeParametersBeforeTheFirstSwitchBelongToNone) {
   EXPECT_STREQ(p.parser.programName(), "doVA.x");
 }
 
-TEST(SwitchSplitting, ParametersPointIntoArgvWithoutCopy) {
-  Parsed p({"-v", "StationNameShort"});
-  EXPECT_EQ(p.parser.paramText(V, 0), p.args.ptrs[2]);
-}
-
-TEST(SwitchCase, UsedFlagsMarkMatchedRowsAndAreClearedOnEachAbsorb) {
-  Parsed p({"-kill", "-T", "1"});
-  EXPECT_TRUE(p.table[2].used);
-  EXPECT_TRUE(p.table[3].used);
-  EXPECT_FALSE(p.table[0].used);
-  /* a row with only a minimum gets it as maximum */
-  EXPECT_EQ(p.table[1].maxParams, 2);
-  EXPECT_EQ(p.table[4].maxParams, 2);
-
-  Args again({"-v", "x"});
-  ASSERT_EQ(p.parser.absorb(again.argc(), again.argv(), p.table.data()), 0);
-  EXPECT_FALSE(p.table[2].used);
-  EXPECT_TRUE(p.table[0].used);
-  EXPECT_FALSE(p.parser.isPresent(KILL));
-}
-
 TEST(SwitchErrors, DuplicateKeepsTheFirstInstanceAndStillTakesParameters) {
   Parsed p({"-v", "a", "-v", "b"});
   EXPECT_EQ(p.result, cmdLine::ERR_DUPLICATE);
@@ -231,30 +210,6 @@ TEST(SwitchJoin, AbsentSwitchLeavesTheDestinationUntouched) {
   EXPECT_STREQ(buf, "untouched");
 }
 
-TEST(SwitchTrace, ParserTracesFollowTheLevelItPointsAt) {
-  int level = 4;
-  std::vector<SwitchDef> table = makeTable();
-  cmdLine parser;
-  parser.setTraceLevel(&level);
-  Args args({"-v", "x"});
-  testing::internal::CaptureStdout();
-  parser.absorb(args.argc(), args.argv(), table.data());
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Arguments are:"), std::string::npos);
-  EXPECT_NE(out.find("switch 1)\n"), std::string::npos);
-  EXPECT_NE(out.find("parameter 2)\n"), std::string::npos);
-  EXPECT_NE(out.find("Switch check. Quant = 8\n"), std::string::npos);
-  EXPECT_NE(out.find("0 (-v) is used: yes\n"), std::string::npos);
-  EXPECT_NE(out.find("Absorb done"), std::string::npos);
-  EXPECT_EQ(out.find("Found case"), std::string::npos);
-
-  level = 9;
-  testing::internal::CaptureStdout();
-  parser.absorb(args.argc(), args.argv(), table.data());
-  out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Found case sensitive: -v\n"), std::string::npos);
-}
-
 TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
   Parsed p({});
   testing::internal::CaptureStdout();
@@ -273,19 +228,6 @@ TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
             std::string::npos);
   ASSERT_GE(out.size(), 4u);
   EXPECT_EQ(out.substr(out.size() - 4), ")\n@\n");  /* the closing empty line */
-}
-
-TEST(SwitchHelp, WithoutTraceLevelPointerEveryPieceSaysSo) {
-  Parsed p({});
-  p.parser.setTraceLevel(nullptr);
-  testing::internal::CaptureStdout();
-  p.parser.printHelp("HEAD\n");
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("pTraceLevel not defined.   -kill  :  Terminate supervisor process ("
-                     "pTraceLevel not defined. no parameters"
-                     "pTraceLevel not defined. )\n"),
-            std::string::npos)
-      << out;
 }
 
 TEST(SwitchHelp, HelpStopsAtARowWithoutHelpText) {

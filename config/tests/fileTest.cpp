@@ -49,22 +49,6 @@ TEST_F(FileSet, WrittenTextMatchesTheExpectedFileByteForByte) {
   EXPECT_EQ(0, cfg.writeToFile(0)); /* the unnamed file is never written */
 }
 
-TEST_F(FileSet, ReadBackRestoresEveryValueOfEveryType) {
-  apply("Volume_Adjust: -3\nMonitor_Vol: -12.5\nExctr_MAC_Enbl: 1\nExctr_IP_Addr: 192.168.1.20\n"
-        "Exctr_MAC_Addr: DE:AD:BE:EF:00:01\nTimeDateChange: 2024-03-07 09:05:00\n"
-        "SIS_CsStdNme: KQED\nUPDATE_FILE: my update file.tgz\nBlend_Control: 3\n");
-  ASSERT_EQ(0, cfg.writeFilesAll());
-  generic_cfg back(&level, nullptr);
-  back.master = 1;
-  buildSmallSet(back, path.c_str());
-  EXPECT_EQ(1, back.readFilesAll()); /* the unnamed file counts as not read */
-  for (int ix : {ixVOLUME, ixMONVOL, ixMACENBL, ixIP, ixMAC, ixTIME, ixSHORTNAME, ixUPDFILE, ixBLEND})
-    EXPECT_EQ(valueText(cfg, ix), valueText(back, ix)) << ix;
-  EXPECT_EQ("my update file.tgz", valueText(back, ixUPDFILE));
-  EXPECT_EQ("2024-03-07 09:05:00", valueText(back, ixTIME));
-  EXPECT_TRUE(back.getFile(1)->modified);
-}
-
 /* A number beyond 32 bits in a file reads as on the 32-bit box: the int
 ** limit, then the item's own clamp (an address keeps the low 8 bits; the
 ** date's fields are four and two digits wide, so they cannot overflow). */

@@ -192,41 +192,6 @@ TEST_F(DataSetInTempDir, valuesSetFromTextStayWithinTheCataloguesLimits) {
   }
 }
 
-TEST_F(DataSetInTempDir, choicesAreOfferedInAscendingValueOrder) {
-  auto cfg = master();
-  auto texts = [&](int index, int* pos) {
-    std::vector<cfgChoiceRow> rows;
-    *pos = cfg->getChoiceList(cfg->getItem(index), &rows);
-    std::vector<std::string> out;
-    for (const cfgChoiceRow& r : rows) out.push_back(r.text);
-    return out;
-  };
-  int pos = -2;
-  EXPECT_EQ((std::vector<std::string>{" 8 Blocks", "10 Blocks", "11 Blocks", "12 Blocks"}),
-            texts(itmEAS_NUM_SIS_BLKS, &pos));
-  EXPECT_EQ(0, pos);
-  EXPECT_EQ((std::vector<std::string>{"UDP (normal)", "TCP", "UDP (reverse)"}),
-            texts(itmExcter_Prtcl, &pos));
-  std::vector<std::string> plid1 = texts(itmSIS_Nplds_00 + 2, &pos);  /* SIS_Plid1_00 */
-  ASSERT_EQ(11u, plid1.size());
-  EXPECT_EQ("--- empty ---", plid1[0]);
-  EXPECT_EQ("STATION ID", plid1[1]);
-  EXPECT_EQ("PARAMETER MESSAGE", plid1[10]);
-  std::vector<std::string> pty = texts(itmMPS_StnInfPrgTyp, &pos);
-  ASSERT_EQ(33u, pty.size());
-  EXPECT_EQ("No PTY", pty[0]);
-  EXPECT_EQ("(023) No PTY", pty[24]);
-
-  EXPECT_STREQ("Error", cfg->getItem(itmSystem_Status)->lookupText());
-  cfg->changeValue(itmSystem_Status, "7");
-  EXPECT_EQ("7", valueText(*cfg, itmSystem_Status));  /* stored, only its text is unknown */
-  EXPECT_STREQ("Invalid Lookup", cfg->getItem(itmSystem_Status)->lookupText());
-  cfg->changeValue(itmDSTObserved, "-1");
-  EXPECT_STREQ("unknown", cfg->getItem(itmDSTObserved)->lookupText());
-  cfg->changeValue(itmHDCC_CHANNEL_MODE_ENH, "3");
-  EXPECT_STREQ("Invalid Lookup", cfg->getItem(itmHDCC_CHANNEL_MODE_ENH)->lookupText());
-}
-
 namespace {
 int countOf(const std::string& text, const std::string& what) {
   int n = 0;

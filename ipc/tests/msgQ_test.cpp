@@ -173,15 +173,6 @@ TEST(QueueKeys, keyByteAndItsComplementNameThePairZeroBecomesOne) {
   EXPECT_EQ(master.rxQueue().key(), ftok(dir.path().c_str(), 254) + 99);
 }
 
-TEST(QueueKeys, programDirectoryOfTheErrorLogIsTheKeyPath) {
-  BinDir dir;
-  ErrTrcLog log;
-  ASSERT_EQ(log.setProgramDir((dir.path() + "/doVA.x").c_str()), 0);
-  ipcMsgQBase q(ipcQ_RX, "q", "/no/such/dir", kKeyByte, 1000, 0, &gQuiet, &log);
-  ASSERT_TRUE(q.isValid());
-  EXPECT_EQ(q.key(), ftok(dir.path().c_str(), kKeyByte) + 99);
-}
-
 TEST(QueueKeys, unusableKeyPathLeavesTheLinkDownWithErrors) {
   testing::internal::CaptureStdout();
   {

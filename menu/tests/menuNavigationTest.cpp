@@ -144,16 +144,6 @@ TEST_F(MenuOnDataSet, statusScreensPageBetweenSiblingsAndShowNoDataUntilARecordA
   EXPECT_EQ(361, e.currentItem()->itemID);
 }
 
-TEST_F(MenuOnDataSet, frontPanelSettingIsHandedToTheFrontEndWithoutMoving) {
-  testFrontEnd& e = open(4, 20, tal_FULL_EDIT, true);
-  e.keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});   /* LCD Settings */
-  EXPECT_EQ(372, e.currentItem()->itemID);
-  EXPECT_EQ(0, e.key(treeKEY_RIGHT));
-  EXPECT_EQ(322, e.takePendingAction());
-  EXPECT_EQ(0, e.takePendingAction());
-  EXPECT_EQ(372, e.currentItem()->itemID);
-}
-
 TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnitsUnderTheMenuHeader) {
   testFrontEnd& e = open(4, 20);
   openSettingsChild(4);
@@ -186,18 +176,6 @@ TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnitsUnderTheMenuHea
     EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState()) << k;
     EXPECT_EQ(before, e.screen()) << k;
   }
-}
-
-TEST_F(MenuOnDataSet, helpForATextTellsItsLengthAndNothingOpensItOutsideTheValueView) {
-  testFrontEnd& e = open(10, 80);
-  openSettingsChild(7);   /* STATION INFO, browsing */
-  EXPECT_EQ(0, e.key(treeKEY_AUX));
-  EXPECT_EQ(treeEditor::MC_BROWSE, e.menuCursorState());
-  e.key(treeKEY_RIGHT);   /* Stn. Name Short value view */
-  e.key(treeKEY_AUX);
-  std::string text = e.screen();
-  EXPECT_NE(std::string::npos, text.find("Stn. Name Short:")) << text;
-  EXPECT_NE(std::string::npos, text.find("Up to 4 characters")) << text;
 }
 
 TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {

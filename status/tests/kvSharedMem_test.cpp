@@ -15,16 +15,6 @@
 #include "status/kvSharedMem.h"
 #include "tests/support/testSupport.h"
 
-TEST(kvSharedMem, region_is_26421_bytes_in_whole_pages_plus_one_page) {
-  EXPECT_EQ(kvSharedMem::regionSize(4096), 28672u);
-  EXPECT_EQ(kvSharedMem::regionSize(65536), 65536u);    /* fits, a page still added */
-  EXPECT_EQ(kvSharedMem::regionSize(26421), 2u * 26421u); /* exact fit adds one page */
-  testsup::ShmName name;
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  EXPECT_EQ(w.size(), kvSharedMem::regionSize(sysconf(_SC_PAGESIZE)));
-}
-
 TEST(kvSharedMem, reader_without_region_fails_and_a_writer_opened_twice_reopens) {
   testsup::ShmName name;
   kvSharedMem r;
