@@ -23,41 +23,29 @@ frameBytes fb(std::initializer_list<int> b) {
   return f;
 }
 
-/* Service until an event or timeoutMs; 0 when none came. */
-int nextEvent(LCD4x20& lcd, int timeoutMs) {
-  kvTimeStamp start;
-  getTimeStamp(&start);
-  while ((int)elapsedMs(&start) < timeoutMs) {
-    int ev = lcd.service();
-    if (ev != 0) return ev;
-    usleep(500);
-  }
-  return 0;
-}
-
-/* Service until `wanted` comes (true) or timeoutMs passes; an adjustment
-** screen reports 27 on every idle call, so tests wait for the one event. */
-bool waitEvent(LCD4x20& lcd, int wanted, int timeoutMs) {
-  kvTimeStamp start;
-  getTimeStamp(&start);
-  while ((int)elapsedMs(&start) < timeoutMs) {
-    if (lcd.service() == wanted) return true;
-    usleep(500);
-  }
-  return false;
-}
-
-/* Service for a while, collecting every event. */
-std::vector<int> eventsFor(LCD4x20& lcd, int ms) {
+/* Service the link for up to ms, collecting its events; stop early at the
+** first event when until is 0, at the event `until` when it is above 0
+** (an adjustment screen reports 27 on every idle call). */
+std::vector<int> eventsFor(LCD4x20& lcd, int ms, int until = -1) {
   std::vector<int> evs;
   kvTimeStamp start;
   getTimeStamp(&start);
   while ((int)elapsedMs(&start) < ms) {
     int ev = lcd.service();
     if (ev != 0) evs.push_back(ev);
+    if (ev != 0 && (until == 0 || ev == until)) break;
     usleep(500);
   }
   return evs;
+}
+/* The first event within timeoutMs; 0 when none came. */
+int nextEvent(LCD4x20& lcd, int timeoutMs) {
+  std::vector<int> evs = eventsFor(lcd, timeoutMs, 0);
+  return evs.empty() ? 0 : evs.back();
+}
+bool waitEvent(LCD4x20& lcd, int wanted, int timeoutMs) {
+  std::vector<int> evs = eventsFor(lcd, timeoutMs, wanted);
+  return !evs.empty() && evs.back() == wanted;
 }
 
 class LcdLink : public ::testing::Test {
