@@ -230,11 +230,7 @@ std::string Proc::out() const { return outPath.empty() ? "" : readFile(outPath);
 std::string Proc::err() const { return errPath.empty() ? "" : readFile(errPath); }
 
 bool Proc::waitForOutput(const std::string& text, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 5) {
-    if (out().find(text) != std::string::npos) return true;
-    usleep(5000);
-  }
-  return false;
+  return waitUntil([&] { return out().find(text) != std::string::npos; }, timeoutMs, 5);
 }
 
 Child::Child(const std::string& outFile, std::function<int()> fn) : outPath(outFile) {
@@ -274,11 +270,7 @@ int Child::wait(int timeoutMs) {
 std::string Child::out() const { return readFile(outPath); }
 
 bool Child::waitForOutput(const std::string& text, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 5) {
-    if (out().find(text) != std::string::npos) return true;
-    usleep(5000);
-  }
-  return false;
+  return waitUntil([&] { return out().find(text) != std::string::npos; }, timeoutMs, 5);
 }
 
 bool waitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs) {
@@ -330,11 +322,7 @@ std::string readFile(const std::string& path) {
 }
 
 bool waitForFile(const std::string& path, const std::string& text, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 50) {
-    if (readFile(path).find(text) != std::string::npos) return true;
-    usleep(50000);
-  }
-  return false;
+  return waitUntil([&] { return readFile(path).find(text) != std::string::npos; }, timeoutMs, 50);
 }
 
 void writeFile(const std::string& path, const std::string& text) {
