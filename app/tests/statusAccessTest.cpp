@@ -16,6 +16,7 @@
 #include "dataset/itemIndex.h"
 #include "menu/menuTables.h"
 #include "menu/statusScreens.h"
+#include "menu/tests/menuTestUtil.h"
 #include "menu/treeEditor.h"
 #include "status/kvSharedMem.h"
 #include "status/statusRecords.h"
@@ -139,24 +140,6 @@ TEST_F(LiveStatus, status_names_print_the_records_as_the_exporter_wrote_them) {
 
 /* ---- the idle refresh, in process ---- */
 
-namespace {
-
-/* The least a front end needs: the tree, the rows and the message box. */
-class bareFrontEnd : public treeEditor {
-public:
-  int init(generic_cfg* c, const treeItemDef* mainTable, ErrTrcLog* errLog, int body, int header,
-           int footer, int cols, int* traceLevel, int word, int level,
-           const treeItemDef* second) override {
-    return TreeEditInitBase(c, mainTable, errLog, body, header, footer, cols, traceLevel, word,
-                            level, second);
-  }
-  int paint() override { return 0; }
-  int service() override { return pollChanges() > 0; }
-  void setStatusLine(int, int, bool) override {}
-};
-
-}  // namespace
-
 /* The one test that runs the real idle pass: its DSP fault latch lives for
 ** the whole process, as it does in the console. */
 TEST(IdleRefresh, idle_pass_feeds_the_screens_and_shows_the_dsp_fault_alert_once_per_run) {
@@ -169,7 +152,7 @@ TEST(IdleRefresh, idle_pass_feeds_the_screens_and_shows_the_dsp_fault_alert_once
     int traceLevel = 0;
     dovidu_config cfg(&traceLevel, nullptr);
     ASSERT_EQ(cfg.initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1), 0);
-    bareFrontEnd ed;
+    testFrontEnd ed;
     ASSERT_EQ(ed.init(&cfg, treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1, 4, nullptr),
               0);
     kvSharedMem w;
