@@ -4,19 +4,19 @@
 ** build of the other width (DOVA_OTHER_WIDTH_BIN_DIR), both ways round, in
 ** one private bin directory: every value type set by one width and read
 ** back by the other through the master's binary records, the status region
-** written by one width and read by the other, and the kill path.  A slip in
+** written by one width and read by the other (the reading width's own
+** statusWriter_tests run against the other width's writer, through
+** DOVA_TEST_BIN_DIR), and the kill path.  A slip in
 ** the envelope (the `long` message type is 4 bytes on one side and 8 on the
 ** other) or in the region layout shows here and nowhere else.
 */
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "status/kvSharedMem.h"
-#include "status/statusRecords.h"
 #include "tests/support/testSupport.h"
 
 using namespace testsup;
@@ -127,19 +127,17 @@ TEST_P(CrossWidth, everyValueTypeCrossesAndTheProbeHoldsWhatTheMasterSaved) {
 }
 
 TEST_P(CrossWidth, statusRegionReadsTheSameOnBothWidthsAndTheKillPathStopsTheSupervisor) {
+  /* levels and the delay ramp: the console width's own writer tests, run
+  ** against the writer of the peers' width */
+  std::string out, err;
+  EXPECT_EQ(0, runProgram({consoleDir + "/statusWriter_tests",
+                           "--gtest_filter=Writer.levels*:Writer.delay*"},
+                          &out, &err, {"DOVA_TEST_BIN_DIR=" + peerDir}, 20000))
+      << out << err;
+  EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 2 tests.")) << out;
+
   kvSharedMem region;
   ASSERT_EQ(0, region.initSharedMem(nullptr, false, shm.c_str()));
-  /* levels from this process (a reader of this width): a stream of sane
-  ** records, whatever width wrote them */
-  const unsigned char* rec = nullptr;
-  for (int i = 0; i < 200 && (rec = region.readNewest(0)) == nullptr; i++) usleep(10000);
-  ASSERT_NE(nullptr, rec);
-  srAudioLevels lv;
-  srDecodeAudioLevels(rec, &lv);
-  for (float v : {lv.analogPeak[0], lv.analogAverage[1], lv.digitalPeak[1], lv.digitalAverage[0]}) {
-    EXPECT_GE(10 * std::log10(v), -50.0);
-    EXPECT_LE(10 * std::log10(v), 0.0);
-  }
   /* the version texts at the offsets the console prints them in */
   const unsigned char* versions = nullptr;
   for (int i = 0; i < 200 && (versions = region.readNewest(5)) == nullptr; i++) usleep(10000);
