@@ -254,7 +254,7 @@ int generic_cfg::clientLinkCode(int code) {
       waitSlot[1].done = true;
       ++waitSlot[1].received;
       ++waitSlot[1].good;
-      if (masterLost && relinkStage == 1) {
+      if ((masterLost || relinking) && relinkStage == 1) {
         /* a master serves again: ask for everything, answered by a poll */
         deadlineTimer tmr;
         tmr.setPeriod(0.1f);
@@ -393,6 +393,8 @@ void generic_cfg::watchMaster(bool on) {
   watching = on && master != 1;
   pingOut = false;
   getTimeStamp(&lastHeard);
+  /* the master that answered our subscription */
+  if (watching && pQ) masterPid = pQ->rxQueue().lastSenderPid();
 }
 
 /* Any message from the master is a sign of life; the first answer after a
@@ -400,22 +402,38 @@ void generic_cfg::watchMaster(bool on) {
 void generic_cfg::heardFromMaster(int code) {
   getTimeStamp(&lastHeard);
   pingOut = false;
-  if (!masterLost || relinkStage != 2 || code != ipcMSG_BIN_DATA_RESP) return;
+  if (!watching) return;
+  if (code == ipcMSG_PING_RESP || code == ipcMSG_BIN_DATA_RESP || code == ipcMSG_REG_GRANT) {
+    pid_t pid = pQ->rxQueue().lastSenderPid();
+    if (pid > 0 && masterPid > 0 && pid != masterPid && !masterLost && !relinking) {
+      TRACE(pTraceLevel, 0, "Configuration master %d replaced by %d: linking again\n",
+            (int)masterPid, (int)pid);
+      relinking = true;
+      startRelink();
+    }
+    if (pid > 0) masterPid = pid;
+  }
+  if (!(masterLost || relinking) || relinkStage != 2 || code != ipcMSG_BIN_DATA_RESP) return;
   masterLost = false;
+  relinking = false;
   relinkStage = 0;
   ++relinks;
   TRACE(pTraceLevel, 0, "Configuration master back: linked again\n");
 }
 
+/* Registration again; the grant sends the list (clientLinkCode). */
+void generic_cfg::startRelink() {
+  getTimeStamp(&lastRelinkTry);
+  /* purges what we still had waiting, then asks again */
+  relinkStage = pQ->ipcRegister(queueName.c_str()) ? 1 : 0;
+}
+
 /* One look at the silence, from a poll that found no message. */
 void generic_cfg::watchStep() {
   if (!pQ) return;
-  if (masterLost) {
-    if (elapsedMs(&lastRelinkTry) < watchRELINK_EVERY_MS) return;
-    getTimeStamp(&lastRelinkTry);
-    /* purges what we still had waiting, then asks again */
-    if (pQ->ipcRegister(queueName.c_str())) relinkStage = 1;
-    return;
+  if (masterLost || relinking) {
+    if (elapsedMs(&lastRelinkTry) >= watchRELINK_EVERY_MS) startRelink();
+    if (!relinking) return;
   }
   if (!pingOut) {
     if (elapsedMs(&lastHeard) < watchPING_AFTER_MS) return;
@@ -426,6 +444,7 @@ void generic_cfg::watchStep() {
   }
   if (elapsedMs(&pingSent) < watchLOST_AFTER_MS) return;
   masterLost = true;
+  relinking = false;
   pingOut = false;
   relinkStage = 0;
   lastRelinkTry = kvTimeStamp{0, 0};

@@ -192,7 +192,11 @@ public:
   **   - while lost, once a second: the registration request again (a new
   **     master purges the queues when it starts); on the grant the
   **     subscription list, and with the full answer the link is back
-  **     (relinkCount grows; every value arrived as a change).
+  **     (relinkCount grows; every value arrived as a change);
+  **   - a master restarted faster than that answers the ping but knows
+  **     nothing of us: its answers come from another process (the last
+  **     sender on the master-to-client queue), and the client registers
+  **     and subscribes again at once, without being lost meanwhile.
   ** An idle client so sends the master one message every 2 s.  The
   ** registration stays set meanwhile: only the master's own shutdown or
   ** termination ends it. */
@@ -343,6 +347,7 @@ private:
   int sendSubscriptionList(deadlineTimer& tmr);
   bool stopAsked() const { return stopFlag != nullptr && *stopFlag != 0; }
   void watchStep();
+  void startRelink();
   void heardFromMaster(int code);
   void resendGrants();
   int dropSilentClients();
@@ -370,6 +375,8 @@ private:
   const volatile sig_atomic_t* stopFlag = nullptr;
   bool watching = false;
   bool masterLost = false;
+  bool relinking = false;     /* a new master found: linking to it */
+  int32_t masterPid = 0;      /* the master's process as last seen */
   bool pingOut = false;       /* a ping waits for its answer */
   int relinkStage = 0;        /* lost: 1 registration sent, 2 list sent */
   kvTimeStamp lastHeard{0, 0};

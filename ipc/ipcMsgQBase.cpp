@@ -293,6 +293,12 @@ int ipcMsgQBase::ClearQueue(int32_t msgType) {
   return 0;
 }
 
+pid_t ipcMsgQBase::lastSenderPid() const {
+  struct msqid_ds ds;
+  if (!valid || msgctl(qId, IPC_STAT, &ds) != 0) return 0;
+  return ds.msg_lspid;
+}
+
 int ipcMsgQBase::dropGoneSenders() {
   if (!valid) return 0;
   struct msqid_ds ds;

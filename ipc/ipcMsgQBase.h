@@ -122,6 +122,10 @@ public:
 
   bool isValid() const { return valid; }
   int queueId() const { return qId; }
+  /* Process ID of the last sender on this queue (the kernel's record), 0
+  ** when unknown.  Only the master sends on a master-to-client queue, so
+  ** there it names the master now serving. */
+  pid_t lastSenderPid() const;
   key_t key() const { return qKey; }
   int keyByteUsed() const { return ftokId; }
   const char* name() const { return qName; }
