@@ -9,20 +9,6 @@
 #include <algorithm>
 #include <cstring>
 
-TEST_F(MenuOnDataSet, logsMenuIsHiddenBelowFactoryLevelAndListedAtFactory2) {
-  open(10, 80);
-  treeItem* settings = ed->findNavItem(347);
-  ASSERT_NE(nullptr, settings);
-  EXPECT_EQ(10, settings->visibleCount());
-  for (int i = 0; i < settings->visibleCount(); ++i)
-    EXPECT_NE(351, settings->visibleChild(i)->itemID);
-  ed->setAccessLevel(tal_FACTORY_2);
-  EXPECT_EQ(11, settings->visibleCount());
-  EXPECT_EQ(351, settings->visibleChild(10)->itemID);   /* after MAINTENANCE */
-  EXPECT_EQ(0, ed->findNavItem(-1)->level);   /* lowest descendant level wins */
-  EXPECT_EQ(0, settings->level);
-}
-
 TEST_F(MenuOnDataSet, rootBrowsingWithContextLinesValueViewAndTheTagAndBand) {
   testFrontEnd& e = open(4, 20);
   EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
@@ -301,11 +287,21 @@ TEST_F(MenuOnDataSet, updateScreenFollowsTheInstallerThreeLinesBeforeTheLastAndS
   EXPECT_EQ(360, e.currentItem()->itemID);
 }
 
-TEST_F(MenuOnDataSet, loweringTheAccessLevelKeepsTheSelectionOnAListedLine) {
-  testFrontEnd& e = open(4, 20, tal_FACTORY_2);
+/* The logs menu is listed only at factory level 2 (after MAINTENANCE);
+** lowering the level keeps the selection on a listed line. */
+TEST_F(MenuOnDataSet, accessLevelListsTheLogsMenuAndLoweringItKeepsTheSelectionListed) {
+  testFrontEnd& e = open(4, 20);
+  treeItem* settings = e.findNavItem(347);
+  ASSERT_NE(nullptr, settings);
+  EXPECT_EQ(10, settings->visibleCount());
+  for (int i = 0; i < settings->visibleCount(); ++i) EXPECT_NE(351, settings->visibleChild(i)->itemID);
+  EXPECT_EQ(0, e.findNavItem(-1)->level);   /* lowest descendant level wins */
+  EXPECT_EQ(0, settings->level);
+  e.setAccessLevel(tal_FACTORY_2);
+  EXPECT_EQ(11, settings->visibleCount());
+  EXPECT_EQ(351, settings->visibleChild(10)->itemID);
   e.key(treeKEY_RIGHT);
   for (int i = 0; i < 12; ++i) e.key(treeKEY_DOWN);   /* Log Levels, the last line */
-  treeItem* settings = e.currentItem();
   ASSERT_EQ(351, settings->selectedChild()->itemID);
   e.setAccessLevel(tal_FULL_EDIT);
   e.refresh();
@@ -316,9 +312,6 @@ TEST_F(MenuOnDataSet, loweringTheAccessLevelKeepsTheSelectionOnAListedLine) {
   EXPECT_EQ(350, settings->selectedChild()->itemID);
 }
 
-/* Random walks through the whole tree at odd display sizes: every row keeps
-** its width and terminator whatever the keys, and nothing reads or writes
-** outside a row (the sanitizer build checks the second part). */
 TEST_F(MenuOnDataSet, randomKeysAtAnyDisplaySizeKeepEveryRowIntact) {
   std::vector<std::string> commands;
   setShellHook([&](const std::string& cmd, std::string*) {
