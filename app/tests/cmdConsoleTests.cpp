@@ -105,7 +105,7 @@ TEST(CommandConsole, traceLevelCommandClampsIntoZeroToNine) {
   }
 }
 
-TEST(CommandConsole, displayCommandsStoreTheirSettingsAndEndTheLoop) {
+TEST(CommandConsole, displayCommandsStoreTheirSettingsAndEndTheLoopGetAllNeedsAHost) {
   ConsoleRig rig(false);
   rig.type("ew 3 30\n");
   EXPECT_EQ(cmdSTEP_END_DISPLAY, rig.stepBusy());
@@ -119,6 +119,11 @@ TEST(CommandConsole, displayCommandsStoreTheirSettingsAndEndTheLoop) {
   EXPECT_EQ(cmdSTEP_END_DISPLAY, rig.stepBusy());
   EXPECT_EQ(7, rig.app.dispRows);
   EXPECT_EQ(30, rig.app.dispCols);
+  testing::internal::CaptureStdout();  /* no host queue: getAll is not available */
+  rig.type("getAll\n");
+  EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
+  EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find("Console function not available"));
+  EXPECT_EQ(cmdConsole::PENDING_NONE, rig.console->pendingState());
 }
 
 TEST(CommandConsole, testLevelCursorCommandWritesEscapeCodesWithACounter) {
@@ -139,16 +144,6 @@ TEST(CommandConsole, testLevelCursorCommandWritesEscapeCodesWithACounter) {
   int n2 = atoi(said.c_str() + second + strlen("\x1b[2J<here now"));
   EXPECT_EQ(n1 + 1, n2);
   EXPECT_EQ("cfg->", said.substr(said.size() - 5));  // "u" went back to the top level
-}
-
-TEST(CommandConsole, getAllWithoutHostQueueIsNotAvailable) {
-  ConsoleRig rig(false);
-  testing::internal::CaptureStdout();
-  rig.type("getAll\n");
-  EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
-  std::string traced = testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos, traced.find("Console function not available"));
-  EXPECT_EQ(cmdConsole::PENDING_NONE, rig.console->pendingState());
 }
 
 TEST(CommandConsole, getAllAsksTheHostAndHoldsInputUntilTheAnswer) {
