@@ -99,11 +99,14 @@ static int setUp(cmdLine& sw, int argc, char** argv, int* traceLevel) {
 static void serveUntilStopped(dovidu_config& cfg, delayedWriter& writer) {
   pollPacer pacer;
   while (!stopRequested) {
-    int handled = servicePass(cfg);
+    int pings = 0;
+    int handled = servicePass(cfg, passMAX_MESSAGES, &pings);
     uint32_t now = msNow();
     writer.noteChanges(now);
     writer.writeDue(now);
-    int sleepUs = pacer.afterPass(handled, handled >= passMAX_MESSAGES, now);
+    /* every idle console pings every 2 s: an answered ping asks for no
+    ** follow-up, so pings alone keep the idle pace */
+    int sleepUs = pacer.afterPass(handled - pings, handled >= passMAX_MESSAGES, now);
     if (sleepUs > 0 && !stopRequested) usleep((useconds_t)sleepUs);
   }
 }

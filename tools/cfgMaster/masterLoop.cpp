@@ -6,6 +6,7 @@
 
 #include "config/genericConfig.h"
 #include "diag/cppUtils.h"
+#include "ipc/msgQ_IO.h"
 
 uint32_t msNow() {
   kvTimeStamp t;
@@ -17,9 +18,12 @@ uint32_t msNow() {
 ** message; these calls cost one failed msgrcv each. */
 enum { idleCallsForExport = 4 };
 
-int servicePass(generic_cfg& cfg, int maxMessages) {
-  int handled = 0;
-  while (handled < maxMessages && cfg.serviceCfg(0, 0) != 0) handled++;
+int servicePass(generic_cfg& cfg, int maxMessages, int* pings) {
+  int handled = 0, code = 0;
+  while (handled < maxMessages && (code = cfg.serviceCfg(0, 0)) != 0) {
+    handled++;
+    if (code == ipcMSG_PING_REQ && pings) ++*pings;
+  }
   if (handled >= maxMessages) return handled;
   if (handled == 0 && !cfg.pendingExport.hasWork && !cfg.retryPending) return 0;
   /* the drain above ended on one empty call; a message restarts the count */

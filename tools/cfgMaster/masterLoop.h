@@ -34,8 +34,9 @@ enum { passMAX_MESSAGES = 64 };
 
 /* One pass of the master: serviceCfg(0, 0) until nothing waits (at most
 ** maxMessages), then, when exports are pending, the idle calls after which
-** the library sends them.  Returns the messages handled. */
-int servicePass(generic_cfg& cfg, int maxMessages = passMAX_MESSAGES);
+** the library sends them.  Returns the messages handled; *pings (when
+** given) grows by the pings among them. */
+int servicePass(generic_cfg& cfg, int maxMessages = passMAX_MESSAGES, int* pings = nullptr);
 
 class pollPacer {
 public:
