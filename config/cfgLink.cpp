@@ -46,6 +46,7 @@
 #include "ipc/msgQ_IO.h"
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -387,7 +388,12 @@ int generic_cfg::sendSubscriptionList(deadlineTimer& tmr) {
 
 /* ---- client: watching the master ----------------------------------------- */
 
-enum { watchPING_AFTER_MS = 2000, watchLOST_AFTER_MS = 2000, watchRELINK_EVERY_MS = 1000 };
+enum {
+  watchPING_AFTER_MS = 2000,
+  watchLOST_AFTER_MS = 2000,
+  watchRELINK_EVERY_MS = 1000,
+  watchPID_LOOK_MS = 250
+};
 
 void generic_cfg::watchMaster(bool on) {
   watching = on && master != 1;
@@ -435,20 +441,28 @@ void generic_cfg::watchStep() {
     if (elapsedMs(&lastRelinkTry) >= watchRELINK_EVERY_MS) startRelink();
     if (!relinking) return;
   }
-  if (!pingOut) {
+  /* A master process that is gone (killed, crashed) is lost at once; the
+  ** ping below covers one that hangs or that we cannot see. */
+  bool gone = false;
+  if (masterPid > 0 && elapsedMs(&lastPidLook) >= watchPID_LOOK_MS) {
+    getTimeStamp(&lastPidLook);
+    gone = kill((pid_t)masterPid, 0) != 0 && errno == ESRCH;
+  }
+  if (!gone && !pingOut) {
     if (elapsedMs(&lastHeard) < watchPING_AFTER_MS) return;
     sendPing(); /* a full queue refusing it ends the same way as no answer */
     pingOut = true;
     getTimeStamp(&pingSent);
     return;
   }
-  if (elapsedMs(&pingSent) < watchLOST_AFTER_MS) return;
+  if (!gone && elapsedMs(&pingSent) < watchLOST_AFTER_MS) return;
   masterLost = true;
   relinking = false;
   pingOut = false;
   relinkStage = 0;
   lastRelinkTry = kvTimeStamp{0, 0};
-  TRACE(pTraceLevel, 0, "Configuration master lost: no answer to a ping for 2 s\n");
+  TRACE(pTraceLevel, 0, "Configuration master lost: %s\n",
+        gone ? "its process is gone" : "no answer to a ping for 2 s");
   pQ->txQueue().ClearQueue(pQ->typeId());
 }
 

@@ -186,7 +186,8 @@ public:
   ** console must not go on showing values nobody holds.  With the watch
   ** on, every poll that finds no message looks at the silence:
   **   - nothing from the master for 2 s: one ping (code 10);
-  **   - no answer 2 s after it: the master is lost.  What this client
+  **   - no answer 2 s after it, or the master's process gone (looked at
+  **     four times a second): the master is lost.  What this client
   **     still had waiting in the client-to-master queue is taken back,
   **     and change requests are refused (counted) while it lasts;
   **   - while lost, once a second: the registration request again (a new
@@ -382,6 +383,7 @@ private:
   kvTimeStamp lastHeard{0, 0};
   kvTimeStamp pingSent{0, 0};
   kvTimeStamp lastRelinkTry{0, 0};
+  kvTimeStamp lastPidLook{0, 0};
   int32_t relinks = 0;
   int32_t refusedChanges = 0;
 };
