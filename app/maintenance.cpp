@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "app/doVA.h"
+#include "app/updateRequest.h"
 #include "config/dataItem.h"
 #include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
@@ -151,9 +152,23 @@ void softwareUpdate::readUpdateItems() {
   app->cfg->readText(itmUPDATE_FILE, fileName, sizeof fileName);
 }
 
+/* The file name and host are item values any client can set: checked
+** before anything runs (updateRequest.h). */
+bool softwareUpdate::requestRefused() {
+  data_itm_Base* item = app && app->cfg ? app->cfg->getItem(itmUPDATE_FILE) : nullptr;
+  const char* valid = item && item->validChars && item->validChars[0] ? item->validChars : nullptr;
+  if (!updateRequestRefused(host, fileName, valid, out, sizeof out)) return false;
+  outLen = strlen(out);
+  return true;
+}
+
 /* The file name is an item value: quoted unless it is plainly a name. */
 int softwareUpdate::startDownload(int* step) {
   readUpdateItems();
+  if (requestRefused()) {
+    *step = STEP_FINISHED; /* nothing runs; the screen says why */
+    return 0;
+  }
   snprintf(localPath, sizeof localPath, "%s/update/%s", runDir(),
            strlen(fileName) + kBoxUpdateDirLen < (size_t)PATH_LIMIT ? fileName : "");
   char address[20];

@@ -97,6 +97,7 @@ private:
   void appendPrintable(const char* text, size_t len);
   void setDownloadText(int64_t bytes);
   void readUpdateItems();
+  bool requestRefused(); /* a refused name or host: out says why */
 
   consoleApp* app;
   FILE* pipe = nullptr;

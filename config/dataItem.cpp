@@ -166,10 +166,18 @@ bool scanInto(data_itm<int>& it, const char* text) {
   return changed;
 }
 
+/* A float is stored as its text reads back: what the master holds is what
+** it reads from its file after a restart.  NaN and infinities are refused
+** like any text that does not parse. */
 bool scanInto(data_itm<float>& it, const char* text) {
   float v = it.value;
-  if (sscanf(text, scanFormat(it.valueFormat).c_str(), &v) != 1) return false;
-  /* a NaN passes both limit tests and, unordered, always counts as a change */
+  std::string fmt = scanFormat(it.valueFormat);
+  if (sscanf(text, fmt.c_str(), &v) != 1 || !std::isfinite(v)) return false;
+  char shown[64];
+  float again = v;
+  if (cfgPutf(shown, sizeof shown, it.valueFormat, (double)v) > 0 &&
+      sscanf(shown, fmt.c_str(), &again) == 1 && std::isfinite(again))
+    v = again;
   float lo = (float)truncLimit(it.min), hi = (float)truncLimit(it.max);
   if (v < lo) v = lo;
   else if (v > hi) v = hi;
@@ -222,11 +230,27 @@ bool scanInto(data_itm<kvtime_s>& it, const char* text) {
   return changed;
 }
 
+/* A text is stored as the file gives it back: without blanks at its ends
+** (also after the cut); an empty text, which the file holds as nothing
+** after the colon and so gives back as the item's default, as that
+** default; a text the file cannot hold ('#' starts a comment, a line end
+** ends the line) is refused. */
 bool scanInto(data_itm<string_wrapper_s>& it, const char* text) {
-  if (it.value.text == text) return false;
-  it.value.text = text;
+  if (strpbrk(text, "#\n") != nullptr) {
+    ERRLOG(it.pErrLog, 4, 13030, "genericConfig",
+           "Value for %s refused: a configuration file cannot hold '#' or a line end in it",
+           it.name.c_str());
+    return false;
+  }
+  std::string v = text;
   size_t maxLen = it.value.maxLen > 0 ? (size_t)it.value.maxLen : 0;
-  if (it.value.text.size() > maxLen) it.value.text.resize(maxLen);
+  size_t b = v.find_first_not_of(' ');
+  v.erase(0, b == std::string::npos ? v.size() : b);
+  if (v.size() > maxLen) v.resize(maxLen);
+  v.erase(v.find_last_not_of(' ') + 1);
+  if (v.empty()) v = it.defValue.text;
+  if (it.value.text == text && v == text) return false; /* a cut text counts as a change */
+  it.value.text = v;
   return true;
 }
 

@@ -33,6 +33,9 @@ protected:
     tmux = findProgram("tmux");
     if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
     for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "kvUpgrade.x"}) bin.link(p);
+    /* an update needs a host (the default 0.0.0.0 is refused); the file's
+    ** other items keep their defaults */
+    writeFile(work.file("kvPrimeConfig.cfg"), "UPDATE_HOST_IP: 10.0.0.9\n");
     ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
                              bin.path()));
     ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
@@ -89,7 +92,7 @@ TEST_F(MaintenanceWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheSc
 
   /* the download's size grows on the screen while the tool runs */
   ASSERT_TRUE(pane.waitFor("Downloaded", 5000)) << pane.screen();
-  EXPECT_TRUE(pane.waitFor("IP: 0.0.0.0", 2000)) << pane.screen();
+  EXPECT_TRUE(pane.waitFor("IP: 10.0.0.9", 2000)) << pane.screen();
   EXPECT_TRUE(pane.waitFor("kB", 3000) || pane.waitFor("MB", 100)) << pane.screen();
   ASSERT_TRUE(pane.waitFor("Update complete, restart to apply", 10000)) << pane.screen();
   pane.keys({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"}, 30);  /* to the top */
@@ -105,7 +108,7 @@ TEST_F(MaintenanceWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheSc
     EXPECT_EQ(std::string(tmuxPane::COLS - 86, ' '), row.substr(86)) << screen;
   }
   EXPECT_NE(std::string::npos, readFile(bin.file("doVA.console.log")).find("Downloading\n"));
-  EXPECT_NE(std::string::npos, readFile(bin.file("kvUpgrade.log")).find("\t-t 0.0.0.0 update.tgz\n"))
+  EXPECT_NE(std::string::npos, readFile(bin.file("kvUpgrade.log")).find("\t-t 10.0.0.9 update.tgz\n"))
       << readFile(bin.file("kvUpgrade.log"));
 
   /* the menu is still live: another key leaves the screen */

@@ -85,7 +85,8 @@ TEST_F(ParamAccess, valuesOfEveryKindAreViewedSetAndPrintedAsTheOperatorExpects)
       /* quotes inside the text reach the master and come back as typed */
       {{"-s", "StationMessage", "Traffic, weather, \"live\" news"},
        "StationMessage=Traffic, weather, \"live\" news\n"},
-      {{"-s", "StationMessage", ""}, "StationMessage=\n"},
+      /* a cleared text holds its default (" "), as the file gives it back */
+      {{"-s", "StationMessage", ""}, "StationMessage= \n"},
       /* overlong values are cut, not overflowed */
       {{"-s", "StationMessage", std::string(1500, 'A')}, "StationMessage=" + std::string(190, 'A') + "\n"},
       {{"-v", std::string(300, 'N')}, "ERROR: Item " + std::string(127, 'N') + " not found.\n"},

@@ -398,5 +398,6 @@ TEST_F(MenuOnDataSet, deleteInsertAndBackspaceInALongTextShiftOnlyTheShownWindow
   e.key(treeKEY_BACKSPACE);                   /* back over the first column */
   EXPECT_EQ(" " + msg.substr(2, 18) + " ", e.row(3));
   e.keys({treeKEY_ENTER, treeKEY_ENTER});
-  EXPECT_EQ(" " + msg.substr(2, 18) + " " + msg.substr(20), value(itmSIS_StnMsgMsg));
+  /* saved without the leading blank, as the file would give it back */
+  EXPECT_EQ(msg.substr(2, 18) + " " + msg.substr(20), value(itmSIS_StnMsgMsg));
 }

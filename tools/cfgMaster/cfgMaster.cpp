@@ -130,7 +130,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   delayedWriter writer(*cfg);
-  writer.acceptCurrent(); /* what was read is what the files hold */
+  settleStoredValues(*cfg); /* what the files' texts mean, read back */
+  writer.acceptCurrent();   /* what was read is what the files hold */
   prepareCfgFiles(*cfg, pErrTrcLog, &traceLevel);
   TRACE(&traceLevel, 0, "configuration master ready in %u ms\n", msNow() - started);
 

@@ -265,6 +265,22 @@ int refuseOddCfgFiles(generic_cfg& cfg) {
   return odd;
 }
 
+int settleStoredValues(generic_cfg& cfg) {
+  int settled = 0;
+  char text[70000];
+  for (int i = 0; i < cfg.fileCount(); i++) {
+    cfgFile* f = cfg.getFile(i);
+    if (!f || f->noName) continue;
+    for (data_itm_Base* it : f->items) {
+      int before = it->changeCount;
+      it->strOut(text, sizeof text, nullptr, 0, nullptr, false);
+      it->strIn(text);
+      settled += it->changeCount != before;
+    }
+  }
+  return settled;
+}
+
 int prepareCfgFiles(generic_cfg& cfg, ErrTrcLog* pErrLog, const int* pTraceLevel) {
   removeCrashedWrites(cfg, pErrLog);
   int damaged = 0;

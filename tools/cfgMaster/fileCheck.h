@@ -43,6 +43,13 @@ int removeCrashedWrites(generic_cfg& cfg, ErrTrcLog* pErrLog);
 ** master then does not start). */
 int refuseOddCfgFiles(generic_cfg& cfg);
 
+/* Give every saved item the value its own text reads back as (a default
+** text loses blanks at its ends, a default outside its limits is clamped), so
+** nothing the master holds changes at its next start.  Run before the
+** changes are accepted: the file's text already means these values.
+** Returns the items that changed. */
+int settleStoredValues(generic_cfg& cfg);
+
 /* Run once after the files were read: remove the leftovers of crashed
 ** writes, create missing files, report and keep damaged ones (also one too
 ** large to read, with its size).  Returns the number of damaged files. */
