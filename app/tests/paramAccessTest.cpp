@@ -158,48 +158,6 @@ TEST_F(ParamAccess, sisSchedulePicksOnePayloadOrShowsTheSchedule) {
   EXPECT_EQ(before.find('\n'), 2u + 2u + 35u + 1u + 35u);
 }
 
-TEST_F(ParamAccess, setFromTheConsoleReachesEveryOtherSubscriber) {
-  startMaster();
-  int level = 0;
-  pErrTrcLog->setProgramDir(bin.prog("listener").c_str());
-  dovidu_config listener(&level, pErrTrcLog);
-  ASSERT_EQ(listener.initDataSet(&level, pErrTrcLog, 0, "listener", 0, -1), 0);
-  listener.addAllItems(2);
-  ASSERT_EQ(listener.subscribeListSend(), 0);
-  EXPECT_EQ(console({"-s", "E2xPort", "9100"}), "E2xPort=9100\n");
-  int port = 0;
-  EXPECT_TRUE(testsup::waitUntil([&] {
-    listener.serviceCfg(0, 0);
-    listener.readInt(itmEXCITER_PORT, &port);
-    return port == 9100;
-  }, 3000));
-}
-
-TEST_F(ParamAccess, masterRestartKeepsEveryValueSetBefore) {
-  startMaster();
-  console({"-s", "SystemName", "Before Restart"});
-  console({"-s", "TimeZoneOffset", "60"});
-  console({"-s", "ExgineMacEnable", "1"});
-  EXPECT_EQ(master.stop(3000), 0); /* inside the write delay: written at stop */
-  Proc again;
-  startMaster(again);
-  EXPECT_EQ(console({"-v", "SystemName"}), "SystemName=Before Restart\n");
-  EXPECT_EQ(console({"-v", "TimeZoneOffset"}), "TimeZoneOffset=60\n");
-  EXPECT_EQ(console({"-v", "ExgineMacEnable"}), "ExgineMacEnable=yes\n");
-  EXPECT_EQ(again.stop(3000), 0);
-}
-
-TEST_F(ParamAccess, damagedFileStillServesWhatCouldBeRead) {
-  writeFile(work.file("kvPrimeConfig.cfg"),
-            "             SYSTEM_NAME: Half A File\n"
-            "%%% noise %%%\n"
-            "           EXCITER_PORT: 9");
-  startMaster();
-  EXPECT_EQ(console({"-v", "SystemName"}), "SystemName=Half A File\n");
-  EXPECT_EQ(console({"-v", "E2xPort"}), "E2xPort=9\n");
-  EXPECT_NE(master.err().find("is damaged"), std::string::npos);
-}
-
 TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpAndExitsZero) {
   auto t0 = std::chrono::steady_clock::now();
   int st = -1;
