@@ -1,7 +1,8 @@
 /*
 ** The data set as a configuration object builds it: items at their fixed
 ** indices, files and groups in order, the carrier-dependent MPS default,
-** limits and choice lists as an operator meets them.
+** limits and choice lists as an operator meets them, and a client start-up
+** retried after a missing grant.
 */
 #include <map>
 #include <set>
@@ -10,6 +11,7 @@
 
 #include "dataset/choiceLists.h"
 #include "dataset/tests/dataSetTestUtil.h"
+#include "diag/cppUtils.h"
 
 namespace {
 std::string textOf(const char* p) { return p ? std::string("\"") + p + "\"" : "<null>"; }
@@ -238,4 +240,30 @@ TEST_F(DataSetInTempDir, buildTraceNamesEveryIndexAndPassesOverFamilyMembersButN
   ASSERT_NE(std::string::npos, group64);
   EXPECT_LT(out.find("Initialize files"), group64);
   EXPECT_LT(group64, out.find("Initialize files done"));
+}
+
+/* The console's start-up retries initDataSet on the same object: the first
+** attempt finds no master and times out on the grant, the next one finds
+** the endpoint open and succeeds at once.  The files and groups must still
+** come once each. */
+TEST_F(DataSetInTempDir, clientRetriedAfterAMissingGrantStillHasThreeFilesAndSevenGroups) {
+  dovidu_config client(&traceLevel, nullptr);
+  testing::internal::CaptureStdout();  /* the unanswered registration's reports */
+  int first = client.initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1);
+  kvTimeStamp t0;
+  getTimeStamp(&t0);
+  int second = client.initDataSet(&traceLevel, nullptr, 0, "doVA.x", 0, -1);
+  float secondSec = elapsedSeconds(&t0);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(1, first);
+  EXPECT_EQ(0, second);
+  EXPECT_LT(secondSec, 1.0f);
+  ASSERT_EQ(3, client.fileCount());
+  EXPECT_TRUE(client.getFile(0)->noName);
+  EXPECT_EQ("kvPrimeConfig.cfg", client.getFile(1)->fileName);
+  EXPECT_EQ("kvSecondaryConfig.cfg", client.getFile(2)->fileName);
+  EXPECT_EQ(7u, client.groupList().size());
+  EXPECT_EQ(311, client.addAllItems(2));
+  EXPECT_EQ(23u, client.getFile(0)->items.size());
+  EXPECT_EQ(288u, client.getFile(1)->items.size());
 }
