@@ -228,6 +228,16 @@ TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
             std::string::npos);
   ASSERT_GE(out.size(), 4u);
   EXPECT_EQ(out.substr(out.size() - 4), ")\n@\n");  /* the closing empty line */
+  /* without a trace level pointer every piece says so */
+  p.parser.setTraceLevel(nullptr);
+  testing::internal::CaptureStdout();
+  p.parser.printHelp("HEAD\n");
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("pTraceLevel not defined.   -kill  :  Terminate supervisor process ("
+                     "pTraceLevel not defined. no parameters"
+                     "pTraceLevel not defined. )\n"),
+            std::string::npos)
+      << out;
 }
 
 TEST(SwitchHelp, HelpStopsAtARowWithoutHelpText) {

@@ -164,6 +164,18 @@ TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnitsUnderTheMenuHea
   }
 }
 
+TEST_F(MenuOnDataSet, helpForATextTellsItsLengthAndNothingOpensItOutsideTheValueView) {
+  testFrontEnd& e = open(10, 80);
+  openSettingsChild(7);   /* STATION INFO, browsing */
+  EXPECT_EQ(0, e.key(treeKEY_AUX));
+  EXPECT_EQ(treeEditor::MC_BROWSE, e.menuCursorState());
+  e.key(treeKEY_RIGHT);   /* Stn. Name Short value view */
+  e.key(treeKEY_AUX);
+  std::string text = e.screen();
+  EXPECT_NE(std::string::npos, text.find("Stn. Name Short:")) << text;
+  EXPECT_NE(std::string::npos, text.find("Up to 4 characters")) << text;
+}
+
 TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {
   const treeItemDef noTerminator[] = {{-1, 347, tit_MENU, 0, "A", "A", nullptr},
                                       {5, -1, tit_MENU, 0, "B", "B", nullptr},
