@@ -20,6 +20,7 @@
 
 #include "config/genericConfig.h"
 #include "diag/ErrTrcLog.h"
+#include "diag/numParse.h"
 #include "diag/trace.h"
 
 static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -32,19 +33,16 @@ static std::string trimmed(const char* b, const char* e) {
 
 /* Does the value text read as a value of the item's type? */
 static bool valueUnderstood(const data_itm_Base* it, const std::string& v) {
-  int n[6];
-  unsigned u[6];
+  int32_t n[6];
   float f;
   const char* s = v.c_str();
   switch (it->typeCode) {
     case dtINT:
-    case dtBOOL: return sscanf(s, "%d", &n[0]) == 1;
+    case dtBOOL: return scanInt32(s, "%d", n, 1) == 1;
     case dtFLOAT: return sscanf(s, "%f", &f) == 1;
-    case dtIP_ADDR: return sscanf(s, "%d.%d.%d.%d", &n[0], &n[1], &n[2], &n[3]) == 4;
-    case dtMAC_ADDR:
-      return sscanf(s, "%x:%x:%x:%x:%x:%x", &u[0], &u[1], &u[2], &u[3], &u[4], &u[5]) == 6;
-    case dtKVTIME:
-      return sscanf(s, "%d-%d-%d %d:%d:%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]) == 6;
+    case dtIP_ADDR: return scanInt32(s, "%d.%d.%d.%d", n, 4) == 4;
+    case dtMAC_ADDR: return scanInt32(s, "%x:%x:%x:%x:%x:%x", n, 6) == 6;
+    case dtKVTIME: return scanInt32(s, "%d-%d-%d %d:%d:%d", n, 6) == 6;
     default: return true;
   }
 }
