@@ -125,15 +125,6 @@ void ptyDisplay::clearFrames() {
   received.clear();
 }
 
-bool ptyDisplay::waitUntil(const std::function<bool(const std::vector<frameBytes>&)>& pred,
-                           int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 2) {
-    if (pred(frames())) return true;
-    usleep(2000);
-  }
-  return false;
-}
-
 std::vector<uint8_t> wireFrame(uint8_t command, const std::vector<uint8_t>& data) {
   uint8_t out[lcdFRAME_MAX];
   int n = lcdBuildFrame(command, data.data(), (int)data.size(), out);

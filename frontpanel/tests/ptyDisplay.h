@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,8 +39,6 @@ public:
   void clearFrames();
   /* Frames with this command received so far. */
   std::vector<frameBytes> framesOf(int command);
-  /* Poll until pred(frames) or timeoutMs; true when it held. */
-  bool waitUntil(const std::function<bool(const std::vector<frameBytes>&)>& pred, int timeoutMs);
 
   /* The firmware's state; lock() while touching it from the test. */
   emuPanel panel;

@@ -41,7 +41,6 @@ public:
       int from = takeRowChange(r);
       if (from < 0) continue;
       image[r].replace(from, std::string::npos, rowText(r) + from);
-      ++paintedRows;
     }
     screenChanged = false;
     return 0;
@@ -52,7 +51,7 @@ public:
     paint();
     return n > 0;
   }
-  void setStatusLine(int line, int status, bool) override { lastStatus[line & 7] = status; }
+  void setStatusLine(int, int, bool) override {}
 
   /* One key as a front end handles it: process, poll, refresh, paint. */
   int key(int k) {
@@ -75,8 +74,6 @@ public:
   std::string row(int r) const { return image.at(r); }
 
   std::vector<std::string> image;
-  int paintedRows = 0;
-  int lastStatus[8] = {0};
 };
 
 /* Pad to `width` (or cut): expected rows read as the operator sees them. */
