@@ -531,6 +531,39 @@ struct BadInput : ::testing::Test {
   }
 };
 
+/* A change request whose value is sent quoted (as the parameter access and
+** the menu send text): the master takes everything between the outer
+** quotes, commas and inner quotes included; unquoted values go through the
+** tokenizer; three unquoted fields and a missing name are still refused. */
+TEST_F(BadInput, QuotedChangeRequestsKeepInnerQuotesAndCommas) {
+  const struct { const char* request; const char* value; } rows[] = {
+      {"Long_Text,before", "before"},
+      {"Long_Text,\"Traffic, weather, \"live\" news\"", "Traffic, weather, \"live\" news"},
+      {"Long_Text,\"\"\"\"", "\"\""},
+      {"Long_Text,\"a,b c\"\r\n", "a,b c"},
+      {"Long_Text,\"\"", ""},
+      {"Long_Text,  plain words  ", "plain words"},
+      {"Long_Text,\"", ""},  /* an open quote holds nothing */
+      {"Long_Text,\"x", "x"},
+      {"Long_Text,say \"hi\"", "say \"hi\""},
+      {"Long_Text,before", "before"},
+  };
+  for (const auto& r : rows) {
+    rx(ipcMSG_NEW_DATA_VALUE, r.request);
+    EXPECT_EQ(r.value, Link::text(master, ixLONGTEXT)) << r.request;
+  }
+  CaptureStdout();
+  EXPECT_EQ(1, rx(ipcMSG_NEW_DATA_VALUE, "Long_Text,a,b"));
+  EXPECT_EQ(1, rx(ipcMSG_NEW_DATA_VALUE, ",\"quoted\""));
+  EXPECT_EQ(1, rx(ipcMSG_NEW_DATA_VALUE, "No_Such,\"x\""));
+  std::string out = GetCapturedStdout();
+  EXPECT_EQ("before", Link::text(master, ixLONGTEXT));
+  size_t n13010 = 0;
+  for (size_t p = out.find("ERR #13010"); p != std::string::npos; p = out.find("ERR #13010", p + 1)) ++n13010;
+  EXPECT_EQ(2u, n13010) << out;
+  EXPECT_NE(std::string::npos, out.find("Invalid item identifier:<No_Such>/<x?")) << out;
+}
+
 TEST_F(BadInput, MasterReportsEachFaultAndCarriesOn) {
   CaptureStdout();
   rx(ipcMSG_LOG_LINE, std::string(10, '\0'));
