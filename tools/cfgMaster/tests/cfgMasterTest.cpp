@@ -277,7 +277,7 @@ std::string randomValue(data_itm_Base* it, unsigned* seed) {
     case dtFLOAT: {
       static const char* const odd[] = {"nan", "inf", "-inf", "1e-9"};
       if (num(0, 5) == 0) return odd[num(0, 3)];
-      snprintf(b, sizeof b, "%.7f", it->min - 1 + (it->max - it->min + 2) * rand_r(seed) / RAND_MAX);
+      snprintf(b, sizeof b, "%.7f", it->min - 1 + (it->max - it->min + 2) * rand_r(seed) / (float)RAND_MAX);
       break;
     }
     case dtIP_ADDR: snprintf(b, sizeof b, "%d.%d.%d.%d", num(0, 300), num(0, 255), 7, num(0, 255)); break;
