@@ -264,7 +264,8 @@ std::map<int, std::vector<event>> readLog(const std::string& path) {
     char kind = 0, hex[600] = {0};
     long t = 0;
     int idx = -1;
-    if (sscanf(text.c_str() + at, "%c %ld %d %599s", &kind, &t, &idx, hex) == 4)
+    std::string line = text.substr(at, nl - at); /* sscanf would measure the whole rest */
+    if (line.size() < 560 && sscanf(line.c_str(), "%c %ld %d %599s", &kind, &t, &idx, hex) == 4)
       byItem[idx].push_back({kind, t, hex});
     at = nl + 1;
   }
@@ -285,25 +286,41 @@ std::map<int, std::string> fileValues(const std::string& path) {
   return v;
 }
 
-/* Changes seen delivered before `killedAt` that the file does not hold. */
+/* Changes seen delivered before `killedAt` (and since the previous kill)
+** that come after the file's value in the item's order: lost.  Linear in
+** the events (with a map from each value to its places in the order). */
 void countLoss(const std::vector<event>& ev, const std::string& inFile, long since, long killedAt,
                lossCount* n) {
   /* the order of the item's values: its requests and the values it linked with */
   std::vector<const event*> order;
+  std::map<std::string, std::vector<int>> places;
   for (const event& e : ev)
-    if (e.kind != 'D' && e.t < killedAt) order.push_back(&e);
-  int p = -1;
-  for (int i = (int)order.size() - 1; i >= 0 && p < 0; i--)
-    if (order[(size_t)i]->hex == inFile) p = i;
-  if (p < 0) {
+    if (e.kind != 'D' && e.t < killedAt) {
+      places[e.hex].push_back((int)order.size());
+      order.push_back(&e);
+    }
+  auto it = places.find(inFile);
+  if (it == places.end()) {
     n->unmatched++;
     return;
   }
+  int p = it->second.back();
   for (const event& d : ev) {
     if (d.kind != 'D' || d.t >= killedAt || d.t < since) continue; /* each kill counts its own */
-    int s = -1; /* the request it came from: the latest one of that value before it */
-    for (int i = (int)order.size() - 1; i >= 0 && s < 0; i--)
-      if (order[(size_t)i]->hex == d.hex && order[(size_t)i]->t <= d.t) s = i;
+    /* the request it came from: the latest one of that value before it */
+    auto at = places.find(d.hex);
+    if (at == places.end()) continue;
+    const std::vector<int>& v = at->second;
+    int lo = 0, hi = (int)v.size() - 1, s = -1;
+    while (lo <= hi) {
+      int mid = (lo + hi) / 2;
+      if (order[(size_t)v[(size_t)mid]]->t <= d.t) {
+        s = v[(size_t)mid];
+        lo = mid + 1;
+      } else {
+        hi = mid - 1;
+      }
+    }
     if (s <= p) continue;
     if (killedAt - d.t <= kPromiseMs) {
       n->within++;
@@ -345,6 +362,10 @@ struct soak {
     m->wait(5000);
     long killedAt = nowMs();
     std::map<int, std::string> inFile = fileValues(work.file("kvPrimeConfig.cfg"));
+    /* what the restarted master reads is what was just parsed: restart at
+    ** once, count afterwards (only events before the kill count) */
+    if (!startMaster()) fprintf(stderr, "cfgSoak: the master did not start again\n");
+    gCtl->epoch++;
     lossCount here;
     for (int k = 0; k < nClients; k++) {
       std::map<int, std::vector<event>> byItem = readLog(clientLog(k));
@@ -361,8 +382,6 @@ struct soak {
     loss.beyond += here.beyond;
     loss.unmatched += here.unmatched;
     loss.oldestMs = std::max(loss.oldestMs, here.oldestMs);
-    if (!startMaster()) fprintf(stderr, "cfgSoak: the master did not start again\n");
-    gCtl->epoch++;
   }
 
   long started = 0, lastKill = 0;

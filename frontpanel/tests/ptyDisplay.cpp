@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 ptyDisplay::ptyDisplay() : silent(false), stop(false) {
@@ -84,14 +85,26 @@ void ptyDisplay::inject(const std::vector<uint8_t>& bytes) {
   (void)writeAll(bytes.data(), bytes.size());
 }
 
+static long monoMs() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
 /* A non-blocking write on a pty master fails with EAGAIN while another
 ** thread is inside a write on it, and when the line is full: the firmware
 ** thread's answers and the test's injected keys would then be lost now and
 ** then.  So writers take turns and a refused write is retried, for at most
-** about two seconds, until every byte is out. */
+** writeWaitMs of the clock (the wait for the other writer included), until
+** every byte is out. */
 bool ptyDisplay::writeAll(const uint8_t* bytes, size_t n) {
-  std::lock_guard<std::mutex> g(writeMu);
-  for (int waitedMs = 0; n > 0;) {
+  long deadline = monoMs() + writeWaitMs;
+  std::unique_lock<std::mutex> g(writeMu, std::defer_lock);
+  while (!g.try_lock()) {
+    if (monoMs() >= deadline) return false;
+    usleep(500);
+  }
+  while (n > 0) {
     ssize_t w = write(master, bytes, n);
     if (w > 0) {
       bytes += w;
@@ -99,9 +112,8 @@ bool ptyDisplay::writeAll(const uint8_t* bytes, size_t n) {
       continue;
     }
     if (w < 0 && errno != EAGAIN && errno != EINTR) return false;
-    if (waitedMs >= 2000) return false;
+    if (monoMs() >= deadline) return false;
     usleep(1000);
-    ++waitedMs;
   }
   return true;
 }

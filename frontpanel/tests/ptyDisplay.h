@@ -44,6 +44,10 @@ public:
   emuPanel panel;
   std::mutex& lock() { return mu; }
   std::atomic<bool> silent;
+  /* How long a write waits for room on a full line (and for the other
+  ** writer) before its bytes are dropped: 2 s for tests; a fuzz run, whose
+  ** time limit per input is about that, gives less. */
+  std::atomic<int> writeWaitMs{2000};
 
 private:
   void run();
