@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,29 @@ public:
   void type(const char* text) {
     for (const char* p = text; *p; ++p) key((unsigned char)*p);
   }
+  /* Keys as a script: characters are typed, "{down}" or "{down*3}" is a key. */
+  void play(const std::string& script) {
+    static const struct { const char* name; int key; } names[] = {
+        {"up", treeKEY_UP},       {"up5", treeKEY_UP5},  {"down", treeKEY_DOWN},     {"left", treeKEY_LEFT},
+        {"right", treeKEY_RIGHT}, {"enter", treeKEY_ENTER}, {"esc", treeKEY_ESCAPE}, {"ins", treeKEY_INSERT},
+        {"del", treeKEY_DELETE},  {"bs", treeKEY_BACKSPACE}, {"help", treeKEY_HELP}, {"aux", treeKEY_AUX},
+        {"redraw", treeKEY_REDRAW}, {nullptr, 0}};
+    for (size_t i = 0; i < script.size(); ++i) {
+      size_t end = script.find('}', i);
+      if (script[i] != '{' || end == std::string::npos) {
+        key((unsigned char)script[i]);
+        continue;
+      }
+      std::string name = script.substr(i + 1, end - i - 1);
+      size_t star = name.find('*');
+      int times = star == std::string::npos ? 1 : atoi(name.c_str() + star + 1), k = 0;
+      for (auto* n = names; n->name; ++n)
+        if (name.substr(0, star) == n->name) k = n->key;
+      EXPECT_NE(0, k) << "no key " << name;
+      for (int t = 0; t < times; ++t) key(k);
+      i = end;
+    }
+  }
   /* The painted screen, rows joined with '\n', trailing blanks kept. */
   std::string screen() const {
     std::string s;
@@ -72,6 +96,13 @@ public:
     return s;
   }
   std::string row(int r) const { return image.at(r); }
+  /* Rows from `first` on, trailing blanks cut, joined with '|'. */
+  std::string rows(int first) const {
+    std::string s;
+    for (size_t r = first; r < image.size(); ++r)
+      s += image[r].substr(0, image[r].find_last_not_of(' ') + 1) + (r + 1 < image.size() ? "|" : "");
+    return s;
+  }
 
   std::vector<std::string> image;
 };
