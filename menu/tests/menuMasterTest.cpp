@@ -7,7 +7,6 @@
 */
 #include "menu/tests/menuTestUtil.h"
 
-
 #include <cstdio>
 
 namespace {
@@ -70,12 +69,6 @@ protected:
     cfg->getItem(index)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
     return buf;
   }
-  void walk(std::initializer_list<int> downs) {
-    for (int n : downs) {
-      for (int i = 0; i < n; ++i) ed->key(treeKEY_DOWN);
-      ed->key(treeKEY_RIGHT);
-    }
-  }
 
   testsup::WorkDir dir;
   std::unique_ptr<testsup::Child> master;
@@ -90,10 +83,7 @@ protected:
 /* Each save's request text as the master traces it, then its echo in the
 ** client's item and on the editor's screen. */
 TEST_F(MenuWithRealMaster, savedValuesReachTheMasterQuotedOrAsShownAndComeBack) {
-  walk({0, 7, 0});   /* SETTINGS, STATION INFO, SHORT NAME value view */
-  ed->key(treeKEY_ENTER);
-  ASSERT_EQ(tdm_EDIT, ed->displayMode());
-  ed->type("kxyz");
+  ed->play("{right}{down*7}{right}{right}{enter}kxyz");   /* SETTINGS, STATION INFO, SHORT NAME */
   save(itmSIS_CsStdNme);
   EXPECT_TRUE(waitForLog("Received new value:<SIS_CsStdNme,\"KXYZ\">", 3000))
       << testsup::readFile(dir.file("master.log"));
@@ -102,24 +92,17 @@ TEST_F(MenuWithRealMaster, savedValuesReachTheMasterQuotedOrAsShownAndComeBack) 
   EXPECT_EQ(padRow("        KXYZ", 20), ed->row(2));
 
   /* a cleared long text goes as two quoted blanks */
-  ed->keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_DOWN, treeKEY_DOWN, treeKEY_ENTER});   /* STATION SLOGAN */
-  ed->type("ON AIR");
+  ed->play("{down*4}{enter}ON AIR");   /* STATION SLOGAN */
   save(itmSIS_SlgnUnvNme);
   ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
   EXPECT_EQ("ON AIR", value(itmSIS_SlgnUnvNme));
-  ed->key(treeKEY_ENTER);
-  for (int i = 0; i < 8; ++i) ed->key(treeKEY_DELETE);
+  ed->play("{enter}{del*8}");
   save(itmSIS_SlgnUnvNme);
   EXPECT_TRUE(waitForLog("Received new value:<SIS_SlgnUnvNme,\"  \">", 3000));
   ASSERT_TRUE(waitForEcho(itmSIS_SlgnUnvNme));
   EXPECT_EQ("  ", value(itmSIS_SlgnUnvNme));
 
-  for (int i = 0; i < 4 && ed->currentItem() != ed->rootItem(); ++i) ed->key(treeKEY_ESCAPE);
-  ed->key(treeKEY_RIGHT);
-  for (int i = 0; i < 12; ++i) ed->key(treeKEY_UP);   /* SETTINGS keeps its selection */
-  walk({2, 1});   /* EXCITER, IP ADDRESS */
-  ed->key(treeKEY_ENTER);
-  ed->type("172016000009");
+  ed->play("{esc}{right}{up*12}{down*2}{right}{down}{right}{enter}172016000009");   /* EXCITER, IP ADDRESS */
   save(itmExctr_IP_Addr);
   /* the field as shown, zero-padded groups and all */
   EXPECT_TRUE(waitForLog("Received new value:<Exctr_IP_Addr,172.016.000.009>", 3000))
@@ -127,15 +110,13 @@ TEST_F(MenuWithRealMaster, savedValuesReachTheMasterQuotedOrAsShownAndComeBack) 
   ASSERT_TRUE(waitForEcho(itmExctr_IP_Addr));
   EXPECT_EQ("172.16.0.9", value(itmExctr_IP_Addr));
 
-  ed->keys({treeKEY_UP, treeKEY_ENTER});   /* the protocol choice above */
-  ed->key(treeKEY_DOWN);
+  ed->play("{up}{enter}{down}");   /* the protocol choice above */
   save(itmExcter_Prtcl);
   EXPECT_TRUE(waitForLog("Received new value:<Excter_Prtcl,1>", 3000));
   ASSERT_TRUE(waitForEcho(itmExcter_Prtcl));
   EXPECT_EQ(padRow("         TCP", 20), ed->row(2));
 
-  ed->keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_ENTER});   /* port number, typed */
-  ed->type("9123");
+  ed->play("{down*2}{enter}9123");   /* port number, typed */
   save(itmEXCITER_PORT);
   EXPECT_TRUE(waitForLog("Received new value:<EXCITER_PORT,9123>", 3000));
   ASSERT_TRUE(waitForEcho(itmEXCITER_PORT));

@@ -9,35 +9,39 @@
 #include <algorithm>
 #include <cstring>
 
+/* Browsing from the root: context lines, the value view, unknown keys
+** and stray characters that change nothing, the tag and band in the title. */
 TEST_F(MenuOnDataSet, rootBrowsingWithContextLinesValueViewAndTheTagAndBand) {
   testFrontEnd& e = open(4, 20);
-  EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
-            e.screen());
-  e.key(treeKEY_RIGHT);
-  EXPECT_EQ(screenOf({"SETTINGS          FM", "->System Settings", "  Date & Time",
-                      "v Exciter Config"}, 20), e.screen());
-  e.keys({treeKEY_DOWN, treeKEY_DOWN});
-  EXPECT_EQ(screenOf({"SETTINGS          FM", "^ Date & Time", "->Exciter Config",
-                      "v Network Config"}, 20), e.screen());
-  for (int i = 0; i < 10; ++i) e.key(treeKEY_DOWN);   /* stops at the last line */
-  EXPECT_EQ(screenOf({"SETTINGS          FM", "^ Station Info", "  SIS Schedule",
-                      "->Maintenance"}, 20), e.screen());
-  for (int i = 0; i < 5; ++i) e.key(treeKEY_UP);
-  e.keys({treeKEY_RIGHT, treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});   /* AUDIO CONTROL, Digital Gain */
+  EXPECT_EQ("MAIN MENU    TORV-FM|->Edit Settings|  View Status|", e.rows(0));
+  e.play("{right}");
+  EXPECT_EQ("SETTINGS          FM|->System Settings|  Date & Time|v Exciter Config", e.rows(0));
+  std::string before = e.screen();
+  for (int k : {0, -5, 31, 128, 4096, 4113, 99999, (int)'x', (int)' ', (int)treeKEY_UP5, (int)treeKEY_HELP,
+                (int)treeKEY_INSERT_ALT, (int)treeKEY_REDRAW})
+    EXPECT_EQ(0, e.key(k)) << k;
+  EXPECT_EQ(before, e.screen());
+  e.play("{down*2}");
+  EXPECT_EQ("^ Date & Time|->Exciter Config|v Network Config", e.rows(1));
+  e.play("{down*10}");   /* stops at the last line */
+  EXPECT_EQ("^ Station Info|  SIS Schedule|->Maintenance", e.rows(1));
+  e.play("{up*5}{right}{down*2}{right}");   /* AUDIO CONTROL, Digital Gain */
   EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState());
-  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Digital Gain", "         0dB",
-                      "v ('SELECT' to edit)"}, 20), e.screen());
-  e.key(treeKEY_DOWN);
-  EXPECT_EQ(screenOf({"AUDIO CONTROL     FM", "^   Audio Bypass", "         no",
-                      "v ('SELECT' to edit)"}, 20), e.screen());
-  e.key(treeKEY_LEFT);   /* back to browsing, same line selected */
+  EXPECT_EQ("AUDIO CONTROL     FM|^   Digital Gain|         0dB|v ('SELECT' to edit)", e.rows(0));
+  e.play("{down}");
+  EXPECT_EQ("^   Audio Bypass|         no|v ('SELECT' to edit)", e.rows(1));
+  e.play("{left}");   /* back to browsing, same line selected */
   EXPECT_EQ(padRow("->Audio Bypass", 20), e.row(2));
-  e.key(treeKEY_ESCAPE);
+  e.play("{esc}");
   e.setBand(1);
   e.setCallSign("WXYZ");
   e.refresh();
   e.paint();
   EXPECT_EQ(padRow("MAIN MENU    WXYZ-AM", 20), e.row(0));
+  testing::internal::CaptureStdout();
+  e.somethingChanged(17, 0);
+  EXPECT_NE(std::string::npos,
+            testing::internal::GetCapturedStdout().find("Invalid lineNum for 'somethingChanged'.  value=17"));
 }
 
 TEST_F(MenuOnDataSet, largestMenuOnATerminalShowsNineLinesAndItsMarkers) {
@@ -45,107 +49,92 @@ TEST_F(MenuOnDataSet, largestMenuOnATerminalShowsNineLinesAndItsMarkers) {
   openSettingsChild(8);   /* SIS SCHEDULE: 34 lines */
   ASSERT_EQ(34, e.currentItem()->visibleCount());
   EXPECT_EQ(padRow("SIS SCHEDULE", 78) + "FM", e.row(0));
-  EXPECT_EQ(padRow("->Set Basic Schedule", 80), e.row(1));
-  EXPECT_EQ(padRow("  Block  0 Payload 1", 80), e.row(3));
+  EXPECT_EQ(0u, e.rows(1).find("->Set Basic Schedule|  Set Def Schedule|  Block  0 Payload 1|")) << e.rows(1);
   EXPECT_EQ(padRow("v Block  3 Payload 1", 80), e.row(9));
-  for (int i = 0; i < 40; ++i) e.key(treeKEY_DOWN);
+  e.play("{down*40}");
   EXPECT_EQ(padRow("^ Block 11 Payload 2", 80), e.row(1));
   EXPECT_EQ(padRow("->Block 15 Payload 2", 80), e.row(9));
 }
 
 TEST_F(MenuOnDataSet, emptyMenuShowsNoDataAndEscapeReturnsToTheTopInOneStep) {
   testFrontEnd& e = open(4, 20, tal_VIEW_ONLY);
-  e.keys({treeKEY_RIGHT, treeKEY_RIGHT});   /* System Settings: nothing at level 0 */
-  EXPECT_EQ(screenOf({"SETTINGS          FM", "   System Settings", "      (NO DATA)", ""}, 20),
-            e.screen());
-  e.key(treeKEY_ENTER);   /* nothing to edit */
+  e.play("{right}{right}");   /* System Settings: nothing at level 0 */
+  EXPECT_EQ("SETTINGS          FM|   System Settings|      (NO DATA)|", e.rows(0));
+  e.play("{enter}");   /* nothing to edit */
   EXPECT_EQ(tdm_MENU, e.displayMode());
-  e.keys({treeKEY_LEFT, treeKEY_DOWN, treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});
+  e.play("{left}{down*3}{right}");
   EXPECT_EQ(356, e.currentItem()->itemID);   /* NETWORK CONFIG, level 0 items */
-  e.key(treeKEY_ESCAPE);
+  e.play("{esc}");
   EXPECT_EQ(e.rootItem(), e.currentItem());
   EXPECT_EQ(padRow("MAIN MENU    TORV-FM", 20), e.row(0));
 }
 
 TEST_F(MenuOnDataSet, messageBoxOverlaysAnyModeAndOnlyEnterOrHelpCloseIt) {
   testFrontEnd& e = open(4, 20);
-  struct Answer {
-    int calls = 0;
-    bool yes = false;
-  } answer;
-  e.setMessageBoxCallback(
-      [](treeEditor* ed, bool yes) {
-        auto* a = static_cast<Answer*>(ed->messageBoxUser());
-        a->calls++;
-        a->yes = yes;
-      },
-      &answer);
-  e.showMessageBox("! System Restart !",
-                   " Please wait for    \n system to restart  \n!!!!!!!!!!!!!!!!!!!!\n");
-  e.paint();
-  EXPECT_EQ(screenOf({"!! System Restart !!", " Please wait for", " system to restart",
-                      "!!!!!!!!!!!!!!!!!!!!"}, 20), e.screen());
-  EXPECT_EQ(0, e.showMessageBox("second", "dropped"));
-  for (int k : {(int)treeKEY_DOWN, (int)treeKEY_ESCAPE, (int)treeKEY_RIGHT, (int)'a', 9999}) e.key(k);
-  EXPECT_EQ(0, answer.calls);
-  EXPECT_EQ(e.rootItem(), e.currentItem());
-  e.key(treeKEY_ENTER);
-  EXPECT_EQ(1, answer.calls);
-  EXPECT_TRUE(answer.yes);
-  EXPECT_EQ(screenOf({"MAIN MENU    TORV-FM", "->Edit Settings", "  View Status", ""}, 20),
-            e.screen());
-
-  /* a second confirmation while one is shown is dropped with its answer; help answers no */
   std::vector<std::string> got;
-  e.setMessageBoxCallback(nullptr, &got);
   auto record = [](treeEditor* ed, bool yes) {
     static_cast<std::vector<std::string>*>(ed->messageBoxUser())->push_back(yes ? "yes" : "no");
   };
   auto other = [](treeEditor* ed, bool) {
     static_cast<std::vector<std::string>*>(ed->messageBoxUser())->push_back("other");
   };
+  e.setMessageBoxCallback(record, &got);
+  e.showMessageBox("! System Restart !", " Please wait for    \n system to restart  \n!!!!!!!!!!!!!!!!!!!!\n");
+  e.paint();
+  EXPECT_EQ("!! System Restart !!| Please wait for| system to restart|!!!!!!!!!!!!!!!!!!!!", e.rows(0));
+  EXPECT_EQ(0, e.showMessageBox("second", "dropped"));
+  for (int k : {(int)treeKEY_DOWN, (int)treeKEY_ESCAPE, (int)treeKEY_RIGHT, (int)'a', 9999}) e.key(k);
+  EXPECT_TRUE(got.empty());
+  EXPECT_EQ(e.rootItem(), e.currentItem());
+  e.play("{enter}");
+  EXPECT_EQ((std::vector<std::string>{"yes"}), got);
+  EXPECT_EQ("MAIN MENU    TORV-FM|->Edit Settings|  View Status|", e.rows(0));
+
+  /* a second confirmation while one is shown is dropped with its answer; help answers no */
+  e.setMessageBoxCallback(nullptr, &got);
   ASSERT_EQ(1, e.showMessageBox("Power Down Request", "!  V to continue   !\n", record, &got));
   EXPECT_EQ(0, e.showMessageBox(" **Run Update?** ", "x", other, &got));
-  e.key(treeKEY_HELP);
-  EXPECT_EQ((std::vector<std::string>{"no"}), got);
+  e.play("{help}");
+  EXPECT_EQ((std::vector<std::string>{"yes", "no"}), got);
   /* an alert afterwards has no completion: closing it answers nothing */
   ASSERT_EQ(1, e.showMessageBox("!!! Power Down !!!", " System is preparing\n"));
-  e.key(treeKEY_ENTER);
-  EXPECT_EQ((std::vector<std::string>{"no"}), got);
+  e.play("{enter}");
+  EXPECT_EQ(2u, got.size());
   EXPECT_FALSE(e.messageBoxShown());
 }
 
 TEST_F(MenuOnDataSet, statusScreensPageBetweenSiblingsAndShowNoDataUntilARecordArrives) {
   testFrontEnd& e = open(4, 20);
-  e.keys({treeKEY_DOWN, treeKEY_RIGHT, treeKEY_DOWN, treeKEY_RIGHT});   /* AUDIO STATUS */
+  e.play("{down}{right}{down}{right}");   /* AUDIO STATUS */
   EXPECT_EQ(tdm_SPECIAL, e.displayMode());
-  EXPECT_EQ(screenOf({"AUDIO STATUS      FM", " -no data available-", " -no data available-",
-                      " -no data available-"}, 20), e.screen());
-  e.key(treeKEY_DOWN);
+  EXPECT_EQ("AUDIO STATUS      FM| -no data available-| -no data available-| -no data available-", e.rows(0));
+  e.play("{down}");
   EXPECT_EQ(331, e.currentItem()->itemID);
-  e.key(treeKEY_UP);
-  e.key(treeKEY_UP);   /* the text screen above is a special sibling too */
+  e.play("{up}{up}");   /* the text screen above is a special sibling too */
   EXPECT_EQ(345, e.currentItem()->itemID);
-  e.key(treeKEY_LEFT);
+  e.play("{left}");
   EXPECT_EQ(361, e.currentItem()->itemID);
 }
 
+/* Help opens only from a value view, under the menu's header; it scrolls
+** the item's help with its range or length, ignores other keys and Left,
+** Escape or Enter close it. */
 TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnitsUnderTheMenuHeader) {
   testFrontEnd& e = open(4, 20);
+  auto helpText = [&] {
+    std::string all;
+    for (int i = 0; i < 10; ++i, e.play("{down}")) all += e.row(1) + "|";
+    return all + e.row(2) + "|" + e.row(3);
+  };
   openSettingsChild(4);
-  e.keys({treeKEY_DOWN, treeKEY_DOWN, treeKEY_RIGHT});   /* Digital Gain value view */
+  EXPECT_EQ(0, e.key(treeKEY_AUX));   /* browsing: no help */
+  EXPECT_EQ(treeEditor::MC_BROWSE, e.menuCursorState());
+  e.play("{down*2}{right}");   /* Digital Gain value view */
   std::string before = e.screen();
   EXPECT_EQ(1, e.key(treeKEY_AUX));
   EXPECT_EQ(treeEditor::MC_HELP, e.menuCursorState());
-  EXPECT_EQ(padRow("AUDIO CONTROL", 18) + "FM", e.row(0));   /* the menu's header, band kept */
-  EXPECT_EQ(padRow(" Digital Gain:", 20), e.row(1));
-  EXPECT_EQ(padRow(" Adjusts the HD1", 20), e.row(2));
-  std::string all;
-  for (int i = 0; i < 10; ++i) {
-    all += e.row(1) + "|";
-    e.key(treeKEY_DOWN);
-  }
-  all += e.row(2) + "|" + e.row(3);
+  EXPECT_EQ(0u, e.rows(0).find("AUDIO CONTROL     FM| Digital Gain:| Adjusts the HD1")) << e.rows(0);
+  std::string all = helpText();
   EXPECT_NE(std::string::npos, all.find("Range: -8 to 7dB")) << all;
   EXPECT_EQ((char)e.displayChar(0), e.row(1)[0]);   /* lines hidden above */
   std::string scrolled = e.screen();
@@ -162,18 +151,10 @@ TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnitsUnderTheMenuHea
     EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState()) << k;
     EXPECT_EQ(before, e.screen()) << k;
   }
-}
-
-TEST_F(MenuOnDataSet, helpForATextTellsItsLengthAndNothingOpensItOutsideTheValueView) {
-  testFrontEnd& e = open(10, 80);
-  openSettingsChild(7);   /* STATION INFO, browsing */
-  EXPECT_EQ(0, e.key(treeKEY_AUX));
-  EXPECT_EQ(treeEditor::MC_BROWSE, e.menuCursorState());
-  e.key(treeKEY_RIGHT);   /* Stn. Name Short value view */
-  e.key(treeKEY_AUX);
-  std::string text = e.screen();
-  EXPECT_NE(std::string::npos, text.find("Stn. Name Short:")) << text;
-  EXPECT_NE(std::string::npos, text.find("Up to 4 characters")) << text;
+  e.play("{esc}{right}{up*9}{down*7}{right}{right}{aux}");   /* STATION INFO, Stn. Name Short */
+  all = helpText();
+  EXPECT_NE(std::string::npos, all.find("Stn. Name Short:")) << all;
+  EXPECT_NE(std::string::npos, all.find("Up to 4 characters")) << all;
 }
 
 TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {
@@ -213,54 +194,19 @@ TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {
   }
 }
 
-TEST_F(MenuOnDataSet, unknownKeysAndStrayCharactersChangeNothing) {
-  testFrontEnd& e = open(4, 20);
-  e.key(treeKEY_RIGHT);
-  std::string before = e.screen();
-  for (int k : {0, -5, 31, 128, 4096, 4113, 99999, (int)'x', (int)' ', (int)treeKEY_UP5, (int)treeKEY_HELP,
-                (int)treeKEY_INSERT_ALT, (int)treeKEY_REDRAW})
-    EXPECT_EQ(0, e.key(k)) << k;
-  EXPECT_EQ(before, e.screen());
-  testing::internal::CaptureStdout();
-  e.somethingChanged(17, 0);
-  EXPECT_NE(std::string::npos,
-            testing::internal::GetCapturedStdout().find("Invalid lineNum for 'somethingChanged'.  value=17"));
-}
-
-TEST_F(MenuOnDataSet, softwareUpdateScreenRunsTheOwnersStepsAndAsksAgainAfterFinishing) {
-  testFrontEnd& e = open(4, 20);
-  struct Calls {
-    std::vector<int> steps;
-  } calls;
-  e.setUpdateStep(
-      [](void* ctx, int* step, char* text, int size) {
-        static_cast<Calls*>(ctx)->steps.push_back(*step);
-        snprintf(text, size, *step == 0 ? "Run the update?" : "Upgrade canceled");
-        *step = *step == 0 ? 5 : 1;
-        return 0;
-      },
-      &calls);
-  openSettingsChild(9);                        /* MAINTENANCE */
-  for (int i = 0; i < 6; ++i) e.key(treeKEY_DOWN);
-  e.key(treeKEY_RIGHT);                        /* SW UPDATE */
-  EXPECT_EQ(tdm_TEXT, e.displayMode());
-  EXPECT_EQ(padRow("Run the update?", 20), e.row(1));
-  e.service();                                 /* the next pass runs the next step */
-  EXPECT_EQ(padRow("Upgrade canceled", 20), e.row(1));
-  e.service();                                 /* finished: the text stays */
-  EXPECT_EQ((std::vector<int>{0, 5}), calls.steps);
-  e.keys({treeKEY_LEFT, treeKEY_RIGHT});       /* leave and enter again */
-  EXPECT_EQ((std::vector<int>{0, 5, 0}), calls.steps);
-}
-
-TEST_F(MenuOnDataSet, updateScreenFollowsTheInstallerThreeLinesBeforeTheLastAndScrollsBack) {
+/* The update screen runs one step of its owner per pass; an installer's
+** output is followed three lines before its last and scrolls back; a
+** finished update asks again when the screen is entered again. */
+TEST_F(MenuOnDataSet, updateScreenRunsTheOwnersStepsAndFollowsTheInstaller) {
   testFrontEnd& e = open(10, 80);
   struct Feed {
     int lines = 0;
+    std::vector<int> steps;
   } feed;
   e.setUpdateStep(
       [](void* ctx, int* step, char* text, int size) {
         auto* f = static_cast<Feed*>(ctx);
+        f->steps.push_back(*step);
         if (*step == 0) {   /* as if confirmed and downloaded: the installer runs next */
           snprintf(text, size, "Installing");
           *step = 2;
@@ -273,30 +219,31 @@ TEST_F(MenuOnDataSet, updateScreenFollowsTheInstallerThreeLinesBeforeTheLastAndS
         return 1;
       },
       &feed);
-  openSettingsChild(9);
-  for (int i = 0; i < 6; ++i) e.key(treeKEY_DOWN);
-  e.key(treeKEY_RIGHT);
+  openSettingsChild(9);   /* MAINTENANCE, SW UPDATE */
+  e.play("{down*6}{right}");
+  EXPECT_EQ(tdm_TEXT, e.displayMode());
   EXPECT_EQ(padRow("Installing", 80), e.row(1));
-  e.service();                           /* 6 lines: the view starts at line 4 */
-  EXPECT_EQ(padRow("line 4", 80), e.row(1));
-  EXPECT_EQ(padRow("line 6", 80), e.row(3));
-  EXPECT_EQ(padRow("", 80), e.row(4));
-  e.service();                           /* 12 lines: view follows to line 10 */
+  e.service();   /* 6 lines: the view starts at line 4 */
+  EXPECT_EQ("line 4|line 5|line 6|", e.rows(1).substr(0, 21));
+  e.service();   /* 12 lines: view follows to line 10 */
   EXPECT_EQ(padRow("line 10", 80), e.row(1));
-  e.service();                           /* 18 lines, installer done */
-  EXPECT_EQ(padRow("line 16", 80), e.row(1));
-  EXPECT_EQ(padRow("line 18", 80), e.row(3));
-  EXPECT_EQ(0, e.key(treeKEY_DOWN));     /* nothing hidden below */
+  e.service();   /* 18 lines, installer done */
+  e.service();   /* finished: no more steps, the text stays */
+  EXPECT_EQ("line 16|line 17|line 18|", e.rows(1).substr(0, 24));
+  EXPECT_EQ((std::vector<int>{0, 2, 2, 2}), feed.steps);
+  EXPECT_EQ(0, e.key(treeKEY_DOWN));   /* nothing hidden below */
   EXPECT_EQ(1, e.key(treeKEY_UP));
   EXPECT_EQ(padRow("line 15", 80), e.row(1));
-  for (int i = 0; i < 20; ++i) e.key(treeKEY_UP);
+  e.play("{up*20}");
   EXPECT_EQ(padRow("line 1", 80), e.row(1));
   EXPECT_EQ(padRow("line 9", 80), e.row(9));
   EXPECT_EQ(1, e.key(treeKEY_DOWN));
   EXPECT_EQ(padRow("line 2", 80), e.row(1));
   EXPECT_EQ(0, e.key(treeKEY_RIGHT));
-  e.key(treeKEY_LEFT);
+  e.play("{left}");
   EXPECT_EQ(360, e.currentItem()->itemID);
+  e.play("{right}");   /* entered again: asks again */
+  EXPECT_EQ((std::vector<int>{0, 2, 2, 2, 0}), feed.steps);
 }
 
 /* The logs menu is listed only at factory level 2 (after MAINTENANCE);
@@ -312,15 +259,14 @@ TEST_F(MenuOnDataSet, accessLevelListsTheLogsMenuAndLoweringItKeepsTheSelectionL
   e.setAccessLevel(tal_FACTORY_2);
   EXPECT_EQ(11, settings->visibleCount());
   EXPECT_EQ(351, settings->visibleChild(10)->itemID);
-  e.key(treeKEY_RIGHT);
-  for (int i = 0; i < 12; ++i) e.key(treeKEY_DOWN);   /* Log Levels, the last line */
+  e.play("{right}{down*12}");   /* Log Levels, the last line */
   ASSERT_EQ(351, settings->selectedChild()->itemID);
   e.setAccessLevel(tal_FULL_EDIT);
   e.refresh();
   e.paint();
   EXPECT_EQ(360, settings->selectedChild()->itemID);   /* clamped onto Maintenance */
   EXPECT_EQ(padRow("->Maintenance", 20), e.row(2));
-  e.key(treeKEY_UP);
+  e.play("{up}");
   EXPECT_EQ(350, settings->selectedChild()->itemID);
 }
 
@@ -370,16 +316,14 @@ TEST_F(MenuOnDataSet, viewOnlyItemsShowTheirValueButOnlyEditItemsOpenTheEditor) 
                                {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
   testFrontEnd e;
   ASSERT_EQ(0, e.init(cfg.get(), table, nullptr, 3, 1, 0, 20, &traceLevel, 1, 2, nullptr));
-  e.keys({treeKEY_RIGHT, treeKEY_RIGHT});   /* AUDIO, then the value view of the gain */
-  EXPECT_EQ(screenOf({"AUDIO             FM", "    Digital Gain", "         0dB", "v"}, 20),
-            e.screen());                      /* no edit hint: a view-only item */
+  e.play("{right}{right}");   /* AUDIO, then the value view of the gain: no edit hint */
+  EXPECT_EQ("AUDIO             FM|    Digital Gain|         0dB|v", e.rows(0));
   EXPECT_EQ(0, e.key(treeKEY_ENTER));
   EXPECT_EQ(tdm_MENU, e.displayMode());
   EXPECT_EQ(1, e.key(treeKEY_DOWN));         /* skips the empty menu */
   EXPECT_EQ(40, e.currentItem()->selectedChild()->itemID);
-  EXPECT_EQ(padRow("^ Headphone Volume", 20), e.row(1));
-  EXPECT_EQ(padRow("  ('SELECT' to edit)", 20), e.row(3));
+  EXPECT_EQ("^ Headphone Volume|         40|  ('SELECT' to edit)", e.rows(1));
   EXPECT_EQ(0, e.key(treeKEY_DOWN));         /* no wrap past the last */
-  e.key(treeKEY_ENTER);
+  e.play("{enter}");
   EXPECT_EQ(tdm_EDIT, e.displayMode());
 }

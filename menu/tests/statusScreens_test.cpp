@@ -58,6 +58,19 @@ protected:
     env.readItemCtx = &items;
   }
   void draw(int screen, int nRows = 3) { ASSERT_EQ(s.draw(screen, r.rows, nRows, r.cols, env), 0); }
+  /* The screen drawn on `n` rows: each row exactly `cols` wide, shown with
+  ** its trailing blanks cut, '|' between rows. */
+  std::string shown(int screen, int n = 3, int cols = 20) {
+    Rows rows(cols);
+    EXPECT_EQ(0, s.draw(screen, rows.rows, n, cols, env));
+    std::string out;
+    for (int i = 0; i < n; i++) {
+      std::string row = rows.row(i);
+      EXPECT_EQ(size_t(cols), row.size()) << screen << " row " << i << ": " << row;
+      out += row.substr(0, row.find_last_not_of(' ') + 1) + (i + 1 < n ? "|" : "");
+    }
+    return out;
+  }
 };
 
 std::vector<unsigned char> levels(float ave, float peak) {
@@ -181,16 +194,12 @@ TEST_F(StatusScreen, level_record_with_nan_infinity_and_negatives_draws_a_sane_m
   lv.analogAverage[0] = lv.analogAverage[1] = lv.analogPeak[0] = lv.analogPeak[1] = 0;
   srEncodeAudioLevels(rec.data(), lv);
   s.setAudioLevels(rec.data());
-  draw(330);
-  EXPECT_EQ(r.row(0), "L:" + std::string(17, '-') + "|");
-  EXPECT_EQ(r.row(1), pad("R:|"));
   /* The summary prints what the numbers give: log10 of NaN or of a
   ** negative mean. */
-  EXPECT_EQ(r.row(2), pad("nan/infdB  nan/nandB"));
+  EXPECT_EQ("L:" + std::string(17, '-') + "||R:||nan/infdB  nan/nandB", shown(330));
   /* Silence (0 linear) is raised to -99 dB. */
   s.enterScreen(331);
-  draw(331);
-  EXPECT_EQ(r.row(2), pad("-99/-99dB  -99/-99dB"));
+  EXPECT_EQ("L:||R:||-99/-99dB  -99/-99dB", shown(331));
 }
 
 TEST_F(StatusScreen, gps_screen_shows_state_satellites_hdop_and_position) {
@@ -256,25 +265,16 @@ TEST_F(StatusScreen, delay_screen_while_ramping_and_after) {
   srPutF32LE(rec.data(), srDELAY_CURRENT, 2.25f);
   srPutF32LE(rec.data(), srDELAY_REMAINING, 13.125f);
   s.setDelayStatus(rec.data());
-  draw(341);
-  EXPECT_EQ(r.row(0), pad("Delay    2.250000 s"));
-  EXPECT_EQ(r.row(1), pad("Target   5.500000 s"));
-  EXPECT_EQ(r.row(2), pad("Finished in 13.12 s"));
+  EXPECT_EQ("Delay    2.250000 s|Target   5.500000 s|Finished in 13.12 s", shown(341));
   rec[srAUDIO_RAMPING] = 0;
   srPutF32LE(rec.data(), srDELAY_CURRENT, 5.5f);
-  draw(341);
-  EXPECT_EQ(r.row(0), pad("Delay    5.500000 s"));
-  EXPECT_EQ(r.row(1), pad(" (target reached) "));
-  EXPECT_EQ(r.row(2), pad(""));
+  EXPECT_EQ("Delay    5.500000 s| (target reached)|", shown(341));
   /* Garbage floats print as the format prints them, cut at the row end. */
   rec[srAUDIO_RAMPING] = 0xff;
   srPutF32LE(rec.data(), srDELAY_CURRENT, NAN);
   srPutF32LE(rec.data(), srDELAY_TARGET, 1e30f);
   srPutF32LE(rec.data(), srDELAY_REMAINING, -INFINITY);
-  draw(341);
-  EXPECT_EQ(r.row(0), pad("Delay         nan s"));
-  EXPECT_EQ(r.row(1), "Target  100000001504");
-  EXPECT_EQ(r.row(2), pad("Finished in  -inf s"));
+  EXPECT_EQ("Delay         nan s|Target  100000001504|Finished in  -inf s", shown(341));
 }
 
 TEST_F(StatusScreen, audio_status_rows_take_one_line_each_even_without_terminator) {
@@ -282,35 +282,21 @@ TEST_F(StatusScreen, audio_status_rows_take_one_line_each_even_without_terminato
   const char* t = "Analog OK\nDigital\tclip\nAES lock lost\nfourth";
   memcpy(rec.data(), t, strlen(t));
   s.setAudioStatus(rec.data());
-  draw(339);
-  EXPECT_EQ(r.row(0), pad("Analog OK"));
-  EXPECT_EQ(r.row(1), pad("Digital clip"));
-  EXPECT_EQ(r.row(2), pad("AES lock lost"));
+  EXPECT_EQ("Analog OK|Digital clip|AES lock lost", shown(339));
   memset(rec.data(), 'A', srAUDIO_TEXT_MAX);  /* no terminator, no line feed */
   rec[srAUDIO_RAMPING] = 'B';
-  draw(339);
-  EXPECT_EQ(r.row(0), std::string(20, 'A'));
-  EXPECT_EQ(r.row(1), pad(""));
+  EXPECT_EQ(std::string(20, 'A') + "||", shown(339));
 }
 
 TEST_F(StatusScreen, ethernet_screen_for_loopback_and_a_missing_interface) {
   env.ethName[0] = "lo";
-  draw(342);
-  EXPECT_EQ(r.row(0), "IP 127.0.0.1      UP");
-  EXPECT_EQ(r.row(1), pad("   255.0.0.0"));
-  EXPECT_EQ(r.row(2), pad("HW 00:00:00:00:00:00"));
+  EXPECT_EQ("IP 127.0.0.1      UP|   255.0.0.0|HW 00:00:00:00:00:00", shown(342));
   env.ethName[1] = "dovaNoSuch9";
-  draw(343);
-  EXPECT_EQ(r.row(0), pad("   link is down or"));
-  EXPECT_EQ(r.row(1), pad("   disconnected"));
+  EXPECT_EQ("   link is down or|   disconnected|", shown(343));
   items.eth1Mode = 1;
-  draw(343);
-  EXPECT_EQ(r.row(0), pad("   ethernet port is"));
-  EXPECT_EQ(r.row(1), pad("   disabled by user"));
+  EXPECT_EQ("   ethernet port is|   disabled by user|", shown(343));
   env.queryInterface = [](const char*, ssInterfaceInfo*) { return -1; };
-  draw(342);
-  EXPECT_EQ(r.row(0), pad("   Unable to query"));
-  EXPECT_EQ(r.row(1), pad("   network device"));
+  EXPECT_EQ("   Unable to query|   network device|", shown(342));
 }
 
 TEST_F(StatusScreen, alarms_text_wraps_at_blanks_and_scrolls_within_its_lines) {
@@ -320,19 +306,15 @@ TEST_F(StatusScreen, alarms_text_wraps_at_blanks_and_scrolls_within_its_lines) {
   memcpy(rec.data(), t, strlen(t));
   s.setAlarmsText(rec.data());
   s.enterScreen(345);
-  draw(345);
+  /* the blank line is dropped */
+  EXPECT_EQ("GPS antenna fault|detected on input|Exciter link up", shown(345));
   EXPECT_EQ(s.textLines(), 5);
-  EXPECT_EQ(r.row(0), pad("GPS antenna fault"));
-  EXPECT_EQ(r.row(1), pad("detected on input"));
-  EXPECT_EQ(r.row(2), pad("Exciter link up"));  /* the blank line is dropped */
   EXPECT_EQ(s.scrollKey(treeKEY_UP, 3, 20), 0);  /* not above the start */
   EXPECT_EQ(s.scrollKey(treeKEY_DOWN, 3, 20), 1);
   EXPECT_EQ(s.scrollKey(treeKEY_DOWN, 3, 20), 1);
   EXPECT_EQ(s.scrollKey(treeKEY_DOWN, 3, 20), 0);  /* last line on the last row */
   EXPECT_EQ(s.scrollOffset(), 40);
-  draw(345);
-  EXPECT_EQ(r.row(1), "ABCDEFGHIJKLMNOPQRST");  /* no blank: hard break */
-  EXPECT_EQ(r.row(2), pad("UVWXYZ"));
+  EXPECT_EQ("Exciter link up|ABCDEFGHIJKLMNOPQRST|UVWXYZ", shown(345));  /* no blank: hard break */
   EXPECT_EQ(s.scrollKey(treeKEY_RIGHT, 3, 20), 0);
   EXPECT_EQ(s.scrollKey(treeKEY_LEFT, 3, 20), -1);
   EXPECT_EQ(s.scrollKey(treeKEY_UP, 3, 20), 1);
@@ -340,8 +322,7 @@ TEST_F(StatusScreen, alarms_text_wraps_at_blanks_and_scrolls_within_its_lines) {
   /* The text shrinks under the reader: the view stays on the text. */
   memset(rec.data(), 0, rec.size());
   memcpy(rec.data(), "short", 5);
-  draw(345);
-  EXPECT_EQ(r.row(0), pad("short"));
+  EXPECT_EQ("short||", shown(345));
   EXPECT_EQ(s.scrollOffset(), 0);
 }
 
@@ -362,17 +343,10 @@ TEST_F(StatusScreen, version_screen_lists_the_nine_texts_in_screen_order) {
   for (int i = 0; i < 9; i++) snprintf(reinterpret_cast<char*>(&rec[size_t(i) * 32]), 32, "v%d", i);
   memset(&rec[128], 'Z', 32);  /* unterminated field */
   s.setVersions(rec.data());
-  Rows tall(20);
-  ASSERT_EQ(s.draw(336, tall.rows, 4, 20, env), 0);
-  EXPECT_EQ(tall.row(0), pad("v3"));
-  EXPECT_EQ(tall.row(1), pad("v0"));
-  EXPECT_EQ(tall.row(2), pad("v1"));
-  EXPECT_EQ(tall.row(3), pad("v2"));
+  EXPECT_EQ("v3|v0|v1|v2", shown(336, 4));
   while (s.scrollKey(treeKEY_DOWN, 4, 20) == 1) {}
-  ASSERT_EQ(s.draw(336, tall.rows, 4, 20, env), 0);
+  EXPECT_EQ("v5|v6|v7|v8", shown(336, 4));
   EXPECT_EQ(s.textLines(), 10);  /* "ZZ..." takes two lines */
-  EXPECT_EQ(tall.row(0), pad("v5"));
-  EXPECT_EQ(tall.row(3), pad("v8"));
 }
 
 TEST_F(StatusScreen, text_screen_forces_a_refresh_every_16th_service_call) {
