@@ -34,9 +34,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   gDisplay = new ptyDisplay();
   if (!gDisplay->ok()) fuzzFail("no pseudo-terminal");
   gDisplay->select();
-  /* a line the link does not drain fast enough drops the rest of a chunk
-  ** (garbage either way) instead of waiting out the input's time limit */
-  gDisplay->writeWaitMs = 50;
   gLink = new LCD4x20();
   gLink->setSearchPasses(1);
   if (gLink->lcdInit(&gTrace, nullptr) != 0) fuzzFail("link did not find the display");

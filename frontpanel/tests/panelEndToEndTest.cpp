@@ -1,9 +1,11 @@
 /*
 ** The whole front-panel road between real processes: lcdEmu.x plays the
-** display on a pty, doVA.x -i runs its menu on it against cfgMaster.x and
-** statusWriter.x, all from one private bin directory with a private status
-** region.  The emulator dumps its screen on every change (-w), so the test
-** reads what the operator would have seen, in order.
+** display on a pty (answering with bit 6 set, -r), doVA.x -i runs its menu
+** on it against cfgMaster.x and statusWriter.x, all from one private bin
+** directory with a private status region.  The emulator dumps its screen
+** on every change (-w), so the test reads what the operator would have
+** seen, in order; its command language (keys, raw bytes, frames, dump)
+** drives the panel.
 */
 #include <gtest/gtest.h>
 
@@ -14,117 +16,93 @@
 
 using namespace testsup;
 
-namespace {
-
-class PanelEndToEnd : public ::testing::Test {
-protected:
-  void SetUp() override {
-    for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "lcdEmu.x"}) bin.link(p);
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                             bin.path()));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
-    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
-    ASSERT_TRUE(emu.start({bin.prog("lcdEmu.x"), "-w", "-o", work.file("lcd.dev")}, {},
-                          bin.path(), true));
-    ASSERT_TRUE(emu.waitForOutput("LCD device: ", 3000)) << emu.err();
-    device = readFile(work.file("lcd.dev"));
-    while (!device.empty() && device.back() == '\n') device.pop_back();
-    ASSERT_EQ(0u, device.find("/dev/pts/")) << device;
-  }
-  void TearDown() override {
-    console.stop(3000);
-    emu.stop(3000);
-    writer.stop(3000);
-    master.stop(3000);
-  }
-  void startConsole() {
-    ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
-                              {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
-                              bin.path()));
-  }
-  /* The screen text appears in a dump after position `from` of the
-  ** emulator's output. */
-  bool seen(const std::string& text, size_t from, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
-      if (emu.out().find(text, from) != std::string::npos) return true;
-      usleep(20000);
-    }
-    return false;
-  }
-  size_t keys(const std::string& list) {
-    size_t mark = emu.out().size();
-    emu.writeStdin(list);
-    return mark;
-  }
-  std::string tail() {
-    std::string o = emu.out();
-    return o.size() > 1200 ? o.substr(o.size() - 1200) : o;
-  }
-
+TEST(PanelEndToEnd, logMenuAnEditSavedByTheMasterLevelMetersAndAStoppedPanelEndsTheMode) {
   BinDir bin;
   TempDir work;
   ShmName shm;
   Proc master, writer, emu, console;
-  std::string device;
-};
+  for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "lcdEmu.x"}) bin.link(p);
+  ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
+                           bin.path()));
+  ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+  ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
+  ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+  ASSERT_TRUE(emu.start({bin.prog("lcdEmu.x"), "-w", "-r", "-o", work.file("lcd.dev")}, {},
+                        bin.path(), true));
+  ASSERT_TRUE(emu.waitForOutput("LCD device: ", 3000)) << emu.err();
+  std::string device = readFile(work.file("lcd.dev"));
+  device.erase(device.find('\n'));
+  ASSERT_EQ(0u, device.find("/dev/pts/")) << device;
+  ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
+                            {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
+                            bin.path()));
+  size_t mark = 0;
+  auto seen = [&](const std::string& text, int ms) {
+    return waitUntil([&] { return emu.out().find(text, mark) != std::string::npos; }, ms, 20);
+  };
+  auto keys = [&](const std::string& commands) {
+    mark = emu.out().size();
+    emu.writeStdin(commands);
+  };
+  auto tail = [&] {
+    std::string o = emu.out();
+    return o.size() > 1200 ? o.substr(o.size() - 1200) : o;
+  };
 
-}  // namespace
-
-TEST_F(PanelEndToEnd, startUpLogThenRootMenuThenAnEditSavedThroughThePanelReachesTheMaster) {
-  startConsole();
   // the start-up log, then the root menu
-  ASSERT_TRUE(seen(" Cfg Init 1", 0, 8000)) << tail() << console.out();
-  ASSERT_TRUE(seen(" Subscribe Done", 0, 5000)) << tail();
-  ASSERT_TRUE(seen("|MAIN MENU    TORV-FM|", 0, 5000)) << tail();
-  ASSERT_TRUE(seen("|->Edit Settings     |", 0, 2000)) << tail();
-  size_t log = emu.out().find(" Subscribe Done");
-  EXPECT_LT(log, emu.out().find("|MAIN MENU"));
+  ASSERT_TRUE(seen(" Cfg Init 1", 8000)) << tail() << console.out();
+  ASSERT_TRUE(seen(" Subscribe Done", 5000)) << tail();
+  ASSERT_TRUE(seen("|MAIN MENU    TORV-FM|", 5000)) << tail();
+  ASSERT_TRUE(seen("|->Edit Settings     |", 2000)) << tail();
+  EXPECT_LT(emu.out().find(" Subscribe Done"), emu.out().find("|MAIN MENU"));
 
-  // keys walk the menu
-  size_t mark = keys("key down\n");
-  ASSERT_TRUE(seen("|->View Status", mark, 2000)) << tail();
-  mark = keys("key up\nkey right\n");
-  ASSERT_TRUE(seen("|SETTINGS", mark, 2000)) << tail();
-  mark = keys("key right\nkey right\n");
-  ASSERT_TRUE(seen("|v Press V to EDIT", mark, 2000)) << tail();
+  // garbage on the line is skipped; a frame typed in hex is the down key
+  keys("raw ff 3f 00 80 17\nframe 80 02\n");
+  ASSERT_TRUE(seen("|->View Status", 2000)) << tail();
+  keys("key up\nkey right\n");
+  ASSERT_TRUE(seen("|SETTINGS", 2000)) << tail();
+  keys("key right\nkey right\n");
+  ASSERT_TRUE(seen("|v Press V to EDIT", 2000)) << tail();
 
-  // edit the system name on the panel: one step up gives "A", then save
-  mark = keys("key select\nkey up\n");
-  ASSERT_TRUE(seen("|  New:A", mark, 2000)) << tail();
-  mark = keys("key select\n");
-  ASSERT_TRUE(seen("|  V=Save  X=Cancel  |", mark, 2000)) << tail();
-  mark = keys("key select\n");
-  EXPECT_TRUE(seen("|          A         |", mark, 3000)) << tail();
-  EXPECT_TRUE(waitForFile(work.file("kvPrimeConfig.cfg"), "SYSTEM_NAME: A ", 8000))
+  // edit the system name: one step up gives "A", X+up five more, then save
+  keys("key select\nkey up\n");
+  ASSERT_TRUE(seen("|  New:A", 2000)) << tail();
+  keys("key x+up\n");
+  ASSERT_TRUE(seen("|  New:F", 2000)) << tail();
+  keys("key select\n");
+  ASSERT_TRUE(seen("|  V=Save  X=Cancel  |", 2000)) << tail();
+  keys("key select\n");
+  EXPECT_TRUE(seen("|          F         |", 3000)) << tail();
+  EXPECT_TRUE(waitForFile(work.file("kvPrimeConfig.cfg"), "SYSTEM_NAME: F ", 8000))
       << readFile(work.file("kvPrimeConfig.cfg"));
 
-  // X pressed and released alone goes back to the top
-  mark = keys("key x\n");
-  EXPECT_TRUE(seen("|MAIN MENU", mark, 2000)) << tail();
-  EXPECT_TRUE(console.running());
-}
+  // X pressed and released alone goes back to the top; the level meters
+  // draw with the display's own bar glyphs (full cells are glyph 0)
+  keys("key x\n");
+  ASSERT_TRUE(seen("|MAIN MENU", 2000)) << tail();
+  keys("key down\nkey right\n");
+  ASSERT_TRUE(seen("Status and Alarms", 3000)) << tail();
+  keys("key down\nkey down\nkey right\n");
+  ASSERT_TRUE(seen("ANALOG LEVELS", 3000)) << tail();
+  EXPECT_TRUE(seen("|L:#", 3000)) << tail();
+  EXPECT_TRUE(seen("|R:#", 3000)) << tail();
+  keys("key x\ndump\nbogus\n");
+  EXPECT_TRUE(seen("|MAIN MENU", 3000)) << tail();
+  EXPECT_TRUE(seen("? unknown command: bogus", 2000)) << tail();
+  EXPECT_TRUE(seen(" backlight 80 contrast 120 leds ", 100)) << tail();
 
-TEST_F(PanelEndToEnd, levelMetersDrawWithTheDisplaysOwnBarGlyphs) {
-  startConsole();
-  ASSERT_TRUE(seen("|MAIN MENU", 0, 8000)) << tail() << console.out();
-  ASSERT_TRUE(seen("|->Edit Settings", 0, 3000)) << tail();
-  size_t mark = keys("key down\nkey right\n");
-  ASSERT_TRUE(seen("Status and Alarms", mark, 3000)) << tail();
-  mark = keys("key down\nkey down\nkey right\n");
-  ASSERT_TRUE(seen("ANALOG LEVELS", mark, 3000)) << tail();
-  // the writer's levels move: full cells (glyph 0) and partial cells show
-  EXPECT_TRUE(seen("|L:#", mark, 3000)) << tail();
-  EXPECT_TRUE(seen("|R:#", mark, 3000)) << tail();
-  // back in the menus the menu glyphs are loaded again
-  mark = keys("key x\n");
-  EXPECT_TRUE(seen("|MAIN MENU", mark, 3000)) << tail();
-}
-
-TEST_F(PanelEndToEnd, aPanelThatStopsAnsweringEndsTheFrontPanelMode) {
-  startConsole();
-  ASSERT_TRUE(seen("|MAIN MENU", 0, 8000)) << tail() << console.out();
-  emu.writeStdin("silent on\nkey down\n");
+  // a display that stops (SIGSTOP) ends the front-panel mode
+  emu.signal(SIGSTOP);
   EXPECT_EQ(0, console.wait(8000)) << console.out();
   EXPECT_NE(std::string::npos, console.out().find("tem: LCD Communication failure"));
+  emu.signal(SIGCONT);
+  emu.writeStdin("quit\n");
+  EXPECT_EQ(0, emu.wait(3000));
+  EXPECT_EQ(0, writer.stop(3000));
+  EXPECT_EQ(0, master.stop(3000));
+
+  std::string out;
+  EXPECT_EQ(0, runProgram({bin.prog("lcdEmu.x"), "-h"}, &out, nullptr, {}, 3000));
+  EXPECT_NE(std::string::npos, out.find("key up|down|left|right|select|enter|x|x+KEY")) << out;
+  EXPECT_EQ(2, runProgram({bin.prog("lcdEmu.x"), "-z"}, &out, nullptr, {}, 3000));
 }

@@ -18,6 +18,8 @@
 
 namespace {
 
+bool has(const std::string& out, const char* text) { return out.find(text) != std::string::npos; }
+
 class PanelModule : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -35,45 +37,29 @@ protected:
     ed->link().setSearchPasses(1);
     ASSERT_EQ(0, ed->openDisplay(4, 20, &traceLevel, nullptr));
   }
-  /* The console unit's init of the front-panel menu. */
-  void initMenu() {
-    cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
-    ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
-    ASSERT_EQ(0, ed->init(cfg.get(), treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1,
-                          tal_FULL_EDIT, treeFrontPanelMenuTable));
-  }
   int serviceFor(int ms) {
     int last = 0;
     for (int waited = 0; waited < ms; waited += 2) {
-      int r = ed->service();
-      if (r < 0) return r;
-      last = r;
+      if ((last = ed->service()) < 0) return last;
       usleep(2000);
     }
     return last;
   }
-  void key(int k) {
-    display.key(k);
-    serviceFor(60);
-  }
-  void xHeld(bool held) {
-    std::lock_guard<std::mutex> g(display.lock());
-    display.panel.xHeld = held;
-  }
-  void combo(int k) {
-    xHeld(true);
-    key(6);
-    key(k);
-    xHeld(false);
-    key(12);
+  /* Keys as a finger gives them; x: X pressed alone, and "x" + key: X held around it. */
+  void keys(std::initializer_list<int> ks, bool xAround = false) {
+    if (xAround) display.key(6, 1);
+    for (int k : ks) display.key(k);
+    if (xAround) display.key(12, 0);
+    serviceFor(100 * (int)(ks.size() + (xAround ? 2 : 0)));
   }
   std::string row(int r) {
-    std::lock_guard<std::mutex> g(display.lock());
     std::string s;
-    for (int c = 0; c < 20; ++c) s += display.panel.printable(display.panel.screen[r][c]);
+    display.with([&](emuLine& l) {
+      for (int c = 0; c < 20; ++c) s += l.panel.printable(l.panel.screen[r][c]);
+    });
     return s;
   }
-  bool waitRow(int r, const std::string& text, int ms) {
+  bool waitRow(int r, const std::string& text, int ms = 1000) {
     for (int waited = 0; waited <= ms; waited += 10) {
       if (row(r).compare(0, text.size(), text) == 0) return true;
       serviceFor(10);
@@ -91,8 +77,9 @@ protected:
 
 }  // namespace
 
-TEST_F(PanelModule, theStartUpLogShowsTheNewestLinesAndKeepsTwenty) {
+TEST_F(PanelModule, theStartUpLogLedsFromStatusLinesRefusedBootTextAndASilentDisplay) {
   openPanel();
+  for (int l = 0; l < 4; ++l) EXPECT_EQ(0, ed->link().ledColour(l));  // switched off at open
   ed->addLogLine("Cfg Init 1");
   EXPECT_EQ(" Cfg Init 1", row(0).substr(4, 11));
   EXPECT_EQ('.', row(0)[2]);
@@ -105,66 +92,10 @@ TEST_F(PanelModule, theStartUpLogShowsTheNewestLinesAndKeepsTwenty) {
   EXPECT_EQ("line 2", std::string(ed->logLine(0)).substr(5, 6));  // the first went
   EXPECT_EQ(20u, std::string(ed->logLine(19)).size());
   // up scrolls to older lines; the last row then says newer ones are below
-  key(1);
+  keys({1});
   EXPECT_EQ("^line 17", row(0).substr(4, 8)) << screen();
   EXPECT_EQ('v', row(3)[4]) << screen();
-  // the LEDs were switched off when the display opened
-  for (int l = 0; l < 4; ++l) EXPECT_EQ(0, ed->link().ledColour(l));
-}
 
-TEST_F(PanelModule, theRootMenuFollowsTheLogAndXCombinationsEditText) {
-  openPanel();
-  initMenu();
-  EXPECT_TRUE(ed->logShown());
-  EXPECT_TRUE(waitRow(0, "MAIN MENU", 3000)) << screen();
-  EXPECT_FALSE(ed->logShown());
-  EXPECT_TRUE(waitRow(1, "->Edit Settings", 1000)) << screen();
-  {
-    std::lock_guard<std::mutex> g(display.lock());
-    EXPECT_EQ(16, display.panel.screen[1][1]);  // the selection marker character
-  }
-  // into the System Name text editor: right, right, right, select
-  key(4);
-  key(4);
-  key(4);
-  EXPECT_TRUE(waitRow(3, "v Press V to EDIT", 1000)) << screen();
-  key(5);
-  ASSERT_TRUE(waitRow(1, "***System Name***", 1000)) << screen();
-  key(1);  // 'A'
-  EXPECT_TRUE(waitRow(3, "  New:A", 1000)) << screen();
-  // X held shows the key hints; X + up is UP5 and the release redraws
-  combo(1);
-  EXPECT_TRUE(waitRow(3, "  New:F", 1000)) << screen();
-  EXPECT_TRUE(waitRow(1, "***System Name***", 1000)) << screen();
-  // X alone: help, then escape, which asks to save or cancel
-  xHeld(true);
-  key(6);
-  xHeld(false);
-  key(12);
-  EXPECT_TRUE(waitRow(1, "  V=Save  X=Cancel", 1000)) << screen();
-}
-
-TEST_F(PanelModule, contrastFromTheFrontPanelMenuRunsTheDisplaysScreen) {
-  openPanel();
-  initMenu();
-  ASSERT_TRUE(waitRow(0, "MAIN MENU", 3000)) << screen();
-  key(2);
-  key(2);
-  key(4);
-  ASSERT_TRUE(waitRow(0, "LCD Settings", 1000)) << screen();
-  key(4);  // LCD Contrast
-  ASSERT_TRUE(waitRow(0, "CONTRAST=120", 1000)) << screen();
-  key(1);
-  EXPECT_TRUE(waitRow(0, "CONTRAST=122", 1000)) << screen();
-  key(6);  // cancel: the menu comes back where it was
-  EXPECT_TRUE(waitRow(0, "LCD Settings", 1000)) << screen();
-  EXPECT_TRUE(waitRow(1, "->LCD Contrast", 1000)) << screen();
-  std::lock_guard<std::mutex> g(display.lock());
-  EXPECT_EQ(120, display.panel.contrast);
-}
-
-TEST_F(PanelModule, ledsFromStatusLinesBootTextRefusedBeforeInitAndASilentDisplayEndsTheService) {
-  openPanel();
   display.clearFrames();
   ed->setStatusLine(0, 2, false);  // error on the system line: LED 3
   ed->setStatusLine(1, 0, false);  // audio ok: LED 2
@@ -178,34 +109,77 @@ TEST_F(PanelModule, ledsFromStatusLinesBootTextRefusedBeforeInitAndASilentDispla
   testing::internal::CaptureStdout();
   ed->dispBootText(0, "hello", true);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("ERR #22001 in treeEditModule::dispBootText() - line ")) << out;
-  EXPECT_NE(std::string::npos, out.find("Module initialization must be done before writing to display."));
+  EXPECT_TRUE(has(out, "ERR #22001 in treeEditModule::dispBootText() - line ")) << out;
+  EXPECT_TRUE(has(out, "Module initialization must be done before writing to display."));
   serviceFor(100);
-  {
-    std::lock_guard<std::mutex> g(display.lock());
-    EXPECT_EQ(0, display.panel.ledLevel[2][0]);  // LED 2 green only
-  }
+  display.with([](emuLine& l) { EXPECT_EQ(0, l.panel.ledLevel[2][0]); });  // LED 2 green only
   EXPECT_TRUE(display.framesOf(4).empty());  // no boot text was stored
 
-  display.silent = true;
+  // a lost display ends the service even while the log shows
+  display.with([](emuLine& l) { l.silent = true; });
   ed->setStatusLine(0, 1, false);
   testing::internal::CaptureStdout();
   int r = serviceFor(2000);
   out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(-2, r);
-  EXPECT_NE(std::string::npos, out.find("tem: LCD Communication failure")) << out;
+  EXPECT_TRUE(has(out, "tem: LCD Communication failure")) << out;
+}
+
+/* The root menu follows the log; the display's contrast screen runs from
+** the front-panel menu without the menu painted over it; X combinations
+** while editing text. */
+TEST_F(PanelModule, theRootMenuTheContrastScreenAndXCombinationsWhileEditing) {
+  openPanel();
+  cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
+  ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
+  ASSERT_EQ(0, ed->init(cfg.get(), treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1,
+                        tal_FULL_EDIT, treeFrontPanelMenuTable));
+  EXPECT_TRUE(ed->logShown());
+  ASSERT_TRUE(waitRow(0, "MAIN MENU", 3000)) << screen();
+  EXPECT_FALSE(ed->logShown());
+  EXPECT_TRUE(waitRow(1, "->Edit Settings")) << screen();
+  display.with([](emuLine& l) { EXPECT_EQ(16, l.panel.screen[1][1]); });  // selection marker
+
+  keys({2, 2, 4});
+  ASSERT_TRUE(waitRow(0, "LCD Settings")) << screen();
+  keys({4});  // LCD Contrast
+  ASSERT_TRUE(waitRow(0, "CONTRAST=120")) << screen();
+  keys({1});
+  EXPECT_TRUE(waitRow(0, "CONTRAST=122")) << screen();
+  keys({6});  // cancel: the menu comes back where it was
+  EXPECT_TRUE(waitRow(0, "LCD Settings")) << screen();
+  EXPECT_TRUE(waitRow(1, "->LCD Contrast")) << screen();
+  display.with([](emuLine& l) { EXPECT_EQ(120, l.panel.contrast); });
+
+  keys({}, true);  // X alone: back to the top, where it was
+  ASSERT_TRUE(waitRow(0, "MAIN MENU")) << screen();
+  keys({1, 1});
+  ASSERT_TRUE(waitRow(1, "->Edit Settings")) << screen();
+  keys({4, 4, 4});  // into the System Name text editor
+  EXPECT_TRUE(waitRow(3, "v Press V to EDIT")) << screen();
+  keys({5});
+  ASSERT_TRUE(waitRow(1, "***System Name***")) << screen();
+  keys({1});  // 'A'
+  EXPECT_TRUE(waitRow(3, "  New:A")) << screen();
+  // X held shows the key hints; X + up is UP5 and the release redraws
+  keys({1}, true);
+  EXPECT_TRUE(waitRow(3, "  New:F")) << screen();
+  EXPECT_TRUE(waitRow(1, "***System Name***")) << screen();
+  // X alone: help, then escape, which asks to save or cancel
+  keys({}, true);
+  EXPECT_TRUE(waitRow(1, "  V=Save  X=Cancel")) << screen();
 }
 
 TEST_F(PanelModule, noDisplayFailsTheSearchAndLogsLcdInitFail) {
-  display.silent = true;
+  display.with([](emuLine& l) { l.silent = true; });
   ed = std::make_unique<treeEditorModule>();
   ed->link().setSearchPasses(2);
   testing::internal::CaptureStdout();
   EXPECT_EQ(1, ed->openDisplay(4, 20, &traceLevel, nullptr));
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("ERR #23001 in LCD4x20::lcdInit()")) << out;
-  EXPECT_NE(std::string::npos, out.find("Cannot open serial port")) << out;
-  EXPECT_NE(std::string::npos, out.find("tem: Error(s) initializing LCD display module")) << out;
+  EXPECT_TRUE(has(out, "ERR #23001 in LCD4x20::lcdInit()")) << out;
+  EXPECT_TRUE(has(out, "Cannot open serial port")) << out;
+  EXPECT_TRUE(has(out, "tem: Error(s) initializing LCD display module")) << out;
   EXPECT_FALSE(ed->link().isOpen());
   EXPECT_EQ(2u, display.framesOf(0).size());  // one ping per pass
   ASSERT_EQ(1, ed->logCount());

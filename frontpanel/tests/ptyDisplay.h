@@ -1,72 +1,121 @@
 /*
-** Test support: a front-panel display on a real pseudo-terminal pair.  A
-** thread plays the display's firmware (the emulator's emuPanel) on the
-** master side, records every frame the console unit sends, and lets the
-** test inject raw bytes (keys, garbage, partial frames).  The link under
-** test opens the slave through DOVA_LCD_DEVICE.
+** Test support: the front-panel display on a real pseudo-terminal.  A
+** thread runs the emulator's line (emuLine: the pty pair and the display's
+** firmware) and keeps every frame the console unit sends; the test hands it
+** keys and raw bytes (garbage, partial frames) to put on the line.  The
+** link under test opens the slave through DOVA_LCD_DEVICE (select()).
 */
 #ifndef FRONTPANEL_TESTS_PTYDISPLAY_H
 #define FRONTPANEL_TESTS_PTYDISPLAY_H
 
 #include <atomic>
-#include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "frontpanel/lcdFrame.h"
-#include "tools/lcdEmu/emuPanel.h"
+#include "tools/lcdEmu/emuLine.h"
 
 /* One received frame as bytes: command, length, data (no check value). */
 typedef std::vector<uint8_t> frameBytes;
 
 class ptyDisplay {
 public:
-  ptyDisplay();
-  ~ptyDisplay();
-  const std::string& path() const { return slavePath; }
-  bool ok() const { return master >= 0; }
-
+  ptyDisplay() {
+    opened = line.open(&slavePath) == 0;
+    line.frameCtx = this;
+    line.onFrame = [](void* me, const lcdFrame& f) {
+      ptyDisplay* d = static_cast<ptyDisplay*>(me);
+      std::lock_guard<std::mutex> g(d->mu);
+      d->received.push_back(frameBytes{f.command, f.length});
+      d->received.back().insert(d->received.back().end(), f.data, f.data + f.length);
+    };
+    if (opened) worker = std::thread([this] { run(); });
+  }
+  ~ptyDisplay() {
+    hangUp();
+    if (hadEnv) setenv("DOVA_LCD_DEVICE", savedEnv.c_str(), 1);
+    else if (selected) unsetenv("DOVA_LCD_DEVICE");
+  }
+  bool ok() const { return opened; }
   /* Sets DOVA_LCD_DEVICE to this display (restored at destruction). */
-  void select();
-
-  void inject(const std::vector<uint8_t>& bytes);
+  void select() {
+    const char* old = getenv("DOVA_LCD_DEVICE");
+    hadEnv = old != nullptr;
+    if (old) savedEnv = old;
+    selected = true;
+    setenv("DOVA_LCD_DEVICE", slavePath.c_str(), 1);
+  }
   /* The display goes away: the firmware stops and the line hangs up. */
-  void hangUp();
-  void key(int k);                     /* one key frame */
-  std::vector<frameBytes> frames();    /* everything received so far */
-  void clearFrames();
-  /* Frames with this command received so far. */
-  std::vector<frameBytes> framesOf(int command);
-
-  /* The firmware's state; lock() while touching it from the test. */
-  emuPanel panel;
-  std::mutex& lock() { return mu; }
-  std::atomic<bool> silent;
-  /* How long a write waits for room on a full line (and for the other
-  ** writer) before its bytes are dropped: 2 s for tests; a fuzz run, whose
-  ** time limit per input is about that, gives less. */
-  std::atomic<int> writeWaitMs{2000};
+  void hangUp() {
+    stop = true;
+    if (worker.joinable()) worker.join();
+    line.close();
+  }
+  /* f(line) while the display's thread waits: the panel's state, silent. */
+  void with(const std::function<void(emuLine&)>& f) {
+    std::lock_guard<std::mutex> g(lineMu);
+    f(line);
+  }
+  /* Bytes go out at once; a key after the previous one as a finger would,
+  ** xAfter: X held (1) or released (0) once it is sent, -1 as is. */
+  void inject(const std::vector<uint8_t>& b) { post({b, 0, -1}); }
+  void key(int k, int xAfter = -1) { post({{}, k, xAfter}); }
+  std::vector<frameBytes> frames() {
+    std::lock_guard<std::mutex> g(mu);
+    return received;
+  }
+  std::vector<frameBytes> framesOf(int command) {
+    std::vector<frameBytes> out;
+    for (const frameBytes& f : frames())
+      if (f[0] == command) out.push_back(f);
+    return out;
+  }
+  void clearFrames() {
+    std::lock_guard<std::mutex> g(mu);
+    received.clear();
+  }
 
 private:
-  void run();
-  bool writeAll(const uint8_t* bytes, size_t n);
-  int master = -1;
-  int slave = -1;
-  std::string slavePath;
+  struct send {
+    std::vector<uint8_t> bytes;
+    int key, xAfter;
+  };
+  /* Only the display's thread writes the line (the test's thread may be
+  ** the one that has to drain it). */
+  void post(const send& s) {
+    std::lock_guard<std::mutex> g(mu);
+    pending.push_back(s);
+  }
+  void run() {
+    while (!stop) {
+      struct pollfd p = {line.fd(), POLLIN, 0};
+      poll(&p, 1, 2);
+      std::vector<send> now;
+      {
+        std::lock_guard<std::mutex> g(mu);
+        now.swap(pending);
+      }
+      std::lock_guard<std::mutex> g(lineMu);
+      for (const send& s : now)
+        if (s.key) line.queueKey(s.key, s.xAfter);
+        else line.queueBytes(s.bytes.data(), (int)s.bytes.size(), -1, false);
+      line.readLine();
+      line.sendDue();
+    }
+  }
+  emuLine line;
+  bool opened = false;
+  std::string slavePath, savedEnv;
+  bool hadEnv = false, selected = false;
   std::thread worker;
-  std::atomic<bool> stop;
-  std::mutex mu;
-  std::mutex writeMu;  /* one writer at a time on the master (see writeAll) */
+  std::atomic<bool> stop{false};
+  std::mutex mu, lineMu;  /* mu: frames and pending sends; lineMu: the line */
   std::vector<frameBytes> received;
-  std::string savedEnv;
-  bool hadEnv = false;
-  bool selected = false;
+  std::vector<send> pending;
 };
-
-/* The wire bytes of a frame built from command and data (check value
-** included), for byte-for-byte comparisons. */
-std::vector<uint8_t> wireFrame(uint8_t command, const std::vector<uint8_t>& data);
 
 #endif

@@ -26,7 +26,8 @@ const keyName keyNames[] = {
 }  // namespace
 
 emuLine::emuLine()
-    : silent(false), onChange(nullptr), changeCtx(nullptr), master(-1), slave(-1), lastDue(0) {
+    : silent(false), onChange(nullptr), changeCtx(nullptr), onFrame(nullptr), frameCtx(nullptr),
+      master(-1), slave(-1), lastDue(0) {
   getTimeStamp(&start);
 }
 
@@ -135,6 +136,7 @@ void emuLine::readLine() {
   unsigned bad, calc;
   for (int r; (r = lcdParseFrame(ring, &f, false, &bad, &calc)) != lcdPARSE_NEED_MORE;) {
     if (r != lcdPARSE_FRAME) continue;
+    if (onFrame != nullptr) onFrame(frameCtx, f);
     uint8_t reply[lcdFRAME_MAX];
     bool changed = false;
     int n = panel.handle(f, reply, &changed);

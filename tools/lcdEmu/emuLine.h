@@ -77,6 +77,10 @@ public:
   bool silent;   /* stop answering the console unit (a dead display) */
   void (*onChange)(void* ctx);
   void* changeCtx;
+  /* Called with every frame read from the console unit, before it is
+  ** answered (the tests keep what the link sent). */
+  void (*onFrame)(void* ctx, const lcdFrame& f);
+  void* frameCtx;
 
 private:
   struct outgoing {
