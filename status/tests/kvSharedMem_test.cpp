@@ -15,121 +15,6 @@
 #include "status/kvSharedMem.h"
 #include "tests/support/testSupport.h"
 
-TEST(kvSharedMem, reader_without_region_fails_and_a_writer_opened_twice_reopens) {
-  testsup::ShmName name;
-  kvSharedMem r;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("ERR #18004 in kvSharedMem::initSharedMem()"), std::string::npos) << out;
-  EXPECT_NE(out.find("Shared memory: shm_open call failed"), std::string::npos);
-  EXPECT_FALSE(r.isOpen());
-  kvSharedMem w;  /* a writer opened twice reports it and reopens */
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERROR: initSharedMem already opened"),
-            std::string::npos);
-  EXPECT_TRUE(w.isOpen());
-}
-
-TEST(kvSharedMem, first_poll_takes_the_zero_filled_record_then_nothing_until_a_commit) {
-  testsup::ShmName name;
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  kvSharedMem r;
-  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
-  for (int ch = 0; ch < shmNUM_CHANNELS; ch++) {
-    const unsigned char* rec = r.readNewest(ch);
-    ASSERT_NE(rec, nullptr) << ch;
-    EXPECT_EQ(rec[0], 0);
-    EXPECT_EQ(r.readNewest(ch), nullptr) << ch;
-  }
-  /* A reader cannot write. */
-  EXPECT_EQ(r.nextSlot(0), nullptr);
-  EXPECT_EQ(r.commit(0), -1);
-}
-
-TEST(kvSharedMem, reader_in_another_process_sees_the_newest_of_a_fast_writer) {
-  testsup::ShmName name;
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  /* The writer is a separate process: commits 1..23 on channel 0 (5 slots),
-  ** each record carrying its number. */
-  /* The child uses the mapping it inherited: a second writer open would
-  ** zero-fill the region. */
-  testsup::Child writer("/dev/null", [&] {
-    for (uint32_t i = 1; i <= 23; i++) {
-      unsigned char* slot = w.nextSlot(0);
-      if (!slot) return 1;
-      shmPutU32(slot, i);
-      w.commit(0);
-    }
-    return 0;
-  });
-  ASSERT_EQ(writer.wait(5000), 0);
-  kvSharedMem r;
-  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
-  const unsigned char* rec = r.readNewest(0);
-  ASSERT_NE(rec, nullptr);
-  EXPECT_EQ(shmGetU32(rec), 23u);
-  EXPECT_EQ(r.commitCount(0), 23u);
-  EXPECT_EQ(r.updateCounter(), 23u);
-  EXPECT_EQ(r.writeIndex(0), 23u % 5u);
-  EXPECT_EQ(r.readNewest(0), nullptr);
-}
-
-TEST(kvSharedMem, writer_process_and_reader_process_over_the_named_region) {
-  testsup::ShmName name;
-  /* The writer opens the region by name in its own process and commits a
-  ** long text on the unaligned channel 7, then one record on channel 2. */
-  testsup::TempDir dir;
-  testsup::Child writer(dir.file("writer.out"), [&] {
-    kvSharedMem w;
-    if (w.initSharedMem(nullptr, true, name.c_str()) != 0) return 1;
-    unsigned char* slot = w.nextSlot(shmCH_ALARMS);
-    memset(slot, 'a', 4096);
-    slot[4096] = 0;
-    w.commit(shmCH_ALARMS);
-    shmPutU32(w.nextSlot(shmCH_GPS) + 32, 5);
-    w.commit(shmCH_GPS);
-    printf("ready\n");
-    usleep(300000);  /* keep the mapping while the reader looks */
-    return 0;
-  });
-  ASSERT_TRUE(writer.waitForOutput("ready", 5000));
-  kvSharedMem r;
-  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
-  const unsigned char* txt = r.readNewest(shmCH_ALARMS);
-  ASSERT_NE(txt, nullptr);
-  EXPECT_EQ(txt - r.regionBase(), 14131 + 4097);  /* slot 1 of the ring */
-  EXPECT_EQ(r.channel(7)->writeIndex - r.regionBase(), 14127);
-  EXPECT_EQ(r.writeIndex(7), 1u);
-  EXPECT_EQ(strlen(reinterpret_cast<const char*>(txt)), 4096u);
-  const unsigned char* gps = r.readNewest(shmCH_GPS);
-  ASSERT_NE(gps, nullptr);
-  EXPECT_EQ(shmGetU32(gps + 32), 5u);
-  EXPECT_EQ(r.updateCounter(), 2u);
-  EXPECT_EQ(writer.wait(5000), 0);
-}
-
-TEST(kvSharedMem, write_index_outside_the_ring_means_no_new_record) {
-  testsup::ShmName name;
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  kvSharedMem r;
-  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
-  unsigned char* wi = const_cast<unsigned char*>(w.channel(7)->writeIndex);
-  shmPutU32(wi, 3);
-  EXPECT_EQ(r.readNewest(7), nullptr);
-  shmPutU32(wi, 0xffffffffu);
-  EXPECT_EQ(r.readNewest(7), nullptr);
-  /* The writer recovers onto slot 0. */
-  EXPECT_EQ(w.nextSlot(7), w.channel(7)->firstRecord);
-  EXPECT_EQ(w.commit(7), 0);
-  EXPECT_EQ(r.readNewest(7) - r.regionBase(), 14131);
-}
-
 static long regionBytes(const std::string& name) {
   int fd = shm_open(name.c_str(), O_RDONLY, 0);
   if (fd < 0) return -1;
@@ -139,50 +24,126 @@ static long regionBytes(const std::string& name) {
   return n;
 }
 
-TEST(kvSharedMem, short_region_refused_by_a_reader_grown_by_a_writer_and_never_shrunk) {
+/* In one process: no region, a writer opened twice, the first poll of each
+** channel, a reader that cannot write, a write index outside the ring. */
+TEST(kvSharedMem, missing_region_double_open_first_poll_and_a_write_index_outside_the_ring) {
+  testsup::ShmName name;
+  kvSharedMem r;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("ERR #18004 in kvSharedMem::initSharedMem()"), std::string::npos) << out;
+  EXPECT_NE(out.find("Shared memory: shm_open call failed"), std::string::npos);
+  EXPECT_FALSE(r.isOpen());
+  kvSharedMem w;
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0); /* reported, and reopened */
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERROR: initSharedMem already opened"),
+            std::string::npos);
+  EXPECT_TRUE(w.isOpen());
+  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
+  for (int ch = 0; ch < shmNUM_CHANNELS; ch++) { /* the zero-filled record, then nothing */
+    const unsigned char* rec = r.readNewest(ch);
+    ASSERT_NE(rec, nullptr) << ch;
+    EXPECT_EQ(rec[0], 0);
+    EXPECT_EQ(r.readNewest(ch), nullptr) << ch;
+  }
+  EXPECT_EQ(r.nextSlot(0), nullptr);
+  EXPECT_EQ(r.commit(0), -1);
+  kvSharedMem r2; /* one that has not polled yet */
+  ASSERT_EQ(r2.initSharedMem(nullptr, false, name.c_str()), 0);
+  unsigned char* wi = const_cast<unsigned char*>(w.channel(7)->writeIndex);
+  for (uint32_t bad : {3u, 0xffffffffu}) {
+    shmPutU32(wi, bad);
+    EXPECT_EQ(r2.readNewest(7), nullptr) << bad;
+  }
+  EXPECT_EQ(w.nextSlot(7), w.channel(7)->firstRecord); /* the writer recovers onto slot 0 */
+  EXPECT_EQ(w.commit(7), 0);
+  EXPECT_EQ(r2.readNewest(7) - r2.regionBase(), 14131);
+}
+
+/* A writer process opens the region by name, commits 1..23 on channel 0
+** (5 slots), a long text on the unaligned channel 7 and one record on
+** channel 2; a reader process sees the newest of each. */
+TEST(kvSharedMem, reader_process_sees_the_newest_records_of_a_writer_process) {
+  testsup::ShmName name;
+  testsup::TempDir dir;
+  testsup::Child writer(dir.file("writer.out"), [&] {
+    kvSharedMem w;
+    if (w.initSharedMem(nullptr, true, name.c_str()) != 0) return 1;
+    for (uint32_t i = 1; i <= 23; i++) {
+      shmPutU32(w.nextSlot(0), i);
+      w.commit(0);
+    }
+    unsigned char* slot = w.nextSlot(shmCH_ALARMS);
+    memset(slot, 'a', 4096);
+    slot[4096] = 0;
+    w.commit(shmCH_ALARMS);
+    shmPutU32(w.nextSlot(shmCH_GPS) + 32, 5);
+    w.commit(shmCH_GPS);
+    printf("ready\n");
+    usleep(300000); /* keep the mapping while the reader looks */
+    return 0;
+  });
+  ASSERT_TRUE(writer.waitForOutput("ready", 5000));
+  kvSharedMem r;
+  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
+  const unsigned char* rec = r.readNewest(0);
+  ASSERT_NE(rec, nullptr);
+  EXPECT_EQ(shmGetU32(rec), 23u);
+  EXPECT_EQ(r.commitCount(0), 23u);
+  EXPECT_EQ(r.writeIndex(0), 23u % 5u);
+  EXPECT_EQ(r.readNewest(0), nullptr);
+  const unsigned char* txt = r.readNewest(shmCH_ALARMS);
+  ASSERT_NE(txt, nullptr);
+  EXPECT_EQ(txt - r.regionBase(), 14131 + 4097); /* slot 1 of the ring */
+  EXPECT_EQ(r.channel(7)->writeIndex - r.regionBase(), 14127);
+  EXPECT_EQ(r.writeIndex(7), 1u);
+  EXPECT_EQ(strlen(reinterpret_cast<const char*>(txt)), 4096u);
+  const unsigned char* gps = r.readNewest(shmCH_GPS);
+  ASSERT_NE(gps, nullptr);
+  EXPECT_EQ(shmGetU32(gps + 32), 5u);
+  EXPECT_EQ(r.updateCounter(), 25u);
+  EXPECT_EQ(writer.wait(5000), 0);
+}
+
+/* A region shorter than the channel table is refused by a reader; one just
+** long enough is read to its last byte; a writer grows a short region and
+** never shrinks a long one, and starts from an empty region all the same. */
+TEST(kvSharedMem, short_and_long_regions_left_behind) {
   testsup::ShmName name;
   int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, 100), 0);
-  close(fd);
-  kvSharedMem r;  /* shorter than the channel table: refused, not mapped */
+  kvSharedMem r;
   testing::internal::CaptureStdout();
   EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
   EXPECT_NE(testing::internal::GetCapturedStdout().find("ERR #18006"), std::string::npos);
   EXPECT_EQ(r.readNewest(7), nullptr);
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  EXPECT_EQ(regionBytes(name.str()), long(w.size()));
-  w.close();
-  fd = shm_open(name.c_str(), O_RDWR, 0600);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, 1 << 20), 0);
-  close(fd);
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  EXPECT_EQ(regionBytes(name.str()), 1L << 20);
-  /* The reopened writer starts from an empty region all the same. */
-  EXPECT_EQ(w.writeIndex(7), 0u);
-  EXPECT_EQ(w.updateCounter(), 0u);
-}
-
-TEST(kvSharedMem, reader_accepts_a_region_just_long_enough_for_the_channel_table) {
-  testsup::ShmName name;
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
-  ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, 26421), 0);
   unsigned char last = 'z';
   ASSERT_EQ(pwrite(fd, &last, 1, 26420), 1);
   close(fd);
-  kvSharedMem r;
   ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
   const unsigned char* rec = r.readNewest(shmCH_ALARMS);
   ASSERT_NE(rec, nullptr);
-  /* The ring's last text byte sits at 26420, its terminator at 26421:
-  ** both readable although the region ends at 26421. */
+  /* the ring's last text byte sits at 26420, its terminator at 26421: both
+  ** readable although the region ends at 26421 */
   const unsigned char* lastSlot = rec + 2 * 4097;
   EXPECT_EQ(lastSlot + 4095 - r.regionBase(), 26420);
   EXPECT_EQ(lastSlot[4095], 'z');
   EXPECT_EQ(lastSlot[4096], 0);
+  r.close();
+  kvSharedMem w;
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  EXPECT_EQ(regionBytes(name.str()), long(w.size()));
+  w.close();
+  ASSERT_EQ(truncate(("/dev/shm" + name.str()).c_str(), 1 << 20), 0);
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  EXPECT_EQ(regionBytes(name.str()), 1L << 20);
+  EXPECT_EQ(w.writeIndex(7), 0u);
+  EXPECT_EQ(w.updateCounter(), 0u);
 }
 
 TEST(kvSharedMem, console_reading_survives_a_writer_that_restarts_over_and_over) {
