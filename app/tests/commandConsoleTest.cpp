@@ -20,7 +20,7 @@
 #include "diag/cppUtils.h"
 #include "ipc/msgQ_IO.h"
 #include "status/kvSharedMem.h"
-#include "tests/support/testSupport.h"
+#include "tests/support/appFixture.h"
 
 using namespace testsup;
 
@@ -98,34 +98,27 @@ struct ConsoleRig {
 
 }  // namespace
 
-TEST(CommandConsole, traceLevelCommandClampsIntoZeroToNine) {
+TEST(CommandConsole, traceAndDisplayCommandsStoreTheirSettingsGetAllNeedsAHost) {
   ConsoleRig rig(false);
-  struct {
+  const struct {
     const char* line;
-    int level;
-  } cases[] = {{"-t 12\n", 9}, {"-t -4\n", 0}, {"-t 5\n", 5}, {"-t garbage\n", 0}, {"-t 3x\n", 3}};
+    int step, level, rows, cols;
+    bool lcd;
+  } cases[] = {{"-t 12\n", cmdSTEP_BUSY, 9, 4, 20, true},   {"-t -4\n", cmdSTEP_BUSY, 0, 4, 20, true},
+               {"-t garbage\n", cmdSTEP_BUSY, 0, 4, 20, true}, {"-t 3x\n", cmdSTEP_BUSY, 3, 4, 20, true},
+               {"ew 3 30\n", cmdSTEP_END_DISPLAY, 7, 3, 30, false}, {"em\n", cmdSTEP_END_DISPLAY, 7, 3, 30, true},
+               {"ew 7\n", cmdSTEP_END_DISPLAY, 7, 7, 30, false}};
   for (const auto& c : cases) {
     rig.app.traceLevel = 7;
     rig.type(c.line);
-    EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy()) << c.line;
+    EXPECT_EQ(c.step, rig.stepBusy()) << c.line;
     EXPECT_EQ(c.level, rig.app.traceLevel) << c.line;
+    if (c.step == cmdSTEP_END_DISPLAY) {
+      EXPECT_EQ(c.rows, rig.app.dispRows) << c.line;
+      EXPECT_EQ(c.cols, rig.app.dispCols) << c.line;
+      EXPECT_EQ(c.lcd, rig.app.lcdMode) << c.line;
+    }
   }
-}
-
-TEST(CommandConsole, displayCommandsStoreTheirSettingsAndEndTheLoopGetAllNeedsAHost) {
-  ConsoleRig rig(false);
-  rig.type("ew 3 30\n");
-  EXPECT_EQ(cmdSTEP_END_DISPLAY, rig.stepBusy());
-  EXPECT_EQ(3, rig.app.dispRows);
-  EXPECT_EQ(30, rig.app.dispCols);
-  EXPECT_FALSE(rig.app.lcdMode);
-  rig.type("em\n");
-  EXPECT_EQ(cmdSTEP_END_DISPLAY, rig.stepBusy());
-  EXPECT_TRUE(rig.app.lcdMode);
-  rig.type("ew 7\n");
-  EXPECT_EQ(cmdSTEP_END_DISPLAY, rig.stepBusy());
-  EXPECT_EQ(7, rig.app.dispRows);
-  EXPECT_EQ(30, rig.app.dispCols);
   testing::internal::CaptureStdout();  /* no host queue: getAll is not available */
   rig.type("getAll\n");
   EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
@@ -276,36 +269,13 @@ const char FALLBACK[] =
     "Failed to connect with configuration master, access will be limited to config library "
     "functions";
 
-class ConsoleE2E : public ::testing::Test {
+class ConsoleE2E : public AppFixture {
 protected:
-  BinDir bin;
-  TempDir work;
-  ShmName shm;
-  kvSharedMem status;
-  Proc master;
-
   void SetUp() override {
-    bin.link("doVA.x");
-    bin.link("cfgMaster.x");
-    bin.link("supervisor.x");
+    AppFixture::SetUp();
     ASSERT_EQ(0, status.initSharedMem(nullptr, true, shm.c_str()));
   }
-  void startMaster() {
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                             bin.path()));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-  }
-  void startSupervisor(Proc& sup) {
-    ASSERT_TRUE(sup.start({bin.prog("supervisor.x")}, {}, bin.path()));
-    ASSERT_TRUE(sup.waitForOutput("Supervisor ready", 5000)) << sup.err();
-  }
-  /* doVA.x run from the bin directory with its input on a pipe. */
-  void startConsole(Proc& p, const std::vector<std::string>& args, bool stdinPipe = true) {
-    std::vector<std::string> argv{bin.prog("doVA.x")};
-    argv.insert(argv.end(), args.begin(), args.end());
-    ASSERT_TRUE(p.start(argv, {"DOVA_STATUS_SHM=" + shm.str()}, bin.path(), stdinPipe));
-  }
-  std::string savedFile() const { return work.file("kvPrimeConfig.cfg"); }
+  kvSharedMem status;
 };
 
 }  // namespace
@@ -411,7 +381,8 @@ TEST_F(ConsoleE2E, killIsGrantedBySupervisorWhichThenStops) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"-kill", "-T", "2"}, std::vector<std::string>{"-kill", "-i"}}) {
     Proc sup;
-    startSupervisor(sup);
+    ASSERT_TRUE(sup.start({bin.prog("supervisor.x")}, {}, bin.path()));
+    ASSERT_TRUE(sup.waitForOutput("Supervisor ready", 5000)) << sup.err();
     Proc con;
     kvTimeStamp start;
     getTimeStamp(&start);
@@ -443,8 +414,7 @@ TEST_F(ConsoleE2E, jammedHostQueueMakesTheKillPathFallBackAtOnce) {
   kvTimeStamp start;
   getTimeStamp(&start);
   std::string out, err;
-  EXPECT_EQ(0, runProgram({bin.prog("doVA.x"), "-kill", "-T", "1"}, &out, &err,
-                          {"DOVA_STATUS_SHM=" + shm.str()}, 10000, bin.path()));
+  EXPECT_EQ(0, console({"-kill", "-T", "1"}, &out, &err));
   EXPECT_LT(elapsedSeconds(&start), 2.0f);
   EXPECT_NE(std::string::npos, out.find(FALLBACK)) << out << err;
 }

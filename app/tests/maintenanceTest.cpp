@@ -1,9 +1,12 @@
 /*
-** Maintenance actions: the factory reset's tool calls, the power watch in
-** a moved run directory, and the software update on the menu's update
-** screen.  Commands are either captured at the shell seam or run for real
-** against the kvUpgrade.x stand-in linked into a private run directory,
-** whose call log shows what the tool was asked.
+** The display loop and the maintenance actions, in process: the real data
+** set in the master role (a value set here is the item's value at once)
+** under a menu front end that also records indicators and boot text.  The
+** loop's indicators, alerts and their answers; the power watch; the factory
+** reset's tool calls; and the software update on the menu's update screen.
+** Commands are either captured at the shell seam or run for real against
+** the kvUpgrade.x stand-in linked into a private run directory, whose call
+** log shows what the tool was asked.
 */
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,22 +36,27 @@ using clk = std::chrono::steady_clock;
 /* Lines of the stand-in's call log, without their time stamps. */
 std::vector<std::string> toolCalls(const std::string& log) {
   std::vector<std::string> calls;
-  std::string text = testsup::readFile(log);
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t nl = text.find('\n', at);
-    if (nl == std::string::npos) nl = text.size();
-    std::string line = text.substr(at, nl - at);
-    size_t tab = line.find('\t');
-    calls.push_back(tab == std::string::npos ? line : line.substr(tab + 1));
-    at = nl + 1;
-  }
+  std::istringstream in(testsup::readFile(log));
+  for (std::string line; std::getline(in, line);) calls.push_back(line.substr(line.find('\t') + 1));
   return calls;
 }
 
-/* A data set in the master role (a value set here is the item's value at
-** once), a menu front end, and a run directory holding the stand-in tool,
-** which is also the working directory. */
+class recordingFrontEnd : public testFrontEnd {
+public:
+  void setStatusLine(int line, int status, bool) override {
+    lastLine = line;
+    lastStatus = status;
+    statusCalls++;
+  }
+  void dispBootText(int row, const char* text, bool commit) override {
+    boot[row & 3] = text;
+    commits += commit;
+  }
+  int lastLine = -1, lastStatus = -1, statusCalls = 0, commits = 0;
+  std::string boot[4];
+};
+
+/* The run directory holding the stand-in tool is also the working one. */
 class Maintenance : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -62,14 +71,14 @@ protected:
     ASSERT_EQ(0, cfg->initDataSet(&app.traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
     app.cfg = cfg.get();
     app.runMode = RUNMODE_DISPLAY;
-    fe = new testFrontEnd();
+    fe = new recordingFrontEnd();
     ASSERT_EQ(0, fe->init(cfg.get(), treeMainMenuTable(), nullptr, 3, 1, 0, 20, &app.traceLevel,
                           1, tal_FULL_EDIT, nullptr));
     app.frontEnd = fe;
     update.setApp(&app);
     fe->setUpdateStep(&softwareUpdate::stepFn, &update);
     resetChangeHandling();
-    handleChangedData(app);
+    handleChangedData(app);  // the first pass after start-up
   }
   void TearDown() override {
     setShellHook(shellHook());
@@ -97,6 +106,21 @@ protected:
     return "Installing console ...\nUpdate complete\n";
   }
   void setItem(int item, const char* text) { ASSERT_EQ(0, cfg->parseItem(cfg->getItemName(item), text)); }
+  void set(int item, const char* value) { cfg->changeValue(item, value); }
+  int item(int index) {
+    int v = -1;
+    cfg->readInt(index, &v);
+    return v;
+  }
+  /* One display-loop pass over these changed items. */
+  void changed(std::initializer_list<int> items) {
+    for (int i : items) fe->queueChanged(i);
+    handleChangedData(app);
+  }
+  std::string text(int r) {
+    fe->refresh();
+    return fe->rowText(r);
+  }
   /* From the root to MAINTENANCE > SW UPDATE. */
   void openUpdateScreen() {
     fe->key(treeKEY_RIGHT);
@@ -126,7 +150,7 @@ protected:
   std::string oldDir;
   consoleApp app;
   std::unique_ptr<dovidu_config> cfg;
-  testFrontEnd* fe = nullptr;
+  recordingFrontEnd* fe = nullptr;
   softwareUpdate update;
   std::vector<std::string> commands;
 };
@@ -139,46 +163,163 @@ bool anyContains(const std::vector<std::string>& texts, const std::string& part)
 
 }  // namespace
 
-/* ---- factory reset and power watch ------------------------------------- */
+/* ---- the display loop -------------------------------------------------- */
 
-TEST_F(Maintenance, factoryResetShowsItsAlertThenWipesAndRestartsFromTheWorkingDirectory) {
+TEST_F(Maintenance, changedItemsRefreshIndicatorsAndANewStationNameTheBootTextAndCallSign) {
+  EXPECT_EQ(-1, indicatorItem(4));
+  set(itmGPS_Status, "2");
+  changed({itmGPS_Status_Count});
+  EXPECT_EQ(2, fe->lastLine);
+  EXPECT_EQ(2, fe->lastStatus);
+  int calls = fe->statusCalls;
+  changed({itmAudio_Status_Count});
+  EXPECT_EQ(calls, fe->statusCalls);
+  EXPECT_EQ(0, fe->changedCount());  // the queue is emptied after each pass
+  set(itmSIS_CsStdNme, "KABCDEFGHIJK");
+  changed({itmSIS_CsStdNme});
+  const char* boot[] = {"  ...TORVAL....", "  KIVAREX RELAY", " for station KABC", "    initializing..."};
+  for (int r = 0; r < 4; r++) EXPECT_EQ(boot[r], fe->boot[r]);  // the item holds four characters
+  EXPECT_EQ(1, fe->commits);
+  EXPECT_EQ("MAIN MENU    KABC-FM", text(0));
+}
+
+/* A changed mode is announced and switches the band; the first mode seen
+** after start-up only switches it. */
+TEST_F(Maintenance, anOperatingModeChangeIsAnnouncedButNotTheFirstModeSeen) {
+  std::string fm = std::to_string(item(itmPrmryCarrierCfg));
+  set(itmPrmryCarrierCfg, "4");
+  changed({itmPrmryCarrierCfg});
+  EXPECT_TRUE(fe->messageBoxShown());
+  EXPECT_EQ("!!! AM/FM CHANGE !!!", text(0));
+  EXPECT_EQ("! system will re-  !", text(1));
+  fe->key(treeKEY_ENTER);
+  EXPECT_EQ("MAIN MENU    TORV-AM", text(0));
+  changed({itmPrmryCarrierCfg});  // the same mode again: no alert
+  EXPECT_FALSE(fe->messageBoxShown());
+  set(itmPrmryCarrierCfg, fm.c_str());
+  resetChangeHandling();
+  changed({itmIF_WDog_Enbl});
+  EXPECT_FALSE(fe->messageBoxShown());
+  EXPECT_EQ("MAIN MENU    TORV-FM", text(0));
+}
+
+/* The extended restart alert needs GPS time and interface 30; the power-down
+** request is withdrawn on no and commanded on yes; of two alerts in one pass
+** only the first shows. */
+TEST_F(Maintenance, alertsShowTheirTextsAndThePowerDownRequestIsAnswered) {
+  set(itmSYSRESTART_CMD, "1");
+  set(itmUseGPSTime, "1");
+  set(itmEXT_IF_VERSION, "29");
+  changed({itmSYSRESTART_CMD});
+  EXPECT_EQ("!! System Restart !!", text(0));
+  EXPECT_EQ(" Please wait for    ", text(1));
+  fe->key(treeKEY_ENTER);
+  set(itmEXT_IF_VERSION, "30");
+  changed({itmSYSRESTART_CMD});
+  EXPECT_EQ("!!Extended Restart!!", text(0));
+  EXPECT_EQ("Please wait 30s for ", text(1));
+  EXPECT_EQ("extended GPS restart", text(2));
+  fe->key(treeKEY_ENTER);
+
+  set(itmPOWEROFF_REQ, "1");
+  changed({itmPOWEROFF_REQ});
+  EXPECT_EQ("!Power Down Request!", text(0));
+  EXPECT_EQ("!  V to continue   !", text(1));
+  fe->key(treeKEY_HELP);  // no
+  EXPECT_EQ(0, item(itmPOWEROFF_REQ));
+  EXPECT_EQ(0, item(itmPOWEROFF_CMD));
+  set(itmPOWEROFF_REQ, "1");
+  changed({itmPOWEROFF_REQ});
+  fe->key(treeKEY_ENTER);  // yes
+  EXPECT_EQ(0, item(itmPOWEROFF_REQ));
+  EXPECT_EQ(1, item(itmPOWEROFF_CMD));
+  changed({itmPOWEROFF_CMD, itmSYSRESTART_CMD});
+  EXPECT_EQ("!!!! Power Down !!!!", text(0).substr(0, 20));
+  EXPECT_EQ(" System is preparing", text(1));
+  fe->key(treeKEY_ENTER);
+  EXPECT_FALSE(fe->messageBoxShown());
+}
+
+/* ---- power watch and factory reset --------------------------------------- */
+
+/* The tool runs once an item stays set for more than 10 s, then every 11 s;
+** a cleared item forgets its timer; the restart has its own timer and says
+** so.  Three runs, each on a fresh console. */
+TEST_F(Maintenance, powerWatchRunsTheToolAfterTenSecondsThenEveryElevenAndForgetsAClearedItem) {
   capture();
-  setItem(itmRESET_TO_FACTORY_DEFAULTS, "1");
-  fe->queueChanged(itmRESET_TO_FACTORY_DEFAULTS);
-  handleChangedData(app);
-  EXPECT_EQ((std::vector<std::string>{"./kvUpgrade.x -d", "./kvUpgrade.x -r"}), commands);
-  EXPECT_NE(std::string::npos, fe->row(0).find("Factory Defaults"));
-  EXPECT_EQ(" Please wait for    ", fe->row(1));
+  unsetenv("DOVA_RUN_DIR");
+  const struct {
+    bool fresh, power, restart;
+    uint32_t at;
+    size_t calls;
+    const char* printed;
+  } steps[] = {
+      {true, true, false, 1000, 0, ""},  {false, true, false, 1010, 0, ""}, {false, true, false, 1011, 1, ""},
+      {false, true, false, 1021, 1, ""}, {false, true, false, 1022, 2, ""},
+      {true, true, false, 500, 0, ""},   {false, false, false, 509, 0, ""}, {false, true, false, 511, 0, ""},
+      {false, true, false, 521, 0, ""},  {false, true, false, 522, 1, ""},
+      {true, true, false, 100, 0, ""},   {false, true, true, 105, 0, ""},   {false, true, true, 111, 1, ""},
+      {false, true, true, 116, 2, "Forcing restart ...\n"},
+  };
+  std::unique_ptr<consoleApp> run;
+  size_t before = 0;
+  for (const auto& s : steps) {
+    if (s.fresh) run.reset(new consoleApp()), before = commands.size();
+    testing::internal::CaptureStdout();
+    powerWatchAt(*run, s.power, s.restart, s.at);
+    EXPECT_EQ(s.printed, testing::internal::GetCapturedStdout()) << s.at;
+    EXPECT_EQ(before + s.calls, commands.size()) << s.at;
+  }
+  const std::string tool = "/mnt/run/kvUpgrade.x ";
+  EXPECT_EQ((std::vector<std::string>{tool + "-s", tool + "-s", tool + "-s", tool + "-s", tool + "-r"}), commands);
 }
 
-TEST_F(Maintenance, factoryResetReachesTheRealToolAsDefaultsThenRestart) {
-  setItem(itmRESET_TO_FACTORY_DEFAULTS, "1");
-  fe->queueChanged(itmRESET_TO_FACTORY_DEFAULTS);
-  handleChangedData(app);
-  EXPECT_EQ((std::vector<std::string>{"-d", "-r"}), toolCalls(bin.file("kvUpgrade.log")));
-  /* a cleared request does nothing */
-  setItem(itmRESET_TO_FACTORY_DEFAULTS, "0");
-  fe->queueChanged(itmRESET_TO_FACTORY_DEFAULTS);
-  handleChangedData(app);
-  EXPECT_EQ(2u, toolCalls(bin.file("kvUpgrade.log")).size());
-}
-
-TEST_F(Maintenance, powerWatchRunsTheToolOfTheMovedRunDirectory) {
-  ASSERT_EQ(0, chdir("/"));  /* not found through the working directory */
+TEST_F(Maintenance, powerWatchReadsTheDataSetAndRunsTheToolOfTheMovedRunDirectory) {
+  ASSERT_EQ(0, chdir("/"));  // not found through the working directory
+  consoleApp bare;
+  powerWatch(bare);  // no data set yet: nothing happens
+  EXPECT_EQ(0u, bare.powerOffSince);
   powerWatchAt(app, true, false, 10);
   powerWatchAt(app, true, false, 21);
+  setItem(itmSYSRESTART_CMD, "1");
   testing::internal::CaptureStdout();
-  powerWatchAt(app, false, true, 30);
-  powerWatchAt(app, false, true, 41);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("Forcing restart ...\n"));
+  powerWatch(app);
+  ASSERT_NE(0u, app.restartSince);
+  EXPECT_EQ(0u, app.powerOffSince);
+  app.restartSince -= 11;  // as if it had stayed set for 11 seconds
+  powerWatch(app);
+  EXPECT_EQ(0u, testing::internal::GetCapturedStdout().find("Forcing restart ...\n"));
   EXPECT_EQ((std::vector<std::string>{"-s", "-r"}), toolCalls(bin.file("kvUpgrade.log")));
+  setItem(itmSYSRESTART_CMD, "0");
+  powerWatch(app);
+  EXPECT_EQ(0u, app.restartSince);
+}
+
+/* The alert, then the real tool asked to wipe and restart (a cleared request
+** does nothing); the commands are run from the working directory. */
+TEST_F(Maintenance, factoryResetShowsItsAlertThenWipesAndRestarts) {
+  setItem(itmRESET_TO_FACTORY_DEFAULTS, "1");
+  changed({itmRESET_TO_FACTORY_DEFAULTS});
+  EXPECT_NE(std::string::npos, text(0).find("Factory Defaults"));
+  EXPECT_EQ(" Please wait for    ", text(1));
+  EXPECT_EQ((std::vector<std::string>{"-d", "-r"}), toolCalls(bin.file("kvUpgrade.log")));
+  setItem(itmRESET_TO_FACTORY_DEFAULTS, "0");
+  changed({itmRESET_TO_FACTORY_DEFAULTS});
+  EXPECT_EQ(2u, toolCalls(bin.file("kvUpgrade.log")).size());
+  capture();
+  setItem(itmRESET_TO_FACTORY_DEFAULTS, "1");
+  changed({itmRESET_TO_FACTORY_DEFAULTS});
+  EXPECT_EQ((std::vector<std::string>{"./kvUpgrade.x -d", "./kvUpgrade.x -r"}), commands);
 }
 
 /* ---- software update, commands captured ---------------------------------- */
 
-TEST_F(Maintenance, updateAsksFirstAndCancelsOnTheHelpKey) {
+/* Asked first: the help key cancels; confirmed, the download then the
+** installer of the run directory. */
+TEST_F(Maintenance, updateAsksFirstThenDownloadsAndRunsTheInstallerOfTheRunDirectory) {
   capture();
+  setItem(itmUPDATE_HOST_IP, "10.1.2.3");
+  setItem(itmUPDATE_FILE, "pkg.tar");
   openUpdateScreen();
   EXPECT_TRUE(fe->messageBoxShown());
   EXPECT_NE(std::string::npos, fe->row(0).find("**Run Update?**"));
@@ -188,13 +329,10 @@ TEST_F(Maintenance, updateAsksFirstAndCancelsOnTheHelpKey) {
   runUpdate(2000);
   EXPECT_EQ(padRow("Upgrade canceled", 20), fe->row(1));
   EXPECT_TRUE(commands.empty());
-}
 
-TEST_F(Maintenance, confirmedUpdateDownloadsThenRunsTheInstallerOfTheRunDirectory) {
-  capture();
-  setItem(itmUPDATE_HOST_IP, "10.1.2.3");
-  setItem(itmUPDATE_FILE, "pkg.tar");
-  openUpdateScreen();
+  fe->key(treeKEY_LEFT);
+  fe->key(treeKEY_RIGHT);
+  ASSERT_TRUE(fe->messageBoxShown());
   testing::internal::CaptureStdout();
   fe->key(treeKEY_ENTER);
   std::vector<std::string> screens = runUpdate(3000);
@@ -209,24 +347,12 @@ TEST_F(Maintenance, confirmedUpdateDownloadsThenRunsTheInstallerOfTheRunDirector
   EXPECT_TRUE(anyContains(screens, "Update complete"));
 }
 
-TEST_F(Maintenance, theBoxRunDirectoryIsTheDefault) {
-  capture();
-  unsetenv("DOVA_RUN_DIR");
-  setItem(itmUPDATE_HOST_IP, "192.168.0.7");
-  setItem(itmUPDATE_FILE, "my_update.tgz");
-  int step = softwareUpdate::STEP_START;
-  char text[64];
-  update.runStep(&step, text, sizeof text);
-  ASSERT_EQ(1u, commands.size());
-  EXPECT_EQ("/mnt/run/kvUpgrade.x -t 192.168.0.7 my_update.tgz", commands[0]);
-  EXPECT_EQ(softwareUpdate::STEP_DOWNLOAD, step);
-  EXPECT_EQ(std::string("/mnt/run/update/my_update.tgz"), update.downloadPath());
-}
-
 /* Any client can set the name and the host: an option, a path, a blank,
-** shell characters or a host that is no address never reach the tool. */
+** shell characters or a host that is no address never reach the tool.  A
+** good pair goes to the tool of the box's run directory by default. */
 TEST_F(Maintenance, anUpdateNameOrHostThatIsNoPlainFileOrAddressRunsNothingAndSaysWhy) {
   capture();
+  unsetenv("DOVA_RUN_DIR");
   const struct {
     const char* host;
     const char* file;
@@ -239,6 +365,7 @@ TEST_F(Maintenance, anUpdateNameOrHostThatIsNoPlainFileOrAddressRunsNothingAndSa
       {"10.1.2.3", "a/b.tgz", "file name holds /"},
       {"0.0.0.0", "pkg.tar", "update host 0.0.0.0 is no valid address"},
       {"255.255.255.255", "pkg.tar", "update host 255.255.255.255 is no valid address"},
+      {"192.168.0.7", "my_update.tgz", nullptr},
   };
   for (const auto& r : rows) {
     setItem(itmUPDATE_HOST_IP, r.host);
@@ -246,10 +373,16 @@ TEST_F(Maintenance, anUpdateNameOrHostThatIsNoPlainFileOrAddressRunsNothingAndSa
     int step = softwareUpdate::STEP_START;
     char text[softwareUpdate::OUTPUT_SIZE];
     update.runStep(&step, text, sizeof text);
+    if (r.says == nullptr) {
+      EXPECT_EQ(softwareUpdate::STEP_DOWNLOAD, step);
+      break;
+    }
     EXPECT_EQ(softwareUpdate::STEP_FINISHED, step) << r.file;
     EXPECT_EQ(std::string("Update not run:\n") + r.says, update.output()) << r.file;
+    EXPECT_TRUE(commands.empty()) << commands[0];
   }
-  EXPECT_TRUE(commands.empty()) << commands[0];
+  EXPECT_EQ((std::vector<std::string>{"/mnt/run/kvUpgrade.x -t 192.168.0.7 my_update.tgz"}), commands);
+  EXPECT_EQ(std::string("/mnt/run/update/my_update.tgz"), update.downloadPath());
 }
 
 TEST(DownloadSize, sizeTextChangesUnitByTheNumberOfDigits) {
@@ -321,18 +454,20 @@ TEST_F(Maintenance, aToolThatFetchesNothingOrAnEmptyFileEndsTheUpdateWithoutTheI
 }
 
 TEST_F(Maintenance, theStandInLogsEveryCallToItsLogAndRefusesBadArguments) {
-  std::string log = bin.file("calls.log");
-  std::string out, err;
-  std::vector<std::string> env = {"KVUPGRADE_LOG=" + log, "KVUPGRADE_MS=0"};
-  std::string tool = bin.prog("kvUpgrade.x");
-  EXPECT_EQ(0, testsup::runProgram({tool, "-h"}, &out, &err, env));
-  EXPECT_NE(std::string::npos, out.find("-t  <host-ip> <file>"));
-  EXPECT_EQ(0, testsup::runProgram({tool, "-s"}, &out, &err, env));
-  EXPECT_EQ(2, testsup::runProgram({tool, "-x"}, &out, &err, env));
-  EXPECT_NE(std::string::npos, err.find("unknown switch '-x'"));
-  EXPECT_EQ(2, testsup::runProgram({tool, "-t", "10.0.0.1"}, &out, &err, env));
-  EXPECT_EQ(2, testsup::runProgram({tool, "-t", "10.0.0.300", "pkg"}, &out, &err, env));
-  EXPECT_EQ(2, testsup::runProgram({tool, "-t", "10.0.0.1", "../escape"}, &out, &err, env));
+  std::string log = bin.file("calls.log"), out, err;
+  const struct {
+    std::vector<std::string> args;
+    int rc;
+    const char* says;
+  } runs[] = {{{"-h"}, 0, "-t  <host-ip> <file>"}, {{"-s"}, 0, ""}, {{"-x"}, 2, "unknown switch '-x'"},
+              {{"-t", "10.0.0.1"}, 2, ""}, {{"-t", "10.0.0.300", "pkg"}, 2, ""},
+              {{"-t", "10.0.0.1", "../escape"}, 2, ""}};
+  for (const auto& r : runs) {
+    std::vector<std::string> argv{bin.prog("kvUpgrade.x")};
+    argv.insert(argv.end(), r.args.begin(), r.args.end());
+    EXPECT_EQ(r.rc, testsup::runProgram(argv, &out, &err, {"KVUPGRADE_LOG=" + log, "KVUPGRADE_MS=0"}));
+    EXPECT_NE(std::string::npos, (out + err).find(r.says)) << r.args[0];
+  }
   EXPECT_EQ(-1, access(bin.file("escape").c_str(), F_OK));
   EXPECT_EQ((std::vector<std::string>{"-h", "-s", "-x", "-t 10.0.0.1", "-t 10.0.0.300 pkg",
                                       "-t 10.0.0.1 ../escape"}),

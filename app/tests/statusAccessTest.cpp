@@ -20,55 +20,29 @@
 #include "menu/treeEditor.h"
 #include "status/kvSharedMem.h"
 #include "status/statusRecords.h"
-#include "tests/support/testSupport.h"
+#include "tests/support/appFixture.h"
 
 using namespace testsup;
 
 namespace {
 
-class LiveStatus : public ::testing::Test {
+class LiveStatus : public AppFixture {
 protected:
-  BinDir bin;
-  TempDir work;
-  ShmName shm;
-  Proc master;
-  Proc writer;
-
   void SetUp() override {
-    bin.link("doVA.x");
-    bin.link("cfgMaster.x");
-    bin.link("statusWriter.x");
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-  }
-  void TearDown() override {
-    if (writer.pid() > 0) {
-      EXPECT_EQ(writer.stop(3000), 0);
-    }
-    master.stop(3000);
-  }
-  void startWriter(const std::vector<std::string>& extra) {
-    std::vector<std::string> argv{bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    ASSERT_TRUE(writer.start(argv));
-    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+    AppFixture::SetUp();
+    startMaster();
   }
   /* Wait (bounded) until the writer's GPS receiver reports time synced. */
   bool waitGpsLocked() {
     kvSharedMem r;
-    if (r.initSharedMem(nullptr, false, shm.c_str()) != 0) return false;
-    for (int i = 0; i < 400; i++) {
-      const unsigned char* rec = r.readNewest(shmCH_GPS);
-      if (rec && srGetU32LE(rec, srGPS_STATE) == 5) return true;
-      usleep(10000);
-    }
-    return false;
+    return r.initSharedMem(nullptr, false, shm.c_str()) == 0 && waitUntil([&] {
+             const unsigned char* rec = r.readNewest(shmCH_GPS);
+             return rec && srGetU32LE(rec, srGPS_STATE) == 5;
+           }, 4000);
   }
-  std::string console(const std::string& name) {
+  std::string view(const std::string& name) {
     std::string out, err;
-    int st = runProgram({bin.prog("doVA.x"), "-v", name}, &out, &err,
-                        {"DOVA_STATUS_SHM=" + shm.str()}, 20000);
-    EXPECT_EQ(st, 0) << err;
+    EXPECT_EQ(AppFixture::console({"-v", name}, &out, &err), 0) << err;
     return out;
   }
 };
@@ -76,10 +50,10 @@ protected:
 }  // namespace
 
 TEST_F(LiveStatus, status_names_print_the_screens_of_a_running_writer) {
-  startWriter({"-dspfault", "0", "-audiofault", "0"});
+  startWriter({"-lock", "0", "-dspfault", "0", "-audiofault", "0"});
   ASSERT_TRUE(waitGpsLocked());
   ASSERT_TRUE(writer.waitForOutput("alarms changed", 5000)) << writer.out();
-  std::string out = console("GPSStatus");
+  std::string out = view("GPSStatus");
   ASSERT_EQ(out.size(), 3u * 21u) << out;
   EXPECT_EQ(out.substr(0, 21), "Status   TIME SYNCED\n");
   EXPECT_EQ(out.substr(21, 5), "Sats ");
@@ -87,25 +61,26 @@ TEST_F(LiveStatus, status_names_print_the_screens_of_a_running_writer) {
   EXPECT_EQ(out.substr(42, 9), "N39.09912") << out;
   EXPECT_EQ(out.substr(52, 6), "W 94.5") << out;
   /* The clock screen: date, time and the GPS time row, 20 wide. */
-  std::string clock = console("SystemTime");
+  std::string clock = view("SystemTime");
   ASSERT_EQ(clock.size(), 3u * 21u) << clock;
   EXPECT_EQ(clock[21 + 3], ':');
   EXPECT_EQ(clock[21 + 6], ':');
   std::string gpsRow = clock.substr(42, 20);
   EXPECT_TRUE(gpsRow == " GPS time locked    " || gpsRow == " time not GPS based ") << gpsRow;
   /* nine version texts in parameter order */
-  EXPECT_EQ(console("SoftwareVersion"),
+  EXPECT_EQ(view("SoftwareVersion"),
             "System SW  4.2.0\nConsole    2.4.1\nEngine     3.1.7\nEncoder    2.0.4\n"
             "GPS rx     7.03\nFPGA       0x2A17\nIF board   1.12\nKernel     2.6.33\n"
             "Boot       1.0.5\n");
-  EXPECT_EQ(console("MonitorDivDelay"), "DiversityDelay= 4.500000 s\n");
-  EXPECT_NE(console("AudioStatus").find("Analog  NO SIGNAL"), std::string::npos);
-  std::string alarms = console("SystemStatus");
+  EXPECT_EQ(view("MonitorDivDelay"), "DiversityDelay= 4.500000 s\n");
+  EXPECT_NE(view("AudioStatus").find("Analog  NO SIGNAL"), std::string::npos);
+  std::string alarms = view("SystemStatus");
   EXPECT_NE(alarms.find("Active alarms: 2"), std::string::npos) << alarms;
   EXPECT_NE(alarms.find("DSP hardware fault"), std::string::npos) << alarms;
   /* Ethernet rows exist whatever interfaces this machine has. */
-  std::string eth = console("Eth1Status");
+  std::string eth = view("Eth1Status");
   EXPECT_EQ(eth.size(), 3u * 21u) << eth;
+  EXPECT_EQ(writer.stop(3000), 0);
 }
 
 TEST_F(LiveStatus, status_names_print_the_records_as_the_exporter_wrote_them) {
@@ -126,16 +101,16 @@ TEST_F(LiveStatus, status_names_print_the_records_as_the_exporter_wrote_them) {
   srEncodeGps(w.nextSlot(shmCH_GPS), g);
   w.commit(shmCH_GPS);
 
-  EXPECT_EQ(console("MonitorDivDelay"), "DiversityDelay=      nan s\n");
-  EXPECT_EQ(console("AudioStatus"), "Input   AES\nAnalog  OK\nDigital OK\n");
-  EXPECT_EQ(console("SystemStatus"), "System status: OK\nActive alarms: 0\n\n");
-  EXPECT_EQ(console("SoftwareVersion"),
+  EXPECT_EQ(view("MonitorDivDelay"), "DiversityDelay=      nan s\n");
+  EXPECT_EQ(view("AudioStatus"), "Input   AES\nAnalog  OK\nDigital OK\n");
+  EXPECT_EQ(view("SystemStatus"), "System status: OK\nActive alarms: 0\n\n");
+  EXPECT_EQ(view("SoftwareVersion"),
             std::string(32, 'Z') + "\ntext at 0\ntext at 32\ntext at 64\ntext at 192\n"
             "text at 128\ntext at 160\ntext at 224\ntext at 256\n");
-  EXPECT_EQ(console("GPSStatus"),
+  EXPECT_EQ(view("GPSStatus"),
             "Status UNKNOWN STATE\nSats 32    HDOP  2.0\nS 0.00000 W  0.00000\n");
   /* Names of the second table match by their beginning. */
-  EXPECT_EQ(console("GPSStatusNow"), console("GPSStatus"));
+  EXPECT_EQ(view("GPSStatusNow"), view("GPSStatus"));
 }
 
 /* ---- the idle refresh, in process ---- */

@@ -1,56 +1,46 @@
 /*
-** The software update end to end: the real doVA.x menu in a tmux pane
+** The menu window end to end: the real doVA.x menu in a tmux pane
 ** (TERM=xterm) against a real cfgMaster.x and statusWriter.x, with the
 ** kvUpgrade.x stand-in in a private run directory (DOVA_RUN_DIR).  The
-** operator walks to MAINTENANCE > SW UPDATE, confirms, and watches the
-** download grow and the installer's lines arrive while the menu stays live.
-**
-** The tmux server runs on its own socket and is killed at the end; every
-** wait is bounded.  Without tmux the test is skipped.
+** software update and the factory reset through the tool, the power-down
+** request answered in the window, and the faults an operator's console must
+** survive and say so: the status region truncated and recreated under the
+** menu, the master killed with SIGKILL and started again.  Every wait is
+** bounded; without tmux the tests are skipped.
 */
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <chrono>
+#include <csignal>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
-#include "tests/support/testSupport.h"
-#include "tests/support/tmuxPane.h"
+#include "tests/support/appFixture.h"
 
 using namespace testsup;
 
 namespace {
 
-/* Master, status writer and the menu in a pane, all from one private bin
-** directory that is also the run directory of the stand-in tool. */
-class MaintenanceWindow : public ::testing::Test {
+double secondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+class MenuWindow : public AppFixture {
 protected:
   void SetUp() override {
-    tmux = findProgram("tmux");
-    if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
-    for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "kvUpgrade.x"}) bin.link(p);
+    AppFixture::SetUp();
     /* an update needs a host (the default 0.0.0.0 is refused); the file's
     ** other items keep their defaults */
-    writeFile(work.file("kvPrimeConfig.cfg"), "UPDATE_HOST_IP: 10.0.0.9\n");
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                             bin.path()));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-q"}));
-    pane.reset(new tmuxPane(tmux, "dovaMaint"));
-    std::string cmd = "cd '" + bin.path() + "' && env TERM=xterm DOVA_STATUS_SHM='" + shm.str() +
-                      "' DOVA_RUN_DIR='" + bin.path() +
-                      "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000 ./doVA.x -mc 10 80; sleep 60";
-    ASSERT_TRUE(pane->start(cmd));
-    ASSERT_TRUE(pane->waitFor("MAIN MENU", 8000)) << pane->screen();
-  }
-  void TearDown() override {
-    pane.reset();
-    writer.stop(3000);
-    master.stop(3000);
+    writeFile(savedFile(), "UPDATE_HOST_IP: 10.0.0.9\n");
+    startMaster();
+    startWriter();
+    if (!openPane("-mc 10 80", "xterm", tmuxPane::COLS, tmuxPane::ROWS,
+                  "DOVA_RUN_DIR='" + bin.path() + "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000"))
+      return;
+    ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
   }
   /* From the root to SETTINGS > MAINTENANCE, then `downs` lines down. */
   void openMaintenance(int downs) {
@@ -60,13 +50,6 @@ protected:
     ASSERT_TRUE(pane->waitFor("MAINTENANCE", 2000)) << pane->screen();
     for (int i = 0; i < downs; i++) pane->keys({"Down"}, 30);
   }
-
-  std::string tmux;
-  BinDir bin;
-  TempDir work;
-  ShmName shm;
-  Proc master, writer;
-  std::unique_ptr<tmuxPane> pane;
 };
 
 }  // namespace
@@ -75,7 +58,7 @@ protected:
 ** update shows the growing download and the installer's lines while its
 ** "Downloading" goes to the console log, not over the menu: the header and
 ** every row stay whole. */
-TEST_F(MaintenanceWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheScreenWhole) {
+TEST_F(MenuWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheScreenWhole) {
   tmuxPane& pane = *this->pane;
   openMaintenance(6);
   pane.keys({"Right"}, 30);
@@ -116,7 +99,7 @@ TEST_F(MaintenanceWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheSc
   EXPECT_TRUE(pane.waitFor("->Run SW Update", 3000)) << pane.screen();
 }
 
-TEST_F(MaintenanceWindow, resetToDefaultsSavedInTheMenuWipesAndRestartsThroughTheTool) {
+TEST_F(MenuWindow, resetToDefaultsSavedInTheMenuWipesAndRestartsThroughTheTool) {
   tmuxPane& pane = *this->pane;
   openMaintenance(8);
   ASSERT_TRUE(pane.waitFor("->Reset to Defaults", 2000)) << pane.screen();
@@ -141,8 +124,9 @@ TEST_F(MaintenanceWindow, resetToDefaultsSavedInTheMenuWipesAndRestartsThroughTh
 
 /* The master's power-down request, answered in the window: F1 (the panel's
 ** X) withdraws it and commands nothing; Enter commands the power-down.  The
-** test is a second client of the same master (keys of the bin directory). */
-TEST_F(MaintenanceWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
+** test is a second client of the same master (keys of the bin directory),
+** which also sees the version the menu announced once linked. */
+TEST_F(MenuWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
   char here[4096];
   ASSERT_NE(nullptr, getcwd(here, sizeof here));
   ASSERT_EQ(0, chdir(bin.path().c_str()));
@@ -169,6 +153,7 @@ TEST_F(MaintenanceWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
   };
 
   ASSERT_TRUE(waitItem(itmPOWEROFF_CMD, 0));
+  EXPECT_TRUE(waitItem(itmUSER_IF_VERSION, 0x01080003));  // the menu announced its version
   client->sendChangeRequest("POWEROFF_REQ", "1", false);
   ASSERT_TRUE(pane->waitFor("Power Down Request", 3000)) << pane->screen();
   EXPECT_TRUE(pane->waitFor("!  X to cancel     !", 100)) << pane->screen();
@@ -184,4 +169,60 @@ TEST_F(MaintenanceWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
   EXPECT_EQ(0, item(itmPOWEROFF_REQ, 0));
   EXPECT_TRUE(pane->waitFor("!!! Power Down !!!", 3000)) << pane->screen();
   client.reset();
+}
+
+/* The menu survives faults and says so. */
+TEST_F(MenuWindow, menuSurvivesARegionAndAMasterThatGoAwayAndComeBack) {
+  // the audio status screen, then its region cut to nothing under it
+  pane->keys({"Down", "Right"});
+  ASSERT_TRUE(pane->waitFor("Status and Alarms", 3000)) << pane->screen();
+  pane->keys({"Down", "Right"});
+  ASSERT_TRUE(pane->waitFor("Analog  OK", 3000)) << pane->screen();
+  writer.signal(SIGKILL);
+  writer.wait(2000);
+  ASSERT_EQ(truncate(("/dev/shm" + shm.str()).c_str(), 0), 0);
+  EXPECT_TRUE(pane->waitFor(" -no data available-", 3000)) << pane->screen();
+  // a writer that removes the name and makes a new region: followed
+  ASSERT_EQ(unlink(("/dev/shm" + shm.str()).c_str()), 0);
+  startWriter();
+  EXPECT_TRUE(pane->waitFor("Analog  OK", 3000)) << pane->screen();
+  EXPECT_EQ(std::string::npos, pane->screen().find("EXIT="));
+
+  // the master killed without a word: lost within 5 s, an edit refused
+  pane->keys({"Escape", "Escape"}, 100);
+  ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 3000)) << pane->screen();
+  master.signal(SIGKILL);
+  master.wait(2000);
+  auto killedAt = std::chrono::steady_clock::now();
+  ASSERT_TRUE(pane->waitFor("MASTER LOST", 5000)) << pane->screen();
+  EXPECT_LT(secondsSince(killedAt), 5.0);
+  pane->keys({"Enter", "Up", "Right", "Right", "Right"}, 100);
+  ASSERT_TRUE(pane->waitFor("('Enter' to edit)", 2000)) << pane->screen();
+  pane->keys({"Enter"});
+  ASSERT_TRUE(pane->waitFor("***System Name***", 2000)) << pane->screen();
+  pane->type("Lost 1");
+  pane->keys({"Enter", "Enter"}, 100);
+  EXPECT_TRUE(pane->waitFor("NOT SAVED", 3000)) << pane->screen();
+  pane->keys({"Enter"});
+
+  // a master again: the console links by itself and shows its values
+  startMaster();
+  auto startedAt = std::chrono::steady_clock::now();
+  std::string out;
+  EXPECT_EQ(0, console({"-s", "SystemName", "Back 2"}, &out)) << out;
+  EXPECT_EQ("SystemName=Back 2\n", out);
+  EXPECT_TRUE(pane->waitFor("Back 2", 5000)) << pane->screen();
+  EXPECT_LT(secondsSince(startedAt), 5.0);
+  EXPECT_EQ(std::string::npos, pane->screen().find("MASTER LOST"));
+  EXPECT_EQ(std::string::npos, readFile(savedFile()).find("Lost 1"));
+
+  // restarted at once, before any ping could miss: the new master's
+  // answers give it away and the console subscribes to it
+  master.signal(SIGKILL);
+  master.wait(2000);
+  startMaster();
+  startedAt = std::chrono::steady_clock::now();
+  EXPECT_EQ(0, console({"-s", "SystemName", "Quick 3"}, &out)) << out;
+  EXPECT_TRUE(pane->waitFor("Quick 3", 5000)) << pane->screen();
+  EXPECT_LT(secondsSince(startedAt), 5.0);
 }
