@@ -8,6 +8,7 @@
 */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -71,50 +72,27 @@ struct Parsed {
 }  // namespace
 
 
-TEST(SwitchSplitting, ParametersFollowTheirSwitchAndCountFromZero) {
-  Parsed p({"-mc", "2", "40"});
-  EXPECT_EQ(p.result, 0);
-  EXPECT_TRUE(p.parser.isPresent(MC));
+/* Free parameters before the first switch belong to none; parameters
+** follow their switch and count from zero; negative numbers are parameters. */
+TEST(SwitchSplitting, ParametersFollowTheirSwitchAndNegativeNumbersAreNoSwitches) {
+  Parsed p({"x", "-T", "-3", "-mc", "-0.3", "-7", "-i"});
+  EXPECT_EQ(p.result, 0) << p.output;
+  EXPECT_EQ(p.output, "");
+  EXPECT_EQ(p.parser.switchCount(), 3);
+  EXPECT_EQ(p.parser.parameterCount(), 4);
+  EXPECT_STREQ(p.parser.parameterAt(0), "x");
+  EXPECT_STREQ(p.parser.programName(), "doVA.x");
+  EXPECT_EQ(p.parser.paramInt(T, 0), -3);
   EXPECT_EQ(p.parser.paramCount(MC), 2);
-  EXPECT_EQ(p.parser.paramInt(MC, 1), 40);
-  EXPECT_STREQ(p.parser.paramText(MC, 0), "2");
-  EXPECT_EQ(p.parser.paramText(MC, 2), nullptr);
-  EXPECT_EQ(p.parser.paramText(MC, -1), nullptr);
+  EXPECT_STREQ(p.parser.paramText(MC, 0), "-0.3");
+  EXPECT_EQ(p.parser.paramInt(MC, 1), -7);
+  for (int bad : {2, -1}) EXPECT_EQ(p.parser.paramText(MC, bad), nullptr);
   EXPECT_EQ(p.parser.paramInt(MC, 5), 0);
+  EXPECT_TRUE(p.parser.isPresent(I));
+  EXPECT_EQ(p.parser.paramCount(I), 0);
   EXPECT_FALSE(p.parser.isPresent(V));
   EXPECT_EQ(p.parser.paramCount(V), 0);
   EXPECT_EQ(p.parser.paramText(V, 0), nullptr);
-  EXPECT_EQ(p.output, "");
-}
-
-TEST(SwitchSplitting, NegativeNumbersAreParametersNotSwitches) {
-  Parsed p({"-T", "-3", "-mc", "-0.3", "-7"});
-  EXPECT_EQ(p.result, 0) << p.output;
-  EXPECT_EQ(p.parser.switchCount(), 2);
-  EXPECT_EQ(p.parser.paramInt(T, 0), -3);
-  EXPECT_STREQ(p.parser.paramText(MC, 0), "-0.3");
-  EXPECT_STREQ(p.parser.paramText(MC, 1), "-7");
-}
-
-TEST(SwitchSplitting, FreeParametersBeforeTheFirstSwitchBelongToNone) {
-  Parsed p({"x", "-i"});
-  EXPECT_EQ(p.result, 0);
-  EXPECT_TRUE(p.parser.isPresent(I));
-  EXPECT_EQ(p.parser.paramCount(I), 0);
-  EXPECT_EQ(p.parser.parameterCount(), 1);
-  EXPECT_STREQ(p.parser.parameterAt(0), "x");
-  EXPECT_STREQ(p.parser.programName(), "doVA.x");
-}
-
-TEST(SwitchErrors, DuplicateKeepsTheFirstInstanceAndStillTakesParameters) {
-  Parsed p({"-v", "a", "-v", "b"});
-  EXPECT_EQ(p.result, cmdLine::ERR_DUPLICATE);
-  EXPECT_STREQ(p.parser.errorText(), "Duplicated switch");
-  EXPECT_NE(p.output.find("Duplicated switch: -v\n"), std::string::npos);
-  EXPECT_STREQ(p.parser.paramText(V, 0), "a");
-  EXPECT_EQ(p.parser.paramCount(V), 1);
-  EXPECT_EQ(p.parser.switchCount(), 2);
-  EXPECT_EQ(p.parser.parameterCount(), 2);
 }
 
 /* What the operator typed, the code, the error text and a line that must
@@ -136,6 +114,7 @@ TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
       {{"-kill", "now"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -kill requires 0 parameters.\n"}},
       {{"-s", "x", "-v"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -s requires", "!Switch -v requires"}},
       {{"-bogus", "-s", "x"}, cmdLine::ERR_INVALID, nullptr, {"!requires"}},
+      {{"-v", "a", "-v", "b"}, cmdLine::ERR_DUPLICATE, "Duplicated switch", {"Duplicated switch: -v\n"}},
       {{"-X", "-v", "a", "-v", "b"}, cmdLine::ERR_DUPLICATE, nullptr, {}},
       {{"-v", "a", "-v", "b", "-X"}, cmdLine::ERR_INVALID, " ", {}},
   };
@@ -157,6 +136,11 @@ TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
   EXPECT_TRUE(kill.parser.isPresent(KILL));
   Parsed mc({"-MC"});
   EXPECT_FALSE(mc.parser.isPresent(MC));
+  Parsed dup({"-v", "a", "-v", "b"});   /* the first instance kept, still taking parameters */
+  EXPECT_STREQ(dup.parser.paramText(V, 0), "a");
+  EXPECT_EQ(dup.parser.paramCount(V), 1);
+  EXPECT_EQ(dup.parser.switchCount(), 2);
+  EXPECT_EQ(dup.parser.parameterCount(), 2);
 }
 
 TEST(SwitchErrors, LoneDashAndHugeArgumentsAreInvalidSwitchesNotCrashes) {
@@ -187,34 +171,17 @@ TEST(SwitchErrors, TableWithoutEndRowIsReportedAs12001AndArgumentsIgnored) {
 TEST(SwitchJoin, JoinsWithSeparatorAndCutsAtTheDestinationSize) {
   Parsed p({"-s", "Slogan", "Hello World"});
   ASSERT_EQ(p.result, 0);
-  char buf[1024];
-  EXPECT_EQ(p.parser.join(S, 10, buf, sizeof buf, ','), 18);
-  EXPECT_STREQ(buf, "Slogan,Hello World");
-
-  char small[8];
-  memset(small, 'Z', sizeof small);
-  EXPECT_EQ(p.parser.join(S, 10, small, sizeof small, ','), 7);
-  EXPECT_STREQ(small, "Slogan,");
-
-  char mid[10];
-  EXPECT_EQ(p.parser.join(S, 10, mid, sizeof mid, ','), 9);
-  EXPECT_STREQ(mid, "Slogan,He");
-
-  EXPECT_EQ(p.parser.join(S, 1, buf, sizeof buf, ','), 6);
-  EXPECT_STREQ(buf, "Slogan");
-  EXPECT_EQ(p.parser.join(S, 10, buf, sizeof buf, '\0'), 17);
-  EXPECT_STREQ(buf, "SloganHello World");
-
-  char one[1] = {'Q'};
-  EXPECT_EQ(p.parser.join(S, 10, one, 1, ','), 0);
-  EXPECT_EQ(one[0], '\0');
-}
-
-TEST(SwitchJoin, AbsentSwitchLeavesTheDestinationUntouched) {
-  Parsed p({"-i"});
-  char buf[16] = "untouched";
-  EXPECT_EQ(p.parser.join(V, 5, buf, sizeof buf, ','), 0);
-  EXPECT_STREQ(buf, "untouched");
+  const struct { int count; size_t size; char sep; int length; const char* text; } rows[] = {
+      {10, 1024, ',', 18, "Slogan,Hello World"}, {10, 8, ',', 7, "Slogan,"}, {10, 10, ',', 9, "Slogan,He"},
+      {1, 1024, ',', 6, "Slogan"}, {10, 1024, '\0', 17, "SloganHello World"}, {10, 1, ',', 0, ""}};
+  for (const auto& r : rows) {
+    std::vector<char> buf(r.size, 'Z');
+    EXPECT_EQ(p.parser.join(S, r.count, buf.data(), r.size, r.sep), r.length) << r.text;
+    EXPECT_STREQ(buf.data(), r.text);
+  }
+  char untouched[16] = "untouched";   /* an absent switch */
+  EXPECT_EQ(p.parser.join(V, 5, untouched, sizeof untouched, ','), 0);
+  EXPECT_STREQ(untouched, "untouched");
 }
 
 TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
@@ -235,6 +202,18 @@ TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
             std::string::npos);
   ASSERT_GE(out.size(), 4u);
   EXPECT_EQ(out.substr(out.size() - 4), ")\n@\n");  /* the closing empty line */
+  /* help stops at a row without help text */
+  std::vector<SwitchDef> table = makeTable();
+  table[2].helpText = nullptr;
+  cmdLine parser;
+  Args args({});
+  parser.absorb(args.argc(), args.argv(), table.data());
+  testing::internal::CaptureStdout();
+  parser.printHelp("%s\n");
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("-s Data Name"), std::string::npos);
+  EXPECT_EQ(out.find("-kill"), std::string::npos);
+  EXPECT_EQ(out.find("-mc"), std::string::npos);
   /* without a trace level pointer every piece says so */
   p.parser.setTraceLevel(nullptr);
   testing::internal::CaptureStdout();
@@ -247,57 +226,29 @@ TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
       << out;
 }
 
-TEST(SwitchHelp, HelpStopsAtARowWithoutHelpText) {
-  std::vector<SwitchDef> table = makeTable();
-  table[2].helpText = nullptr;
-  cmdLine parser;
-  Args args({});
-  parser.absorb(args.argc(), args.argv(), table.data());
-  testing::internal::CaptureStdout();
-  parser.printHelp("%s\n");
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("-s Data Name"), std::string::npos);
-  EXPECT_EQ(out.find("-kill"), std::string::npos);
-  EXPECT_EQ(out.find("-mc"), std::string::npos);
-}
-
 namespace {
 
 /* A console on a pipe: type() writes to the interpreter's input, said()
 ** returns what it printed since the last call. */
 struct PipeConsole {
   int fds[2] = {-1, -1};
-  FILE* out = nullptr;
-  long seen = 0;
+  char* text = nullptr;
+  size_t size = 0, seen = 0;
+  FILE* out = open_memstream(&text, &size);
 
-  PipeConsole() {
-    if (pipe(fds) != 0) ADD_FAILURE() << "pipe";
-    out = tmpfile();
-  }
+  PipeConsole() { EXPECT_EQ(0, pipe(fds)); }
   ~PipeConsole() {
-    if (fds[1] >= 0) close(fds[1]);
+    close(fds[1]);
     close(fds[0]);
     fclose(out);
+    free(text);
   }
-  void type(const std::string& text) {
-    ssize_t n = write(fds[1], text.data(), text.size());
-    EXPECT_EQ((ssize_t)text.size(), n);
-  }
-  void hangUp() {
-    close(fds[1]);
-    fds[1] = -1;
-  }
+  void type(const std::string& line) { EXPECT_EQ((ssize_t)line.size(), write(fds[1], line.data(), line.size())); }
   std::string said() {
     fflush(out);
-    fseek(out, 0, SEEK_END);
-    long end = ftell(out);
-    std::string text((size_t)(end - seen), '\0');
-    fseek(out, seen, SEEK_SET);
-    size_t got = fread(&text[0], 1, text.size(), out);
-    text.resize(got);
-    seen = end;
-    fseek(out, 0, SEEK_END);
-    return text;
+    std::string s(text + seen, size - seen);
+    seen = size;
+    return s;
   }
 };
 
@@ -310,29 +261,17 @@ int nextCommand(cmdInterp& ci) {
   return CMD_NO_LINE;
 }
 
-const char TOP_HELP[] =
-    "Available commands....\n"
+/* The top level's help: its head, the first rows (a detail line under a
+** row with parameters, '*' after a row with details) and its last row. */
+const char TOP_HELP_HEAD[] =
+    "cfg->Available commands....\n"
     "     c : Data Change Mode                 (no parameters)\n"
     "    ew : Edit window mode                 (0 to 2 parameters)\n"
     "       : [ rows [ cols ]]\n"
     "    em : Edit module mode                 (no parameters)\n"
     "    sv : Set a paramter value             (2 parameters)*\n"
-    "       : ID#|TextName NewValue\n"
-    "    gv : Get a value of a configuration parameter (1 parameter)\n"
-    "       : ID#|TextName\n"
-    "getAll : Get a list of all values.  dispLevel = 1,2,3 (0 to 1 parameters)\n"
-    "       : [dispLevel]\n"
-    " scrpt : Trigger a script with the embedded exporter (1 parameter)*\n"
-    "       : ScriptFileName\n"
-    "   tst : Temporary test functions         (no parameters)\n"
-    "  kill : Send kill message to Master and then exit (no parameters)\n"
-    "     x : exit                             (no parameters)\n"
-    "     u : up one level                     (no parameters)\n"
-    "    -t : Set Trace Level (0-9)            (1 parameter)\n"
-    "       : (0-9)\n"
-    "     h : Help.                            (0 to 1 parameters)\n"
-    "       : [cmd] (Include specific cmd for details)\n"
-    "     r : Recall and execute previous command (no parameters)*\n";
+    "       : ID#|TextName NewValue\n";
+const char TOP_HELP_TAIL[] = "\n     r : Recall and execute previous command (no parameters)*\n";
 
 }  // namespace
 
@@ -353,7 +292,7 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
     std::string said;  /* "?": not checked */
   } rows[] = {
       {"r\n", CMD_REJECTED, "", "cfg->Invalid command\n"},  // nothing to recall yet
-      {"h\n", CMDID_HELP, "", std::string("cfg->") + TOP_HELP},
+      {"h\n", CMDID_HELP, "", "help"},
       {"h sv\n", CMDID_HELP, "",
        "cfg->Detailed help for 'sv':\n"
        "    sv : Set a paramter value             (2 parameters)\n"
@@ -391,7 +330,11 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
       EXPECT_EQ(r.arg2, ci.arg(2)) << r.typed;
     }
     std::string said = con.said();
-    if (r.said != "?") {
+    if (r.said == "help") {
+      EXPECT_EQ(0u, said.find(TOP_HELP_HEAD)) << said;
+      EXPECT_EQ(22, std::count(said.begin(), said.end(), '\n')) << said;
+      EXPECT_EQ(said.size() - strlen(TOP_HELP_TAIL), said.rfind(TOP_HELP_TAIL)) << said;
+    } else if (r.said != "?") {
       EXPECT_EQ(r.said, said) << r.typed;
     }
   }
