@@ -110,11 +110,6 @@ class WebPanel : public ::testing::Test {
 protected:
   void SetUp() override {
     for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "webPanel.x"}) bin.link(p);
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                             bin.path()));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
-    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
     startPanel(panel, {});
   }
   void TearDown() override {
@@ -138,7 +133,13 @@ protected:
     while (!device.empty() && device.back() == '\n') device.pop_back();
     ASSERT_EQ(0u, out.find("LCD device: " + device + "\n")) << out;
   }
+  /* The master, the status writer and the console on the panel. */
   void startConsole() {
+    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
+                             bin.path()));
+    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
+    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
     ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
                               {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
                               bin.path()));
@@ -171,14 +172,6 @@ protected:
                ms + 10000) == "ok";
   }
   std::string screenOf(int page) { return ask("eval " + std::to_string(page) + " " + screenText); }
-  /* The main menu is on the page and takes keys: the start-up log stays
-  ** a second after the menu is ready (the display shows the boot text,
-  ** which is the main menu, meanwhile), and a key in that second only
-  ** scrolls or ends the log. */
-  void menuReady(int page, int ms) {
-    ASSERT_TRUE(shows(page, "\u25BAEdit Settings", ms)) << screenOf(page) << console.out();
-    usleep(1300000);
-  }
   void click(int page, const std::string& key) {
     ASSERT_EQ("ok", ask("click " + std::to_string(page) + " #k-" + key));
     usleep(150000);  /* a finger's pace: the console reads the key state between keys */
@@ -196,7 +189,9 @@ protected:
 
 }  // namespace
 
-TEST_F(WebPanel, startUpLogThenMenuAStationNameEditedInTheBrowserIsSavedAndEveryPageShowsIt) {
+/* The operator's road in the browser, with a page connected all along
+** that never reads a byte: it must not hold the others up. */
+TEST_F(WebPanel, startUpLogMenuAnEditSavedEveryPageShowsItAndTheLevelMetersMove) {
   startBrowser();
   ASSERT_EQ("0", ask("open " + url));
   // the page keeps every screen it shows, in order
@@ -208,7 +203,14 @@ TEST_F(WebPanel, startUpLogThenMenuAStationNameEditedInTheBrowserIsSavedAndEvery
   const std::string log = "seen.findIndex(t => /\\d\\.\\d Tree Init Done/.test(t))";
   ASSERT_EQ("ok", ask("wait 0 10000 " + log + " >= 0")) << screenOf(0) << console.out();
   ASSERT_TRUE(shows(0, "MAIN MENU", 10000)) << screenOf(0);
-  menuReady(0, 3000);
+  // the menu takes keys once the start-up log, which stays a second after
+  // the menu is ready (the display shows the boot text meanwhile), is gone
+  ASSERT_TRUE(shows(0, "\u25BAEdit Settings", 3000)) << screenOf(0) << console.out();
+  usleep(1300000);
+  int stuck = openSocketPage(port);
+  ASSERT_GE(stuck, 0);
+  int rcv = 1024;
+  setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &rcv, sizeof rcv);
 
   // clicks walk the menu: down and back up, into the settings, to Station Info
   click(0, "down");
@@ -250,6 +252,18 @@ TEST_F(WebPanel, startUpLogThenMenuAStationNameEditedInTheBrowserIsSavedAndEvery
   EXPECT_TRUE(shows(0, "MAIN MENU", 3000)) << screenOf(0);
   EXPECT_TRUE(shows(1, "MAIN MENU", 3000)) << screenOf(1);
 
+  // the level meters: the display's own glyphs, drawn from their patterns;
+  // within two seconds the page shows several different meter screens
+  for (const char* k : {"down", "right", "down", "down", "right"}) click(0, k);
+  ASSERT_TRUE(shows(0, "ANALOG LEVELS", 3000)) << screenOf(0);
+  EXPECT_EQ("ok", ask("wait 0 3000 document.querySelectorAll('.g').length > 0"));
+  std::string distinct = ask(
+      "eval 0 new Promise(done => { const seen = new Set(); const t = setInterval(() => "
+      "seen.add(" + screenText + "), 40); setTimeout(() => { clearInterval(t); "
+      "done(seen.size); }, 2000); })");
+  EXPECT_GE(atoi(distinct.c_str()), 3) << distinct;
+  close(stuck);
+
   // SIGTERM ends the web panel cleanly; the console sees a silent display
   EXPECT_EQ(0, panel.stop(6000));
   EXPECT_EQ(0, console.wait(10000)) << console.out();
@@ -258,35 +272,7 @@ TEST_F(WebPanel, startUpLogThenMenuAStationNameEditedInTheBrowserIsSavedAndEvery
                       ".includes('disconnected')"));
 }
 
-TEST_F(WebPanel, aLevelMeterMovesOnThePageWhileAPageThatNeverReadsHangsOn) {
-  startBrowser();
-  ASSERT_EQ("0", ask("open " + url));
-  startConsole();
-  menuReady(0, 15000);
-  int stuck = openSocketPage(port);  /* connected, never reads a byte */
-  ASSERT_GE(stuck, 0);
-  int rcv = 1024;
-  setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &rcv, sizeof rcv);
-  click(0, "down");
-  click(0, "right");
-  ASSERT_TRUE(shows(0, "Status and Alarms", 3000)) << screenOf(0);
-  click(0, "down");
-  click(0, "down");
-  click(0, "right");
-  ASSERT_TRUE(shows(0, "ANALOG LEVELS", 3000)) << screenOf(0);
-  // the meter cells are the display's own glyphs, drawn from their patterns
-  EXPECT_EQ("ok", ask("wait 0 3000 document.querySelectorAll('.g').length > 0"));
-  // within two seconds the page shows several different meter screens
-  std::string distinct = ask(
-      "eval 0 new Promise(done => { const seen = new Set(); const t = setInterval(() => "
-      "seen.add(" + screenText + "), 40); setTimeout(() => { clearInterval(t); "
-      "done(seen.size); }, 2000); })");
-  EXPECT_GE(atoi(distinct.c_str()), 3) << distinct;
-  EXPECT_TRUE(panel.running());
-  close(stuck);
-}
-
-TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndThePanelServesOn) {
+TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndAUserFileAsksForALogin) {
   std::string local = "127.0.0.1:" + std::to_string(port);
   std::string self = "http://" + local;
   struct {
@@ -330,10 +316,9 @@ TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndThePanelServesOn) {
   close(later);
   EXPECT_TRUE(panel.running());
   EXPECT_EQ(0u, statusOf(port, "GET / HTTP/1.1\r\n\r\n").find("HTTP/1.1 200"));
-}
 
-TEST_F(WebPanel, withAUserFileEveryRequestNeedsALogin) {
-  // user "op", password "pw": md5("op:doVA:pw")
+  // with a user file every request needs a login: user "op", password
+  // "pw", md5("op:doVA:pw")
   writeFile(work.file("users"), "op:doVA:1998de171350a3b376bcf5d0759a8023\n");
   Proc guarded;
   startPanel(guarded, {"-u", work.file("users")});
