@@ -136,7 +136,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveAndIndicatorsSitAtTheLeftEdge) {
+TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveIndicatorsSitAtTheLeftEdgeInColourWhenThereIsColour) {
   ASSERT_EQ(0, open(4, 20));
   EXPECT_TRUE(log.started);
   EXPECT_TRUE(log.raw);
@@ -145,10 +145,7 @@ TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveAndIndicatorsSitAtTheLeftEdge) {
   EXPECT_EQ("   View Status", cells(2, 5, 14));
   EXPECT_EQ(std::string(5, ' '), cells(0, 0, 5));  // no status line defined yet
 
-  ed->setStatusLine(0, 0, false);
-  ed->setStatusLine(1, 1, false);
-  ed->setStatusLine(2, 2, false);
-  ed->setStatusLine(3, 7, false);
+  for (int line = 0; line < 4; line++) ed->setStatusLine(line, line == 3 ? 7 : line, false);
   EXPECT_EQ(" ok ", cells(0, 1, 4));
   EXPECT_EQ("Warn", cells(1, 1, 4));
   EXPECT_EQ("Err!", cells(2, 1, 4));
@@ -163,6 +160,18 @@ TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveAndIndicatorsSitAtTheLeftEdge) {
   EXPECT_EQ(" ->Edit Settings", cells(1, 5, 16));
   EXPECT_EQ(0, log.cursorRow);
   EXPECT_EQ(0, log.cursorCol);
+  ed.reset();  // raw mode is left once
+  EXPECT_FALSE(log.raw);
+  EXPECT_TRUE(log.ended);
+  EXPECT_EQ(1, log.rawOffCalls);
+
+  log = screenLog();  // without colours the indicators are plain text
+  log.colours = false;
+  ASSERT_EQ(0, open(4, 20));
+  EXPECT_FALSE(ed->coloursOn());
+  ed->setStatusLine(2, 2, false);
+  EXPECT_EQ("Err!", cells(2, 1, 4));
+  EXPECT_EQ(0, pairAt(2, 1));
 }
 
 TEST_F(ConsoleEditor, labelsMoveTheMenuToTheLongestLabelPlusTenAndWidenTheIndicators) {
@@ -185,15 +194,6 @@ TEST_F(ConsoleEditor, labelsMoveTheMenuToTheLongestLabelPlusTenAndWidenTheIndica
   EXPECT_EQ(cnslPAIR_YELLOW_ON_RED, pairAt(3, 12));
   // the stale rows painted at column 5 before the labels came are gone
   EXPECT_EQ(21u, log.cells[1].find("Edit Settings"));
-}
-
-TEST_F(ConsoleEditor, withoutColoursTheIndicatorsArePlainText) {
-  log.colours = false;
-  ASSERT_EQ(0, open(4, 20));
-  EXPECT_FALSE(ed->coloursOn());
-  ed->setStatusLine(2, 2, false);
-  EXPECT_EQ("Err!", cells(2, 1, 4));
-  EXPECT_EQ(0, pairAt(2, 1));
 }
 
 TEST_F(ConsoleEditor, aStatusChangeBlinksInHalfSecondPhasesAndThenShowsSteadily) {
@@ -242,30 +242,45 @@ TEST_F(ConsoleEditor, terminalKeysReachTheEditorAsItsKeyCodes) {
 }
 
 /* F1 is the panel's X: "no" in a message box; the box's glyph codes are
-** drawn one cell each; an escape sequence ncurses does not know is dropped
-** whole instead of reaching a text field as typed characters. */
-TEST_F(ConsoleEditor, f1AnswersNoGlyphsTakeOneCellAndUnknownSequencesAreDropped) {
+** drawn one cell each.  In an edit, typed letters go over the old name in
+** capitals with the cursor on the next character; an escape sequence
+** ncurses does not know is dropped whole instead of reaching the field; a
+** lone Esc asks to save. */
+TEST_F(ConsoleEditor, f1AnswersNoGlyphsTakeOneCellTypingMovesTheCursorAndUnknownSequencesAreDropped) {
   ASSERT_EQ(0, open(4, 20));
   int answer = -1;
   ed->showMessageBox(" **Run Update?** ", "!  \x02 to continue   !\n!  \x01 to cancel     !\n!!!",
                      [](treeEditor* e, bool yes) { *(int*)e->messageBoxUser() = yes; }, &answer);
   press({'a'});
+  EXPECT_EQ("!! **Run Update?** !", cells(0, 6, 20));
   EXPECT_EQ("!  V to continue   !", cells(1, 6, 20));
   EXPECT_EQ("!  X to cancel     !", cells(2, 6, 20));
-  EXPECT_EQ("!! **Run Update?** !", cells(0, 6, 20));
   press({KEY_F(1)});
   EXPECT_EQ(0, answer);
   EXPECT_FALSE(ed->messageBoxShown());
 
-  press({KEY_RIGHT});
-  press({KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN});
-  press({KEY_RIGHT, KEY_RIGHT, '\n'});
+  // SETTINGS, STATION INFO (eighth line), short name, value view, edit
+  press({KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN});
+  press({KEY_RIGHT, KEY_RIGHT});
+  EXPECT_NE(std::string::npos, log.cells[3].find("('Enter' to edit)")) << log.cells[3];
+  press({'\n'});
   ASSERT_TRUE(ed->isEditing());
   press({27, '[', '1', '5', ';', '2', '~', 'w', 27, 'O', 'R', 'x'});  // Shift-F5, an F3 of vt100
   EXPECT_EQ("  New:WXRV", cells(3, 6, 10));
+  EXPECT_EQ(3, log.cursorRow);
+  EXPECT_EQ(5 + 1 + 8, log.cursorCol);  // on the third character
   EXPECT_TRUE(ed->isEditing());
-  press({27});   // a lone Esc still asks to save
+  press({27});  // a lone Esc asks to save
   EXPECT_EQ("Enter=Save Esc=Quit", cells(1, 6, 19));
+  press({'\r'});
+  EXPECT_FALSE(ed->isEditing());
+  std::string name(16, '\0');
+  cfg->readText(itmSIS_CsStdNme, &name[0], (int)name.size());
+  EXPECT_STREQ("WXRV", name.c_str());
+  EXPECT_EQ(0, log.cursorRow);
+  EXPECT_EQ(0, log.cursorCol);
+  press({27});  // Esc from any depth back to the top
+  EXPECT_EQ(" MAIN MENU    TORV-FM", cells(0, 5, 21));
 }
 
 /* A window smaller than the display asked for shrinks the display (the
@@ -326,33 +341,6 @@ TEST_F(ConsoleEditor, theDisplayFitsTheWindowAndFollowsItsResizes) {
             testing::internal::GetCapturedStdout());
 }
 
-TEST_F(ConsoleEditor, typingPutsTheCursorOnTheEditedCharacterAndBackspaceAsksToSave) {
-  ASSERT_EQ(0, open(4, 20));
-  // SETTINGS, STATION INFO (eighth line), short name, value view, edit
-  press({KEY_RIGHT});
-  press({KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN});
-  press({KEY_RIGHT, KEY_RIGHT});
-  EXPECT_NE(std::string::npos, log.cells[3].find("('Enter' to edit)")) << log.cells[3];
-  press({'\n'});
-  ASSERT_TRUE(ed->isEditing());
-  type("ab");  // over the old name, in capitals
-  EXPECT_EQ("  New:ABRV", cells(3, 6, 10));
-  EXPECT_EQ(3, log.cursorRow);
-  EXPECT_EQ(5 + 1 + 8, log.cursorCol);  // on the third character
-  press({KEY_BACKSPACE});                 // does not erase: the save prompt
-  EXPECT_EQ("Enter=Save Esc=Quit", cells(1, 6, 19));
-  press({'\r'});
-  EXPECT_FALSE(ed->isEditing());
-  std::string name(16, '\0');
-  cfg->readText(itmSIS_CsStdNme, &name[0], (int)name.size());
-  EXPECT_STREQ("ABRV", name.c_str());
-  EXPECT_EQ(0, log.cursorRow);
-  EXPECT_EQ(0, log.cursorCol);
-  // Esc from any depth back to the top
-  press({27});
-  EXPECT_EQ(" MAIN MENU    TORV-FM", cells(0, 5, 21));
-}
-
 TEST_F(ConsoleEditor, serviceReportsPendingConfigurationChangesOnly) {
   ASSERT_EQ(0, open(4, 20));
   ed->service();  // whatever the data set's build left pending
@@ -370,14 +358,9 @@ TEST_F(ConsoleEditor, serviceReportsPendingConfigurationChangesOnly) {
 }
 
 TEST_F(ConsoleEditor, onlyXtermAndVt100AreDriven) {
-  EXPECT_TRUE(treeEditorCnsl::terminalSupported("xterm"));
-  EXPECT_TRUE(treeEditorCnsl::terminalSupported("vt100"));
-  EXPECT_FALSE(treeEditorCnsl::terminalSupported("xterm-256color"));
-  EXPECT_FALSE(treeEditorCnsl::terminalSupported("vt1000"));
-  EXPECT_FALSE(treeEditorCnsl::terminalSupported("screen"));
-  EXPECT_FALSE(treeEditorCnsl::terminalSupported("XTERM"));
-  EXPECT_FALSE(treeEditorCnsl::terminalSupported(""));
-  EXPECT_FALSE(treeEditorCnsl::terminalSupported(nullptr));
+  EXPECT_TRUE(treeEditorCnsl::terminalSupported("xterm") && treeEditorCnsl::terminalSupported("vt100"));
+  for (const char* t : {"xterm-256color", "vt1000", "screen", "XTERM", "", (const char*)nullptr})
+    EXPECT_FALSE(treeEditorCnsl::terminalSupported(t)) << (t ? t : "(null)");
 
   setenv("TERM", "xterm-color", 1);
   testing::internal::CaptureStdout();
@@ -389,13 +372,4 @@ TEST_F(ConsoleEditor, onlyXtermAndVt100AreDriven) {
   EXPECT_EQ(-1, ed->service());
   ed.reset();
   EXPECT_FALSE(log.ended);  // nothing was started, nothing to end
-}
-
-TEST_F(ConsoleEditor, destructionLeavesRawModeOnce) {
-  ASSERT_EQ(0, open(2, 16));
-  EXPECT_TRUE(ed->rawModeOn());
-  ed.reset();
-  EXPECT_FALSE(log.raw);
-  EXPECT_TRUE(log.ended);
-  EXPECT_EQ(1, log.rawOffCalls);
 }

@@ -9,107 +9,65 @@
 */
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
-#include <vector>
 
-#include "diag/cppUtils.h"
-#include "tests/support/testSupport.h"
-#include "tests/support/tmuxPane.h"
+#include "tests/support/appFixture.h"
 
 using namespace testsup;
 
 namespace {
 
-class ConsoleWindow : public ::testing::Test {
+class ConsoleWindow : public AppFixture {
 protected:
   void SetUp() override {
-    tmux = findProgram("tmux");
-    bin.link("doVA.x");
-    bin.link("cfgMaster.x");
-    bin.link("statusWriter.x");
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                             bin.path()));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
-    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+    AppFixture::SetUp();
+    startMaster();
+    startWriter({"-lock", "0"});
   }
-  void TearDown() override {
-    pane.reset();
-    writer.stop(3000);
-    master.stop(3000);
-  }
-  /* The console window in a pane; the shell reports the exit status and
-  ** the terminal modes it was handed back, then waits. */
-  void openWindow(const std::string& term, const std::string& args, int cols = tmuxPane::COLS,
-                  int rows = tmuxPane::ROWS) {
-    if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
-    pane.reset(new tmuxPane(tmux, "dovaCnsl"));
-    std::string cmd = "cd '" + bin.path() + "' && env TERM=" + term + " DOVA_STATUS_SHM='" +
-                      shm.str() + "' ./doVA.x " + args +
-                      "; echo \"EXIT=$?\"; stty -a | tr ' ' '\\n' | grep -x -e echo -e -echo "
-                      "-e icanon -e -icanon | tr '\\n' ' '; echo; sleep 60";
-    ASSERT_TRUE(pane->start(cmd, cols, rows));
-  }
-  std::string savedFile() const { return work.file("kvPrimeConfig.cfg"); }
-
-  BinDir bin;
-  TempDir work;
-  ShmName shm;
-  Proc master, writer;
-  std::string tmux;
-  std::unique_ptr<tmuxPane> pane;
 };
 
 }  // namespace
 
-TEST_F(ConsoleWindow, rootMenuAndIndicatorsShowAndAnEditTravelsThroughTheMaster) {
-  openWindow("xterm", "-mc 4 20");
-  if (!pane) return;
+/* The root menu and indicators; an edit travels through the master; Esc
+** goes back to the top; a master that shuts down ends the window and the
+** terminal is handed back. */
+TEST_F(ConsoleWindow, rootMenuAndIndicatorsShowAnEditTravelsThroughTheMasterAndItsShutdownEndsTheWindow) {
+  if (!openPane("-mc 4 20")) return;
   ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU    TORV-FM", 8000)) << pane->screen();
   EXPECT_EQ(" ->Edit Settings", pane->row(1).substr(5, 16));
   EXPECT_EQ("   View Status", pane->row(2).substr(5, 14));
   // four indicators at the left edge; they blink, so catch a lit phase
-  EXPECT_TRUE(pane->waitForRow(0, 1, "Err!", 2000)) << pane->screen();
-  EXPECT_TRUE(pane->waitForRow(1, 1, " ok ", 2000)) << pane->screen();
-  EXPECT_TRUE(pane->waitForRow(2, 1, "Warn", 2000)) << pane->screen();
-  EXPECT_TRUE(pane->waitForRow(3, 1, "Warn", 2000)) << pane->screen();
+  const char* lit[] = {"Err!", " ok ", "Warn", "Warn"};
+  for (int r = 0; r < 4; r++) EXPECT_TRUE(pane->waitForRow(r, 1, lit[r], 2000)) << pane->screen();
 
   pane->keys({"Right"});
   ASSERT_TRUE(pane->waitForRow(0, 6, "SETTINGS", 2000)) << pane->screen();
   pane->keys({"Down"});
   ASSERT_TRUE(pane->waitForRow(2, 6, "->Date & Time", 2000)) << pane->screen();
-  pane->keys({"Up", "Right"});
-  ASSERT_TRUE(pane->waitForRow(0, 6, "SYSTEM", 2000)) << pane->screen();
-  pane->keys({"Right"});
-  ASSERT_TRUE(pane->waitFor("('Enter' to edit)", 2000)) << pane->screen();
-  pane->keys({"Enter"});
+  pane->keys({"Up", "Right", "Right", "Enter"});
   ASSERT_TRUE(pane->waitFor("***System Name***", 2000)) << pane->screen();
   pane->type("Relay 7");
   ASSERT_TRUE(pane->waitFor("New:Relay 7", 2000)) << pane->screen();
   std::string cursor;
   pane->run({"display-message", "-p", "-t", "w", "#{cursor_y},#{cursor_x}"}, &cursor);
   EXPECT_EQ("3,19\n", cursor);  // after "  New:Relay 7" from column 6
-  pane->keys({"Enter"});
-  ASSERT_TRUE(pane->waitFor("Enter=Save Esc=Quit", 2000)) << pane->screen();
-  pane->keys({"Enter"});
+  pane->keys({"Enter", "Enter"}, 100);  // the save prompt, then save
   // the value view shows the value the master echoed into the item
-  ASSERT_TRUE(pane->waitFor("Relay 7", 3000));
   EXPECT_TRUE(pane->waitForRow(2, 6, "       Relay 7", 3000)) << pane->screen();
   EXPECT_TRUE(waitForFile(savedFile(), "SYSTEM_NAME: Relay 7", 8000)) << readFile(savedFile());
-
-  // Esc goes back to the top from any depth
   pane->keys({"Escape"});
   EXPECT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 3000)) << pane->screen();
+
+  EXPECT_EQ(0, master.stop(3000));
+  ASSERT_TRUE(pane->waitFor("EXIT=0", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
 }
 
 TEST_F(ConsoleWindow, statusScreensShowTheWritersLiveValuesBesideLabelledIndicators) {
-  openWindow("xterm", "-mc 10 80 -sl");
-  if (!pane) return;
+  if (!openPane("-mc 10 80 -sl")) return;
   ASSERT_TRUE(pane->waitForRow(0, 18, " MAIN MENU    TORV-", 8000)) << pane->screen();
   EXPECT_EQ("    System: ERR    ", pane->row(0).substr(0, 19));
   EXPECT_EQ("     Audio: OK     ", pane->row(1).substr(0, 19));
@@ -130,18 +88,14 @@ TEST_F(ConsoleWindow, statusScreensShowTheWritersLiveValuesBesideLabelledIndicat
   ASSERT_TRUE(pane->waitFor("ANALOG LEVELS", 3000)) << pane->screen();
   ASSERT_TRUE(pane->waitForRow(1, 19, "L:X", 3000)) << pane->screen();
   std::string first = pane->row(1) + pane->row(2);
-  bool moved = false;
-  for (int i = 0; i < 60 && !moved; i++) {
-    usleep(50000);
-    moved = pane->row(1) + pane->row(2) != first;
-  }
-  EXPECT_TRUE(moved) << first;
+  EXPECT_TRUE(waitUntil([&] { return pane->row(1) + pane->row(2) != first; }, 3000, 50)) << first;
   EXPECT_NE(std::string::npos, pane->row(3).find("dB")) << pane->screen();
 }
 
+/* SIGTERM (on a vt100) and Ctrl-C in the middle of an edit end the window
+** and give the terminal back. */
 TEST_F(ConsoleWindow, sigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
-  openWindow("xterm", "-mc 4 20");
-  if (!pane) return;
+  if (!openPane("-mc 4 20", "vt100")) return;
   ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
   pid_t pid = pane->programPid("./doVA.x", 2000);
   ASSERT_GT(pid, 0);
@@ -150,40 +104,25 @@ TEST_F(ConsoleWindow, sigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
   EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
   EXPECT_EQ(std::string::npos, pane->screen().find("MAIN MENU")) << pane->screen();
 
-  openWindow("xterm", "-mc 4 20");
+  openPane("-mc 4 20");
   ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
-  pane->keys({"Right", "Right", "Right", "Enter"});  // Ctrl-C in the middle of an edit
+  pane->keys({"Right", "Right", "Right", "Enter"});
   ASSERT_TRUE(pane->waitFor("***System Name***", 3000)) << pane->screen();
   pane->keys({"C-c"});
   ASSERT_TRUE(pane->waitFor("EXIT=0", 3000)) << pane->screen();
   EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
 }
 
-TEST_F(ConsoleWindow, theWindowEndsWhenTheMasterShutsDown) {
-  openWindow("vt100", "-mc 4 20");
-  if (!pane) return;
-  ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
-  EXPECT_EQ(0, master.stop(3000));
-  ASSERT_TRUE(pane->waitFor("EXIT=0", 3000)) << pane->screen();
-  EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
-}
-
 TEST_F(ConsoleWindow, otherTerminalTypesAreRefusedWithTheirName) {
+  std::string out;
   for (const char* term : {"screen", "xterm-256color"}) {
-    std::string out, err;
-    int st = runProgram({bin.prog("doVA.x"), "-mc", "4", "20"}, &out, &err,
-                        {"TERM=" + std::string(term), "DOVA_STATUS_SHM=" + shm.str()}, 10000,
-                        bin.path());
-    EXPECT_EQ(0, st) << err;
-    EXPECT_EQ("Terminal emulator\n" + std::string(term) + " not supported\nuse 'vt100' or 'xterm'\n",
-              out);
+    EXPECT_EQ(0, runProgram(doVA({"-mc", "4", "20"}), &out, nullptr, {"TERM=" + std::string(term), env()[0]}));
+    EXPECT_EQ("Terminal emulator\n" + std::string(term) + " not supported\nuse 'vt100' or 'xterm'\n", out);
   }
-  std::string out;  /* the right type, but no terminal on stdin and stdout */
-  EXPECT_EQ(0, runProgram({bin.prog("doVA.x"), "-mc"}, &out, nullptr,
-                          {"TERM=xterm", "DOVA_STATUS_SHM=" + shm.str()}, 10000, bin.path()));
+  /* the right type, but no terminal on stdin and stdout */
+  EXPECT_EQ(0, runProgram(doVA({"-mc"}), &out, nullptr, {"TERM=xterm", env()[0]}));
   EXPECT_EQ("Cannot drive the terminal 'xterm': standard input and output must be a terminal\n", out);
-  if (tmux.empty()) return;
-  openWindow("screen", "-mc 4 20");
+  if (!openPane("-mc 4 20", "screen")) return;
   ASSERT_TRUE(pane->waitFor("EXIT=0", 8000)) << pane->screen();
   EXPECT_EQ("Terminal emulator", pane->row(0).substr(0, 17));
   EXPECT_EQ("screen not supported", pane->row(1).substr(0, 20));
@@ -194,8 +133,7 @@ TEST_F(ConsoleWindow, otherTerminalTypesAreRefusedWithTheirName) {
 ** on screen; Time Zone -300 opened and confirmed is still -300; a 1 x 1
 ** window and back, and the asked size returns. */
 TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) {
-  openWindow("xterm", "-mc 10 80", 30, 6);
-  if (!pane) return;
+  if (!openPane("-mc 10 80", "xterm", 30, 6)) return;
   ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
   EXPECT_EQ("FM", pane->row(0).substr(5 + 1 + 22, 2)) << pane->screen();
   pane->keys({"Right", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down"}, 20);
@@ -209,8 +147,7 @@ TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) 
   EXPECT_EQ("-300 min", pane->row(2).substr(14, 8)) << pane->screen();  /* the saved value */
   std::string out;
   usleep(300000);  /* the master's copy */
-  runProgram({bin.prog("doVA.x"), "-v", "TimeZoneOffset"}, &out, nullptr,
-             {"DOVA_STATUS_SHM=" + shm.str()}, 10000, bin.path());
+  console({"-v", "TimeZoneOffset"}, &out);
   EXPECT_EQ("TimeZoneOffset=-300\n", out);
 
   ASSERT_TRUE(pane->resize(1, 1));
