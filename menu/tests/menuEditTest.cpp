@@ -135,7 +135,7 @@ TEST_F(MenuOnDataSet, escapeConfirmationAndInterruptionsKeepTheEditInProgress) {
   e.play("C{enter}");
   EXPECT_EQ(padRow("  V=Save  X=Cancel", 20), e.row(1));
   e.play("{redraw}");   /* a panel sends it after a key combination */
-  EXPECT_EQ(screenOf({"STATION INFO      FM", "**Stn. Name Short***", " Prev:TORV", "  New:ABCV"}, 20), e.screen());
+  EXPECT_EQ("STATION INFO      FM|**Stn. Name Short***| Prev:TORV|  New:ABCV", e.rows(0));
   e.play("{up}");   /* still confirming: no edit happens, and Enter saves */
   EXPECT_EQ(padRow("  New:ABCV", 20), e.row(3));
   e.play("{enter}");
@@ -169,7 +169,7 @@ TEST_F(MenuOnDataSet, longTextEditsOnlyTheShownWindowAndKeepsTheRest) {
   EXPECT_EQ(msg.substr(0, 20), e.row(3));
   e.play("{right*25}");
   EXPECT_EQ(msg.substr(6, 20), e.row(3));
-  e.type("x");   /* writes column 25 of the value, scrolls once more */
+  e.play("x");   /* writes column 25 of the value, scrolls once more */
   EXPECT_EQ(msg.substr(7, 18) + "x" + msg.substr(26, 1), e.row(3));
   e.play("{right*300}");   /* stops at the value's end */
   EXPECT_EQ(msg.substr(170, 20), e.row(3));
@@ -282,16 +282,14 @@ TEST_F(MenuOnDataSet, openingAndConfirmingAnyItemLeavesItsValueAlone) {
         if (values > 0 && number)
           cfg->changeValue(line->itemID, limitText(data, values == 1 ? data->min : data->max).c_str());
         std::string before = value(line->itemID);
-        e.key(treeKEY_ESCAPE);
+        e.play("{esc}");
         menu = e.rootItem();
         for (size_t k = 0; k < p.size(); ++k) {
-          for (int n = 0; n < menu->visibleCount(); ++n) e.key(treeKEY_UP);
-          for (int n = 0; n < p[k]; ++n) e.key(treeKEY_DOWN);
-          e.key(treeKEY_RIGHT);
+          e.play("{up*" + std::to_string(menu->visibleCount()) + "}{down*" + std::to_string(p[k]) + "}{right}");
           if (k + 1 < p.size()) menu = menu->visibleChild(p[k]);
         }
         ASSERT_EQ(line, e.currentItem()->selectedChild()) << line->longLabel();
-        e.keys({treeKEY_ENTER, treeKEY_ENTER, treeKEY_ENTER});
+        e.play("{enter}{enter}{enter}");
         EXPECT_EQ(tdm_MENU, e.displayMode()) << line->longLabel();
         EXPECT_EQ(before, value(line->itemID))
             << d.cols << " columns: " << line->longLabel() << " changed by looking at it";

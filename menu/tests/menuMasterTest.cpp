@@ -62,7 +62,7 @@ protected:
   void save(int index) {
     echoBase = cfg->getItem(index)->changeCount;
     ed->clearChanged();
-    ed->keys({treeKEY_ENTER, treeKEY_ENTER});
+    ed->play("{enter}{enter}");
   }
   std::string value(int index) {
     char buf[1200];

@@ -60,12 +60,6 @@ public:
     service();
     return r;
   }
-  void keys(std::initializer_list<int> ks) {
-    for (int k : ks) key(k);
-  }
-  void type(const char* text) {
-    for (const char* p = text; *p; ++p) key((unsigned char)*p);
-  }
   /* Keys as a script: characters are typed, "{down}" or "{down*3}" is a key. */
   void play(const std::string& script) {
     static const struct { const char* name; int key; } names[] = {
@@ -92,7 +86,7 @@ public:
   /* The painted screen, rows joined with '\n', trailing blanks kept. */
   std::string screen() const {
     std::string s;
-    for (size_t r = 0; r < image.size(); ++r) s += image[r] + (r + 1 < image.size() ? "\n" : "");
+    for (const std::string& r : image) s += r + "\n";
     return s;
   }
   std::string row(int r) const { return image.at(r); }
@@ -112,12 +106,6 @@ inline std::string padRow(const std::string& s, int width) {
   std::string r = s.substr(0, width);
   r.resize(width, ' ');
   return r;
-}
-inline std::string screenOf(std::initializer_list<std::string> rows, int width) {
-  std::string s;
-  size_t i = 0;
-  for (const std::string& r : rows) s += padRow(r, width) + (++i < rows.size() ? "\n" : "");
-  return s;
 }
 
 class MenuOnDataSet : public ::testing::Test {
@@ -142,17 +130,11 @@ protected:
   }
   std::string value(int index) {
     char buf[1200];
-    data_itm_Base* it = cfg->getItem(index);
-    if (!it) return "<none>";
-    it->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
+    cfg->getItem(index)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
     return buf;
   }
   /* Walk from the root: open SETTINGS, then the n-th visible child. */
-  void openSettingsChild(int n) {
-    ed->key(treeKEY_RIGHT);
-    for (int i = 0; i < n; ++i) ed->key(treeKEY_DOWN);
-    ed->key(treeKEY_RIGHT);
-  }
+  void openSettingsChild(int n) { ed->play("{right}{down*" + std::to_string(n) + "}{right}"); }
 
   testsup::WorkDir dir;
   int traceLevel = 0;
