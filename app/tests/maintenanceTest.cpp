@@ -22,11 +22,14 @@
 #include "app/displayLoop.h"
 #include "app/doVA.h"
 #include "app/maintenance.h"
+#include "app/statusAccess.h"
 #include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
 #include "diag/shellSeam.h"
 #include "menu/menuTables.h"
 #include "menu/tests/menuTestUtil.h"
+#include "status/kvSharedMem.h"
+#include "status/statusRecords.h"
 #include "tests/support/testSupport.h"
 
 namespace {
@@ -90,20 +93,10 @@ protected:
     if (chdir(oldDir.c_str()) != 0) ADD_FAILURE() << "cannot return to " << oldDir;
   }
   void capture() {
-    setShellHook([this](const std::string& cmd, std::string* output) {
+    setShellHook([this](const std::string& cmd, std::string*) {
       commands.push_back(cmd);
-      if (output != nullptr) *output = fakeOutput(cmd);
       return 0;
     });
-  }
-  /* The captured download "fetches" by writing the file it was asked for. */
-  std::string fakeOutput(const std::string& cmd) {
-    if (cmd.find(" -t ") != std::string::npos) {
-      mkdir(bin.file("update").c_str(), 0755);
-      testsup::writeFile(bin.file("update/pkg.tar"), std::string(5000, 'u'));
-      return "Fetching pkg.tar\n";
-    }
-    return "Installing console ...\nUpdate complete\n";
   }
   void setItem(int item, const char* text) { ASSERT_EQ(0, cfg->parseItem(cfg->getItemName(item), text)); }
   void set(int item, const char* value) { cfg->changeValue(item, value); }
@@ -240,6 +233,39 @@ TEST_F(Maintenance, alertsShowTheirTextsAndThePowerDownRequestIsAnswered) {
   EXPECT_FALSE(fe->messageBoxShown());
 }
 
+/* The one test that runs the real idle pass: its DSP fault latch lives for
+** the whole process, as it does in the console. */
+TEST_F(Maintenance, idlePassFeedsTheScreensAndShowsTheDspFaultAlertOncePerRun) {
+  testsup::ShmName name;
+  kvSharedMem w;
+  ASSERT_EQ(0, w.initSharedMem(nullptr, true, name.c_str()));
+  ASSERT_EQ(0, app.statusMem.initSharedMem(nullptr, false, name.c_str()));
+  idleRefresh(app);
+  EXPECT_EQ(0x17fu, fe->screens.newDataBits());
+  EXPECT_FALSE(fe->messageBoxShown());
+  unsigned char* gps = w.nextSlot(shmCH_GPS);
+  gps[srGPS_TIME_LOCKED] = 1;
+  w.commit(shmCH_GPS);
+  idleRefresh(app);
+  ASSERT_NE(nullptr, fe->screens.gpsStatus);
+  EXPECT_EQ(1, fe->screens.gpsStatus[srGPS_TIME_LOCKED]);
+
+  /* The fault: one alert.  Closed, cleared and set again: no second one. */
+  cfg->getItem(itmDSPHwFault)->strIn("1");
+  idleRefresh(app);
+  EXPECT_TRUE(fe->messageBoxShown());
+  EXPECT_EQ("!!! DSP HW FAULT !!!", text(0));
+  EXPECT_EQ(" DSP Hardware Fault ", text(1));
+  EXPECT_EQ(" (Memory or FIFO)   ", text(2));
+  fe->key(treeKEY_ENTER);
+  EXPECT_FALSE(fe->messageBoxShown());
+  cfg->getItem(itmDSPHwFault)->strIn("0");
+  idleRefresh(app);
+  cfg->getItem(itmDSPHwFault)->strIn("1");
+  idleRefresh(app);
+  EXPECT_FALSE(fe->messageBoxShown());
+}
+
 /* ---- power watch and factory reset --------------------------------------- */
 
 /* The tool runs once an item stays set for more than 10 s, then every 11 s;
@@ -314,39 +340,6 @@ TEST_F(Maintenance, factoryResetShowsItsAlertThenWipesAndRestarts) {
 
 /* ---- software update, commands captured ---------------------------------- */
 
-/* Asked first: the help key cancels; confirmed, the download then the
-** installer of the run directory. */
-TEST_F(Maintenance, updateAsksFirstThenDownloadsAndRunsTheInstallerOfTheRunDirectory) {
-  capture();
-  setItem(itmUPDATE_HOST_IP, "10.1.2.3");
-  setItem(itmUPDATE_FILE, "pkg.tar");
-  openUpdateScreen();
-  EXPECT_TRUE(fe->messageBoxShown());
-  EXPECT_NE(std::string::npos, fe->row(0).find("**Run Update?**"));
-  EXPECT_EQ("!  \x02 to continue   !", fe->row(1));
-  EXPECT_EQ("!  \x01 to cancel     !", fe->row(2));
-  fe->key(treeKEY_HELP);
-  runUpdate(2000);
-  EXPECT_EQ(padRow("Upgrade canceled", 20), fe->row(1));
-  EXPECT_TRUE(commands.empty());
-
-  fe->key(treeKEY_LEFT);
-  fe->key(treeKEY_RIGHT);
-  ASSERT_TRUE(fe->messageBoxShown());
-  testing::internal::CaptureStdout();
-  fe->key(treeKEY_ENTER);
-  std::vector<std::string> screens = runUpdate(3000);
-  EXPECT_EQ("Downloading\n", testing::internal::GetCapturedStdout());
-  std::string run = bin.path();
-  ASSERT_EQ(2u, commands.size());
-  EXPECT_EQ(run + "/kvUpgrade.x -t 10.1.2.3 pkg.tar", commands[0]);
-  EXPECT_EQ("if [ -s " + run + "/update/update.sh ] ; then " + run + "/update/update.sh ; fi",
-            commands[1]);
-  EXPECT_NE(std::string::npos, std::string(update.output()).find("Downloaded   5.000kB\nIP: 10.1.2.3\npkg.tar"));
-  EXPECT_NE(std::string::npos, std::string(update.output()).find("Update complete"));
-  EXPECT_TRUE(anyContains(screens, "Update complete"));
-}
-
 /* Any client can set the name and the host: an option, a path, a blank,
 ** shell characters or a host that is no address never reach the tool.  A
 ** good pair goes to the tool of the box's run directory by default. */
@@ -401,16 +394,27 @@ TEST(DownloadSize, sizeTextChangesUnitByTheNumberOfDigits) {
 
 /* ---- software update with the real tool ----------------------------------- */
 
-TEST_F(Maintenance, updateScreenShowsTheGrowingDownloadAndTheInstallerLinesWithoutWaiting) {
+/* Asked first, the help key cancels; confirmed, the screen shows the
+** growing download and the installer's lines, and no display pass waits. */
+TEST_F(Maintenance, updateAsksFirstThenShowsTheGrowingDownloadAndTheInstallerLinesWithoutWaiting) {
   setenv("KVUPGRADE_MS", "1000", 1);
   setenv("KVUPGRADE_SIZE", "1234567", 1);
   setItem(itmUPDATE_HOST_IP, "10.1.2.3");
   setItem(itmUPDATE_FILE, "pkg.tar");
   openUpdateScreen();
+  EXPECT_NE(std::string::npos, fe->row(0).find("**Run Update?**"));
+  EXPECT_EQ("!  \x02 to continue   !", fe->row(1));
+  EXPECT_EQ("!  \x01 to cancel     !", fe->row(2));
+  fe->key(treeKEY_HELP);
+  runUpdate(2000);
+  EXPECT_EQ(padRow("Upgrade canceled", 20), fe->row(1));
+  fe->key(treeKEY_LEFT);
+  fe->key(treeKEY_RIGHT);
+  ASSERT_TRUE(fe->messageBoxShown());
   testing::internal::CaptureStdout();
   fe->key(treeKEY_ENTER);
   std::vector<std::string> screens = runUpdate(15000);
-  testing::internal::GetCapturedStdout();
+  EXPECT_EQ("Downloading\n", testing::internal::GetCapturedStdout());
   ASSERT_EQ(softwareUpdate::STEP_FINISHED, fe->updateStepNumber());
   EXPECT_FALSE(update.pipeOpen());
   /* several sizes while the tool was still writing, then the whole file */

@@ -54,7 +54,6 @@ struct StatusRegion {
   kvSharedMem mem;
   bool ok;
   StatusRegion() { ok = mem.initSharedMem(nullptr, true, name.c_str()) == 0; }
-  std::string env() const { return "DOVA_STATUS_SHM=" + name.str(); }
 };
 
 bool processGone(pid_t pid) {
@@ -89,35 +88,31 @@ TEST(StartupHelp, HelpListingAndSwitchErrorsExactlyWithTheirExitStatus) {
   }
 }
 
-TEST(StartupFailures, ProgramDirectoryLongerThan200CharactersIsError20005AndExitZero) {
+/* A program directory longer than 200 characters is error 20005 and exit 0;
+** no status region is error 20001 and exit 1. */
+TEST(StartupFailures, LongProgramDirectoryAndMissingStatusRegionAreReportedWithTheirExitStatus) {
   testsup::TempDir dir;
-  std::string seg = "deep_directory_name_of_thirty_";
+  std::string seg = "deep_directory_name_of_thirty_", path = dir.path();
   ASSERT_EQ(symlink(".", dir.file(seg).c_str()), 0);
-  std::string path = dir.path();
-  while (path.size() <= 220) path += "/" + seg;
   ASSERT_EQ(symlink(doVA().c_str(), dir.file("doVA.x").c_str()), 0);
-  path += "/doVA.x";
-
+  while (path.size() <= 220) path += "/" + seg;
   StatusRegion region;
-  ASSERT_TRUE(region.ok);
-  std::string out, err;
-  int rc = testsup::runProgram({path, "-mc"}, &out, &err, {region.env()});
-  EXPECT_EQ(rc, 0);
-  EXPECT_NE(err.find("Err #20005 in doVA::main() - line "), std::string::npos) << err;
-  EXPECT_NE(err.find("Could not set the system path variable"), std::string::npos);
-  EXPECT_EQ(out.find("Switches:"), std::string::npos);
-}
-
-TEST(StartupFailures, MissingStatusRegionIsError20001AndExitOne) {
   testsup::ShmName neverCreated;
-  std::string out, err;
-  int rc = testsup::runProgram({doVA(), "-mc", "-T", "2"}, &out, &err,
-                               {"DOVA_STATUS_SHM=" + neverCreated.str()});
-  EXPECT_EQ(rc, 1);
-  EXPECT_NE(err.find("Err #18004"), std::string::npos) << err;
-  EXPECT_NE(err.find("Err #20001 in doVA::main() - line "), std::string::npos) << err;
-  EXPECT_NE(err.find("Could not initialize shared memory"), std::string::npos);
-  EXPECT_EQ(out.find("Shared memory initialized"), std::string::npos);
+  const struct {
+    std::string prog, shm;
+    int rc;
+    std::vector<std::string> errs;
+  } runs[] = {{path + "/doVA.x", region.name.str(), 0,
+               {"Err #20005 in doVA::main() - line ", "Could not set the system path variable"}},
+              {doVA(), neverCreated.str(), 1,
+               {"Err #18004", "Err #20001 in doVA::main() - line ", "Could not initialize shared memory"}}};
+  for (const auto& r : runs) {
+    std::string out, err;
+    EXPECT_EQ(testsup::runProgram({r.prog, "-mc", "-T", "2"}, &out, &err, {"DOVA_STATUS_SHM=" + r.shm}), r.rc);
+    for (const std::string& e : r.errs) EXPECT_NE(err.find(e), std::string::npos) << err;
+    EXPECT_EQ(out.find("Switches:"), std::string::npos);
+    EXPECT_EQ(out.find("Shared memory initialized"), std::string::npos) << out;
+  }
 }
 
 TEST(StartupFork, WithoutSwitchesTheParentExitsAtOnceAndTheChildGoesOn) {
@@ -127,7 +122,7 @@ TEST(StartupFork, WithoutSwitchesTheParentExitsAtOnceAndTheChildGoesOn) {
   /* the forked child is reparented to us, so we can reap it */
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
   testsup::Proc parent;
-  ASSERT_TRUE(parent.start({bin.link("doVA.x"), "-T", "2"}, {region.env()}, bin.path()));
+  ASSERT_TRUE(parent.start({bin.link("doVA.x"), "-T", "2"}, {"DOVA_STATUS_SHM=" + region.name.str()}, bin.path()));
   EXPECT_EQ(parent.wait(1500), 0);
 
   std::string out = parent.out();
@@ -174,20 +169,24 @@ struct Started {
 
 /* The mode flags the switches choose: the front panel in the background by
 ** default, the mini console in the foreground with its size, labels only
-** with it, the kill path unless a parameter access overrides it. */
+** with it, the kill path unless a parameter access overrides it; the trace
+** level as given. */
 TEST(StartupModes, SwitchesChooseTheRunModeAndDisplay) {
   const struct {
     std::vector<std::string> args;
     bool daemon, lcd, kill, labels;
-    int rows, cols;
+    int rows, cols, trace;
   } cases[] = {
-      {{}, true, true, false, false, 4, 20},
-      {{"-T", "1", "-mc", "30"}, false, false, false, false, 30, 20},
-      {{"-mc", "1", "100", "-sl"}, false, false, false, true, 1, 100},
-      {{"-sl", "-i"}, false, true, false, false, 4, 20},
-      {{"-KILL", "-i"}, false, false, true, false, 4, 20},
-      {{"-kill", "-v", "StationNameShort"}, false, false, false, false, 4, 20},
-      {{"-s", "StationNameShort", "KXYZ"}, false, false, false, false, 4, 20},
+      {{}, true, true, false, false, 4, 20, 0},
+      {{"-T", "1", "-mc", "30"}, false, false, false, false, 30, 20, 1},
+      {{"-mc", "1", "100", "-sl"}, false, false, false, true, 1, 100, 0},
+      {{"-sl", "-i"}, false, true, false, false, 4, 20, 0},
+      {{"-KILL", "-i"}, false, false, true, false, 4, 20, 0},
+      {{"-kill", "-v", "StationNameShort"}, false, false, false, false, 4, 20, 0},
+      {{"-s", "StationNameShort", "KXYZ"}, false, false, false, false, 4, 20, 0},
+      /* the trace level is taken unclamped */
+      {{"-T", "-3", "-mc"}, false, false, false, false, 4, 20, -3},
+      {{"-t", "12", "-mc"}, false, false, false, false, 4, 20, 12},
   };
   for (const auto& c : cases) {
     Started s(c.args);
@@ -197,6 +196,8 @@ TEST(StartupModes, SwitchesChooseTheRunModeAndDisplay) {
     EXPECT_EQ(s.app.lcdMode, c.lcd) << what;
     EXPECT_EQ(s.app.killPath, c.kill) << what;
     EXPECT_EQ(s.app.showLedLabels, c.labels) << what;
+    EXPECT_EQ(s.app.traceLevel, c.trace) << what;
+    EXPECT_EQ(s.app.pTraceLevel, &s.app.traceLevel) << what;
     if (!c.kill) {
       EXPECT_EQ(s.app.runMode, RUNMODE_DISPLAY) << what;
       EXPECT_EQ(s.app.dispRows, c.rows) << what;
@@ -208,14 +209,6 @@ TEST(StartupModes, SwitchesChooseTheRunModeAndDisplay) {
   }
   Started a({"-mc", "-T", "1", "30"});
   EXPECT_EQ(a.status, 1);  /* 30 is a second parameter of -T */
-}
-
-TEST(StartupModes, TraceLevelIsTakenUnclamped) {
-  Started a({"-T", "-3", "-mc"});
-  EXPECT_EQ(a.app.traceLevel, -3);
-  Started b({"-t", "12", "-mc"});
-  EXPECT_EQ(b.app.traceLevel, 12);
-  EXPECT_EQ(b.app.pTraceLevel, &b.app.traceLevel);
 }
 
 TEST(StartupSignals, StopSignalsOnlyRaiseTheStopFlagAndSigpipeIsIgnored) {

@@ -1,7 +1,7 @@
 /*
 ** Live status in the console unit: "doVA.x -v <status name>" against a
-** running statusWriter.x and configuration master, and the idle refresh
-** handing each new record to the screens.
+** running statusWriter.x and configuration master, and against records
+** written as the exporter writes them.
 */
 #include <gtest/gtest.h>
 
@@ -10,14 +10,6 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/doVA.h"
-#include "app/statusAccess.h"
-#include "dataset/doviduConfig.h"
-#include "dataset/itemIndex.h"
-#include "menu/menuTables.h"
-#include "menu/statusScreens.h"
-#include "menu/tests/menuTestUtil.h"
-#include "menu/treeEditor.h"
 #include "status/kvSharedMem.h"
 #include "status/statusRecords.h"
 #include "tests/support/appFixture.h"
@@ -111,62 +103,4 @@ TEST_F(LiveStatus, status_names_print_the_records_as_the_exporter_wrote_them) {
             "Status UNKNOWN STATE\nSats 32    HDOP  2.0\nS 0.00000 W  0.00000\n");
   /* Names of the second table match by their beginning. */
   EXPECT_EQ(view("GPSStatusNow"), view("GPSStatus"));
-}
-
-/* ---- the idle refresh, in process ---- */
-
-/* The one test that runs the real idle pass: its DSP fault latch lives for
-** the whole process, as it does in the console. */
-TEST(IdleRefresh, idle_pass_feeds_the_screens_and_shows_the_dsp_fault_alert_once_per_run) {
-  TempDir dir;
-  ShmName name;
-  char here[4096];
-  ASSERT_NE(getcwd(here, sizeof here), nullptr);
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  {
-    int traceLevel = 0;
-    dovidu_config cfg(&traceLevel, nullptr);
-    ASSERT_EQ(cfg.initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1), 0);
-    testFrontEnd ed;
-    ASSERT_EQ(ed.init(&cfg, treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1, 4, nullptr),
-              0);
-    kvSharedMem w;
-    ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-    consoleApp app;
-    app.cfg = &cfg;
-    app.frontEnd = &ed;
-    ASSERT_EQ(app.statusMem.initSharedMem(nullptr, false, name.c_str()), 0);
-
-    idleRefresh(app);
-    EXPECT_EQ(ed.screens.newDataBits(), 0x17fu);
-    EXPECT_FALSE(ed.messageBoxShown());
-    unsigned char* gps = w.nextSlot(shmCH_GPS);
-    gps[srGPS_TIME_LOCKED] = 1;
-    w.commit(shmCH_GPS);
-    idleRefresh(app);
-    ASSERT_NE(ed.screens.gpsStatus, nullptr);
-    EXPECT_EQ(ed.screens.gpsStatus[srGPS_TIME_LOCKED], 1);
-
-    /* The fault: one alert.  Closed, cleared and set again: no second one. */
-    cfg.getItem(itmDSPHwFault)->strIn("1");
-    idleRefresh(app);
-    EXPECT_TRUE(ed.messageBoxShown());
-    ed.refresh();
-    std::string box;
-    for (int r = 0; r < ed.rowCount(); r++) box += std::string(ed.rowText(r)) + "\n";
-    EXPECT_NE(box.find("!! DSP HW FAULT !!"), std::string::npos) << box;
-    EXPECT_NE(box.find(" DSP Hardware Fault "), std::string::npos) << box;
-    EXPECT_NE(box.find(" (Memory or FIFO)   "), std::string::npos) << box;
-    ed.processKey(treeKEY_ENTER);
-    EXPECT_FALSE(ed.messageBoxShown());
-    cfg.getItem(itmDSPHwFault)->strIn("0");
-    idleRefresh(app);
-    cfg.getItem(itmDSPHwFault)->strIn("1");
-    idleRefresh(app);
-    EXPECT_FALSE(ed.messageBoxShown());
-    app.cfg = nullptr;
-    app.frontEnd = nullptr;
-  }
-  ASSERT_EQ(chdir(here), 0);
-  removeQueuesFor(dir.path());
 }
