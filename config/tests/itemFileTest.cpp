@@ -90,7 +90,9 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
   EXPECT_EQ(-1.234568f, cfg.readFloat(ixMONVOL)); /* the very float "%f" reads back */
 }
 
-TEST_F(LocalSet, LookupTextGivesChoiceOrInvalidLookup) {
+/* A choice's text or "Invalid Lookup"; the file line padded to the
+** comment column only when shorter, and bounded by the buffer. */
+TEST_F(LocalSet, LookupTextAndStrOutPaddingAndBounds) {
   EXPECT_STREQ("Digital", cfg.getItem(ixBLEND)->lookupText());
   EXPECT_STREQ("No", cfg.getItem(ixMACENBL)->lookupText());
   EXPECT_STREQ("Invalid Lookup", cfg.getItem(ixVOLUME)->lookupText());
@@ -100,9 +102,6 @@ TEST_F(LocalSet, LookupTextGivesChoiceOrInvalidLookup) {
   ASSERT_EQ(3u, rows.size());
   EXPECT_EQ(3, rows[2].key);
   EXPECT_EQ(4, rows[2].textLen);
-}
-
-TEST_F(LocalSet, StrOutPadsToCommentColumnOnlyWhenShorter) {
   char buf[200];
   int n = cfg.getItem(ixVOLUME)->strOut(buf, sizeof buf, "%25s: ", 42, nullptr, true);
   EXPECT_EQ(std::string(12, ' ') + "Volume_Adjust: 0" + std::string(14, ' ') + " # Volume adjustment\n",
@@ -206,27 +205,44 @@ TEST_F(LocalSet, ChangeFromOneClientGoesToEveryOtherSubscriberNeverTheSender) {
   EXPECT_TRUE(cfg.pendingExport.clients.empty());
 }
 
-TEST(ItemRegistration, DuplicateNameIndexAndBadChoiceListsAreRefused) {
+/* Items, files and groups that cannot be registered are refused and said;
+** a client neither reads nor writes files. */
+TEST(ItemRegistration, DuplicatesBadChoiceListsTooManyFilesAndClientFileAccessAreRefused) {
+  testsup::TempDir dir;
+  const std::string path = dir.file("a.cfg");
   generic_cfg cfg(nullptr, nullptr);
   int level = 0;
   cfg.pTraceLevel = &level;
-  cfg.addCfgFile(nullptr, "Not saved data", 2, -1, 5);
-  ASSERT_EQ(1, cfg.addItemInt(0, 3, 1, 255, 0, 0, 9, "First", "d", nullptr, nullptr, nullptr, nullptr));
-
   CaptureStdout();
-  EXPECT_EQ(0, cfg.addItemInt(0, 4, 1, 255, 0, 0, 9, "First", "d", nullptr, nullptr, nullptr, nullptr));
-  EXPECT_EQ(0, cfg.addItemInt(0, 3, 1, 255, 0, 0, 9, "Second", "d", nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, cfg.addCfgFile(path.c_str(), "A", 2, -1, 5));
+  EXPECT_EQ(-1, cfg.addCfgFile(path.c_str(), "A again", 2, -1, 5));
+  for (int i = 1; i < 25; ++i) EXPECT_EQ(i, cfg.addCfgFile(nullptr, "n", 2, -1, 5));
+  EXPECT_EQ(-1, cfg.addCfgFile(nullptr, "n", 2, -1, 5));
+  EXPECT_EQ(0, cfg.addCfgGroup(4, "SMX Parameters", 0));
+  EXPECT_EQ(1, cfg.addCfgGroup(4, "again", 0));
+  ASSERT_EQ(1, cfg.addItemInt(1, 3, 1, 255, 0, 0, 9, "First", "d", nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, cfg.addItemInt(1, 4, 1, 255, 0, 0, 9, "First", "d", nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, cfg.addItemInt(1, 3, 1, 255, 0, 0, 9, "Second", "d", nullptr, nullptr, nullptr, nullptr));
   const choiceEntry_s one[] = {{0, "Only"}, {0, nullptr}};
   const choiceEntry_s three[] = {{0, "a"}, {1, "b"}, {2, "c"}, {0, nullptr}};
-  EXPECT_EQ(0, cfg.addItemInt(0, 5, 1, 255, 0, 0, 9, "OneChoice", "d", nullptr, nullptr, one, nullptr));
-  EXPECT_EQ(0, cfg.addItemBool(0, 6, 1, 255, false, 0, 1, "ThreeBool", "d", nullptr, nullptr, three));
-  EXPECT_EQ(0, cfg.addItemInt(5, 8, 1, 255, 0, 0, 1, "BadFile", "d", nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(0, cfg.addItemInt(1, 5, 1, 255, 0, 0, 9, "OneChoice", "d", nullptr, nullptr, one, nullptr));
+  EXPECT_EQ(0, cfg.addItemBool(1, 6, 1, 255, false, 0, 1, "ThreeBool", "d", nullptr, nullptr, three));
+  EXPECT_EQ(0, cfg.addItemInt(30, 8, 1, 255, 0, 0, 1, "BadFile", "d", nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(1, cfg.readFilesAll());
+  EXPECT_EQ(1, cfg.writeFilesAll());
+  EXPECT_EQ(1, cfg.writeToFile(0));
   std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("ERR #13026 in genericConfig::noAccess() - line "));
+  EXPECT_NE(std::string::npos, out.find("Must be in master mode to write to files."));
+  EXPECT_EQ(-1, access(path.c_str(), F_OK));
   EXPECT_NE(std::string::npos, out.find("ERR #13019 in genericConfig::addItemHelper() - line "));
   EXPECT_NE(std::string::npos, out.find("Duplicate data item ignored: First"));
   EXPECT_NE(std::string::npos, out.find("Attempt to assign item: Second with same index as: First"));
   EXPECT_NE(std::string::npos, out.find("Invalid lookup for OneChoice."));
   EXPECT_NE(std::string::npos, out.find("Invalid lookup for ThreeBool."));
+  EXPECT_NE(std::string::npos, out.find("Duplicated file name: <" + path + ">"));
+  EXPECT_NE(std::string::npos, out.find("Too many files. Maximum = 25"));
+  EXPECT_NE(std::string::npos, out.find("Duplicate group ID: 4"));
 
   EXPECT_STREQ("First", cfg.getItemName(3));
   EXPECT_NE(nullptr, cfg.findItem("Second")); /* named, but has no slot */
@@ -297,95 +313,89 @@ struct FileSet : ::testing::Test {
   }
 };
 
-TEST_F(FileSet, WrittenTextMatchesTheExpectedFileByteForByte) {
-  ASSERT_EQ(0, cfg.writeToFile(1));
+/* The exact text of a file, in place before the sync command runs; the
+** unnamed file is never written; groups collect items by mask. */
+TEST_F(FileSet, WrittenTextIsTheExpectedFileInPlaceBeforeTheSync) {
+  std::vector<std::string> cmds;
+  std::string seenBySync;
+  setShellHook([&](const std::string& cmd, std::string*) {
+    cmds.push_back(cmd);
+    seenBySync = testsup::readFile(path);
+    return 0;
+  });
+  int r = cfg.writeToFile(1);
+  setShellHook(nullptr);
+  ASSERT_EQ(0, r);
+  EXPECT_EQ(std::vector<std::string>{"sync"}, cmds);
   std::string expected =
       testsup::readFile(std::string(DOVA_SOURCE_DIR) + "/config/tests/data/small_expected.cfg");
   ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(expected, seenBySync);
   EXPECT_EQ(expected, testsup::readFile(path));
   EXPECT_EQ(0, cfg.writeToFile(0)); /* the unnamed file is never written */
+  EXPECT_EQ(6u, cfg.getGroup(1)->items.size()); /* masks 1 and 3 */
+  EXPECT_EQ(5u, cfg.getGroup(2)->items.size()); /* masks 2 and 3 */
 }
 
-/* A number beyond 32 bits in a file reads as on the 32-bit box: the int
+/* The reader, text after text on one set: only well-formed value lines
+** apply; CR stays a value character; a last line without a newline counts;
+** NUL bytes end a line's text, huge input and no line end at all are
+** survived; a number beyond 32 bits reads as on the 32-bit box: the int
 ** limit, then the item's own clamp (an address keeps the low 8 bits; the
 ** date's fields are four and two digits wide, so they cannot overflow). */
-TEST_F(FileSet, NumbersBeyondThirtyTwoBitsSaturateInEveryNumericType) {
-  const struct { const char* n; int volume; bool enable; uint8_t octet; } rows[] = {
-      {"4294967296", 7, true, 255},
-      {"-4294967296", -8, false, 0},
-      {"99999999999999999999", 7, true, 255},
+TEST_F(FileSet, ReaderAppliesOnlyWellFormedLinesAndSurvivesAwkwardInput) {
+  const std::string z60(60, 'z');
+  const struct { std::string text; int index; std::string value; } rows[] = {
+      {"       Volume_Adjust: -3      # comment\n", ixVOLUME, "-3"},
+      {"Volume_Adjust:\nVolume_Adjust:    # only a comment\nVolume_Adjust 5\n# Volume_Adjust: 6\n", ixVOLUME,
+       "-3"},
+      {"UPDATE_FILE: my station # 1\n", ixUPDFILE, "my station"},
+      {"UPDATE_FILE: dos.tgz\r\nVolume_Adjust: 4\r\n", ixUPDFILE, "dos.tgz\r"},
+      {"", ixVOLUME, "4"},
+      {"\t_x: 1\nVolume_Adjust: 2", ixVOLUME, "2"},
+      {"UPDATE_FILE: a", ixUPDFILE, "a"},
+      {std::string("Volume_Adjust: 1\0junk\nUPDATE_FILE: b\0c\n", 39), ixVOLUME, "1"},
+      {"", ixUPDFILE, "b"},
+      {"UPDATE_FILE: " + std::string(60000, 'z'), ixUPDFILE, z60},
+      {std::string(70000, ':'), ixUPDFILE, z60},
+      {std::string(70000, '#'), ixUPDFILE, z60},
+      {"Volume_Adjust: 4294967296\nExctr_MAC_Enbl: 4294967296\nExctr_IP_Addr: 4294967296.1.2.3\n", ixVOLUME, "7"},
+      {"", ixMACENBL, "1"},
+      {"", ixIP, "255.1.2.3"},
+      {"Volume_Adjust: -4294967296\nExctr_MAC_Enbl: -4294967296\nExctr_IP_Addr: -4294967296.1.2.3\n", ixVOLUME,
+       "-8"},
+      {"", ixMACENBL, "0"},
+      {"", ixIP, "0.1.2.3"},
+      {"Volume_Adjust: 99999999999999999999\nExctr_MAC_Enbl: 99999999999999999999\n"
+       "Exctr_IP_Addr: 99999999999999999999.1.2.3\n", ixVOLUME, "7"},
+      {"", ixMACENBL, "1"},
+      {"", ixIP, "255.1.2.3"},
   };
   for (const auto& r : rows) {
-    std::string n = r.n;
-    apply("Volume_Adjust: " + n + "\nExctr_MAC_Enbl: " + n + "\nExctr_IP_Addr: " + n +
-          ".1.2.3\n");
-    int volume = 0;
-    bool enable = !r.enable;
-    ip_addr_s ip;
-    ASSERT_EQ(0, cfg.readInt(ixVOLUME, &volume));
-    ASSERT_EQ(0, cfg.readBool(ixMACENBL, &enable));
-    ASSERT_EQ(0, cfg.readIp(ixIP, &ip));
-    EXPECT_EQ(r.volume, volume) << n;
-    EXPECT_EQ(r.enable, enable) << n;
-    EXPECT_EQ(r.octet, ip.octet[0]) << n;
-    EXPECT_EQ(1, ip.octet[1]) << n;
+    if (!r.text.empty()) apply(r.text);
+    EXPECT_EQ(r.value, valueText(cfg, r.index)) << r.text.substr(0, 60);
   }
 }
 
-TEST_F(FileSet, ReaderAppliesOnlyWellFormedValueLines) {
-  apply("       Volume_Adjust: -3      # comment\n");
-  EXPECT_EQ("-3", valueText(cfg, ixVOLUME));
-  apply("Volume_Adjust:\nVolume_Adjust:    # only a comment\nVolume_Adjust 5\n# Volume_Adjust: 6\n");
-  EXPECT_EQ("-3", valueText(cfg, ixVOLUME));
-  apply("UPDATE_FILE: my station # 1\n");
-  EXPECT_EQ("my station", valueText(cfg, ixUPDFILE));
-  apply("UPDATE_FILE: dos.tgz\r\nVolume_Adjust: 4\r\n");
-  EXPECT_EQ("dos.tgz\r", valueText(cfg, ixUPDFILE)); /* CR stays a value character */
-  EXPECT_EQ("4", valueText(cfg, ixVOLUME));
-  apply("\t_x: 1\nVolume_Adjust: 2");
-  EXPECT_EQ("2", valueText(cfg, ixVOLUME)); /* last line without newline */
-  apply("UPDATE_FILE: a");
-  EXPECT_EQ("a", valueText(cfg, ixUPDFILE));
-}
-
-TEST_F(FileSet, ReaderSurvivesNulBytesHugeInputAndNoLineEnd) {
-  std::string nul("Volume_Adjust: 1\0junk\nUPDATE_FILE: b\0c\n", 39);
-  apply(nul);
-  EXPECT_EQ("1", valueText(cfg, ixVOLUME));
-  EXPECT_EQ("b", valueText(cfg, ixUPDFILE));
-  std::string big = "UPDATE_FILE: " + std::string(60000, 'z'); /* no line end at all */
-  apply(big);
-  EXPECT_EQ(std::string(60, 'z'), valueText(cfg, ixUPDFILE));
-  apply(std::string(70000, ':'));
-  apply(std::string(70000, '#'));
-}
-
-TEST_F(FileSet, UnknownNamesAreReportedNineteenTimesThenSkipped) {
+/* A large file is read through its own buffer; unknown names are reported
+** nineteen times, then skipped. */
+TEST_F(FileSet, LargeFileIsReadWholeAndUnknownNamesAreReportedNineteenTimes) {
   generic_cfg::resetParseMisses();
   std::string text;
   for (int i = 0; i < 25; ++i) text += "NoSuchItem" + std::to_string(i) + ": 1\n";
-  text += "Volume_Adjust: 5\n";
+  testsup::writeFile(path, text + "UPDATE_FILE: big.tgz\n" + std::string(60000, '#') + "\nVolume_Adjust: 3\n");
   CaptureStdout();
-  apply(text);
+  EXPECT_EQ(0, cfg.readFile(1));
   std::string out = GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("ERR #13025"));
   size_t count = 0;
-  for (size_t p = out.find("ERR #13020"); p != std::string::npos; p = out.find("ERR #13020", p + 1))
-    ++count;
+  for (size_t p = out.find("ERR #13020"); p != std::string::npos; p = out.find("ERR #13020", p + 1)) ++count;
   EXPECT_EQ(19u, count);
   EXPECT_NE(std::string::npos,
             out.find("Item from file not available in dataset. Item=<NoSuchItem0> map_itms.size() = 12"));
-  EXPECT_EQ("5", valueText(cfg, ixVOLUME));
-  generic_cfg::resetParseMisses();
-}
-
-TEST_F(FileSet, LargeFileIsReadThroughItsOwnBuffer) {
-  std::string text = "UPDATE_FILE: big.tgz\n" + std::string(60000, '#') + "\nVolume_Adjust: 3\n";
-  testsup::writeFile(path, text);
-  CaptureStdout();
-  EXPECT_EQ(0, cfg.readFile(1));
-  EXPECT_NE(std::string::npos, GetCapturedStdout().find("ERR #13025"));
   EXPECT_EQ("big.tgz", valueText(cfg, ixUPDFILE));
   EXPECT_EQ("3", valueText(cfg, ixVOLUME));
+  generic_cfg::resetParseMisses();
 }
 
 TEST_F(FileSet, LongTextValuesAreNeverCutInTheFile) {
@@ -402,43 +412,6 @@ TEST_F(FileSet, LongTextValuesAreNeverCutInTheFile) {
   std::string text = testsup::readFile(path);
   EXPECT_EQ(std::string(80, '#') + "\n", text.substr(text.size() - 81));
   EXPECT_NE(std::string::npos, text.find("Text39: " + std::string(1000, 'a' + 39 % 26) + " # t\n"));
-}
-
-TEST(ClientFiles, ClientNeitherReadsNorWritesFiles) {
-  testsup::TempDir dir;
-  generic_cfg c(nullptr, nullptr);
-  int level = 0;
-  c.pTraceLevel = &level;
-  buildSmallSet(c, dir.file("c.cfg").c_str());
-  CaptureStdout();
-  EXPECT_EQ(1, c.readFilesAll());
-  EXPECT_EQ(1, c.writeFilesAll());
-  EXPECT_EQ(1, c.writeToFile(1));
-  std::string out = GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("ERR #13026 in genericConfig::noAccess() - line "));
-  EXPECT_NE(std::string::npos, out.find("Must be in master mode to write to files."));
-  EXPECT_TRUE(testsup::readFile(dir.file("c.cfg")).empty());
-}
-
-TEST(FileGroups, DuplicatesAndTooManyFilesAreRefused) {
-  int level = 0;
-  generic_cfg c(&level, nullptr);
-  CaptureStdout();
-  EXPECT_EQ(0, c.addCfgFile("a.cfg", "A", 2, -1, 5));
-  EXPECT_EQ(-1, c.addCfgFile("a.cfg", "A again", 2, -1, 5));
-  for (int i = 1; i < 25; ++i) EXPECT_EQ(i, c.addCfgFile(nullptr, "n", 2, -1, 5));
-  EXPECT_EQ(-1, c.addCfgFile(nullptr, "n", 2, -1, 5));
-  EXPECT_EQ(0, c.addCfgGroup(4, "SMX Parameters", 0));
-  EXPECT_EQ(1, c.addCfgGroup(4, "again", 0));
-  std::string out = GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("Duplicated file name: <a.cfg>"));
-  EXPECT_NE(std::string::npos, out.find("Too many files. Maximum = 25"));
-  EXPECT_NE(std::string::npos, out.find("Duplicate group ID: 4"));
-}
-
-TEST_F(FileSet, GroupsCollectItemsByMask) {
-  EXPECT_EQ(6u, cfg.getGroup(1)->items.size()); /* masks 1 and 3 */
-  EXPECT_EQ(5u, cfg.getGroup(2)->items.size()); /* masks 2 and 3 */
 }
 
 TEST_F(FileSet, WriteThatFailsHalfWayLeavesTheOldFileIntact) {
@@ -460,24 +433,6 @@ TEST_F(FileSet, WriteThatFailsHalfWayLeavesTheOldFileIntact) {
     if (strncmp(e->d_name, "small.cfg", 9) == 0) ++entries;
   closedir(d);
   EXPECT_EQ(1, entries); /* no temporary file left behind */
-}
-
-TEST_F(FileSet, SavedFileIsInPlaceBeforeTheSyncCommandRuns) {
-  std::vector<std::string> cmds;
-  std::string seenBySync;
-  setShellHook([&](const std::string& cmd, std::string*) {
-    cmds.push_back(cmd);
-    seenBySync = testsup::readFile(path);
-    return 0;
-  });
-  cfg.getItem(ixUPDFILE)->strIn("synced.tgz");
-  int r = cfg.writeToFile(1);
-  setShellHook(nullptr);
-  ASSERT_EQ(0, r);
-  ASSERT_EQ(1u, cmds.size());
-  EXPECT_EQ("sync", cmds[0]);
-  EXPECT_NE(std::string::npos, seenBySync.find("synced.tgz")); /* renamed first */
-  EXPECT_EQ(seenBySync, testsup::readFile(path));
 }
 
 }  // namespace
