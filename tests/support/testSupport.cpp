@@ -63,8 +63,6 @@ std::string buildBinDir() {
   return env && *env ? env : DOVA_BIN_DIR;
 }
 
-BinDir::BinDir() {}
-
 BinDir::~BinDir() { removeQueuesFor(path()); }
 
 std::string BinDir::link(const std::string& program) {
@@ -184,17 +182,7 @@ int Proc::wait(int timeoutMs) {
   }
 }
 
-bool Proc::running() {
-  if (child <= 0) return false;
-  int st;
-  pid_t r = waitpid(child, &st, WNOHANG);
-  if (r == child) {
-    status = decodeStatus(st);
-    child = -1;
-    return false;
-  }
-  return true;
-}
+bool Proc::running() { return child > 0 && wait(0) == -1; }
 
 void Proc::signal(int sig) {
   if (child > 0) kill(child, sig);
@@ -254,15 +242,10 @@ Child::~Child() {
 }
 
 int Child::wait(int timeoutMs) {
-  for (int waited = 0; status < 0; waited += 2) {
-    int st = 0;
-    if (waitpid(child, &st, WNOHANG) == child) {
-      status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    } else if (waited >= timeoutMs) {
-      return -1;
-    } else {
-      usleep(2000);
-    }
+  for (int waited = 0, st = 0; status < 0; waited += 2) {
+    if (waitpid(child, &st, WNOHANG) == child) status = decodeStatus(st);
+    else if (waited >= timeoutMs) return -1;
+    else usleep(2000);
   }
   return status;
 }

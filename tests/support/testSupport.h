@@ -44,7 +44,6 @@ private:
 ** whose key derives from this directory. */
 class BinDir : public TempDir {
 public:
-  BinDir();
   ~BinDir();
   /* Link a program of the build's bin directory here; returns its path. */
   std::string link(const std::string& program);

@@ -3,11 +3,11 @@
 */
 #include "tests/support/tmuxPane.h"
 
-#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "tests/support/testSupport.h"
 
@@ -26,26 +26,14 @@ std::string findProgram(const char* name) {
   return "";
 }
 
-/* The parent PID of a process, from /proc/<pid>/stat; -1 when gone. */
-static pid_t parentOf(pid_t pid) {
-  std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-  size_t close = stat.rfind(')');
-  if (close == std::string::npos || close + 4 >= stat.size()) return -1;
-  return (pid_t)atoi(stat.c_str() + close + 4);
-}
-
-pid_t childRunning(pid_t parent, const std::string& exe) {
-  DIR* d = opendir("/proc");
-  if (!d) return -1;
-  pid_t found = -1;
-  while (dirent* e = readdir(d)) {
-    pid_t pid = (pid_t)atoi(e->d_name);
-    if (pid <= 0 || parentOf(pid) != parent) continue;
-    std::string cmd = readFile("/proc/" + std::to_string(pid) + "/cmdline");
-    if (cmd.compare(0, exe.size(), exe) == 0) found = pid;
-  }
-  closedir(d);
-  return found;
+/* The child of `parent` whose command line starts with `exe`; -1 if none. */
+static pid_t childRunning(pid_t parent, const std::string& exe) {
+  std::string p = std::to_string(parent);
+  std::istringstream kids(readFile("/proc/" + p + "/task/" + p + "/children"));
+  for (pid_t pid; kids >> pid;)
+    if (readFile("/proc/" + std::to_string(pid) + "/cmdline").compare(0, exe.size(), exe) == 0)
+      return pid;
+  return -1;
 }
 
 tmuxPane::tmuxPane(const std::string& tmuxPath, const std::string& prefix) : tmux(tmuxPath) {

@@ -17,9 +17,6 @@ namespace testsup {
 /* The path of an executable found on PATH; empty when there is none. */
 std::string findProgram(const char* name);
 
-/* The child of `parent` whose command line starts with `exe`; -1 if none. */
-pid_t childRunning(pid_t parent, const std::string& exe);
-
 class tmuxPane {
 public:
   enum { COLS = 100, ROWS = 30 };
