@@ -84,7 +84,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LcdLink, startUpPingsReadsBothSettingsBlocksAndLoadsTheMenuGlyphs) {
+TEST_F(LcdLink, startUpThenEveryRequestByteForByteAndGlyphsOnlyWhenTheSetChanges) {
   open();
   std::vector<frameBytes> f = display.frames();
   ASSERT_GE(f.size(), 6u);
@@ -101,10 +101,8 @@ TEST_F(LcdLink, startUpPingsReadsBothSettingsBlocksAndLoadsTheMenuGlyphs) {
   EXPECT_EQ(glyphs, display.framesOf(9));
   EXPECT_EQ(120, lcd.settings()[lcdSETTINGS_CONTRAST]);
   EXPECT_EQ(1, lcd.answeredCount(0));
-}
 
-TEST_F(LcdLink, everyRequestGoesOutByteForByteOneAtATimeAndGlyphsOnlyWhenTheSetChanges) {
-  open();
+  // every request goes out byte for byte, one at a time
   display.clearFrames();
   lcd.writeRow(2, 5, "Hello", 5);
   lcd.setCursorPos(1, 3);
@@ -134,7 +132,7 @@ TEST_F(LcdLink, everyRequestGoesOutByteForByteOneAtATimeAndGlyphsOnlyWhenTheSetC
   EXPECT_EQ(1, lcd.answeredCount(14 + 2));
   EXPECT_EQ(3, lcd.answeredCount(5));  // two at start-up
 
-  display.clearFrames();
+  display.clearFrames();  // the level-meter glyphs load once
   lcd.loadCharSet(1);
   lcd.loadCharSet(1);
   testing::internal::CaptureStdout();

@@ -5,7 +5,9 @@
 ** directory with a private status region.  The emulator dumps its screen
 ** on every change (-w), so the test reads what the operator would have
 ** seen, in order; its command language (keys, raw bytes, frames, dump)
-** drives the panel.
+** drives the panel.  Then lcdEmu.x -v draws the panel in a tmux pane for
+** the next console, and keys typed in the pane walk the menu (skipped
+** without tmux).
 */
 #include <gtest/gtest.h>
 
@@ -13,10 +15,11 @@
 #include <unistd.h>
 
 #include "tests/support/testSupport.h"
+#include "tests/support/tmuxPane.h"
 
 using namespace testsup;
 
-TEST(PanelEndToEnd, logMenuAnEditSavedByTheMasterLevelMetersAndAStoppedPanelEndsTheMode) {
+TEST(PanelEndToEnd, logMenuEditLevelMetersAStoppedPanelAndThePanelDrawnInATerminal) {
   BinDir bin;
   TempDir work;
   ShmName shm;
@@ -98,11 +101,43 @@ TEST(PanelEndToEnd, logMenuAnEditSavedByTheMasterLevelMetersAndAStoppedPanelEnds
   emu.signal(SIGCONT);
   emu.writeStdin("quit\n");
   EXPECT_EQ(0, emu.wait(3000));
-  EXPECT_EQ(0, writer.stop(3000));
-  EXPECT_EQ(0, master.stop(3000));
-
   std::string out;
   EXPECT_EQ(0, runProgram({bin.prog("lcdEmu.x"), "-h"}, &out, nullptr, {}, 3000));
   EXPECT_NE(std::string::npos, out.find("key up|down|left|right|select|enter|x|x+KEY")) << out;
   EXPECT_EQ(2, runProgram({bin.prog("lcdEmu.x"), "-z"}, &out, nullptr, {}, 3000));
+
+  // lcdEmu.x -v draws the panel in its terminal (a tmux pane) and takes
+  // the keys typed there
+  std::string tmux = findProgram("tmux");
+  if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
+  tmuxPane pane(tmux, "dovaPanel");
+  ASSERT_TRUE(pane.start("cd '" + bin.path() + "' && TERM=xterm ./lcdEmu.x -v -o '" +
+                         work.file("view.dev") + "'; echo EXIT=$?; sleep 60", 80, 24));
+  ASSERT_TRUE(waitForFile(work.file("view.dev"), "/dev/pts/", 3000));
+  device = readFile(work.file("view.dev"));
+  device.erase(device.find('\n'));
+  ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
+                            {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
+                            bin.path()));
+  ASSERT_TRUE(pane.waitForRow(2, 2, "|MAIN MENU    TORV-FM|", 10000)) << pane.screen();
+  EXPECT_EQ("Front panel on " + device, pane.row(0).substr(0, 15 + device.size()));
+  EXPECT_EQ("] System", pane.row(2).substr(32, 8)) << pane.screen();
+  EXPECT_TRUE(pane.waitFor("backlight", 100)) << pane.screen();
+  pane.keys({"Right"}, 150);
+  ASSERT_TRUE(pane.waitForRow(2, 2, "|SETTINGS          FM|", 3000)) << pane.screen();
+  pane.keys({"Down", "Right"}, 150);
+  ASSERT_TRUE(pane.waitForRow(2, 2, "|DATE & TIME       FM|", 3000)) << pane.screen();
+  pane.keys({"Right", "Enter"}, 150);   /* Time Zone Offset: its editor */
+  ASSERT_TRUE(pane.waitFor("New:-300", 3000)) << pane.screen();
+  pane.keys({"Space", "Up"}, 150);      /* X+up: the digit five steps on */
+  EXPECT_TRUE(pane.waitFor("New:4300", 3000)) << pane.screen();
+  pane.keys({"x"}, 150);                /* X: the save prompt, X again cancels */
+  ASSERT_TRUE(pane.waitFor("=Cancel", 3000)) << pane.screen();
+  pane.keys({"Escape"}, 150);
+  EXPECT_TRUE(pane.waitFor("Time Zone Offset", 3000)) << pane.screen();
+  pane.keys({"q"});
+  EXPECT_TRUE(pane.waitFor("EXIT=0", 3000)) << pane.screen();
+  EXPECT_EQ(0, console.stop(3000));
+  EXPECT_EQ(0, writer.stop(3000));
+  EXPECT_EQ(0, master.stop(3000));
 }

@@ -77,7 +77,7 @@ protected:
 
 }  // namespace
 
-TEST_F(PanelModule, theStartUpLogLedsFromStatusLinesRefusedBootTextAndASilentDisplay) {
+TEST_F(PanelModule, theStartUpLogLedsRefusedBootTextASilentDisplayAndNoDisplay) {
   openPanel();
   for (int l = 0; l < 4; ++l) EXPECT_EQ(0, ed->link().ledColour(l));  // switched off at open
   ed->addLogLine("Cfg Init 1");
@@ -123,6 +123,21 @@ TEST_F(PanelModule, theStartUpLogLedsFromStatusLinesRefusedBootTextAndASilentDis
   out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(-2, r);
   EXPECT_TRUE(has(out, "tem: LCD Communication failure")) << out;
+
+  // no display at all: the search fails and the log says so
+  ed = std::make_unique<treeEditorModule>();
+  ed->link().setSearchPasses(2);
+  display.clearFrames();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(1, ed->openDisplay(4, 20, &traceLevel, nullptr));
+  out = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(has(out, "ERR #23001 in LCD4x20::lcdInit()")) << out;
+  EXPECT_TRUE(has(out, "Cannot open serial port")) << out;
+  EXPECT_TRUE(has(out, "tem: Error(s) initializing LCD display module")) << out;
+  EXPECT_FALSE(ed->link().isOpen());
+  EXPECT_EQ(2u, display.framesOf(0).size());  // one ping per pass
+  ASSERT_EQ(1, ed->logCount());
+  EXPECT_EQ(" LCD Init Fail", std::string(ed->logLine(0)).substr(4, 14));
 }
 
 /* The root menu follows the log; the display's contrast screen runs from
@@ -168,20 +183,4 @@ TEST_F(PanelModule, theRootMenuTheContrastScreenAndXCombinationsWhileEditing) {
   // X alone: help, then escape, which asks to save or cancel
   keys({}, true);
   EXPECT_TRUE(waitRow(1, "  V=Save  X=Cancel")) << screen();
-}
-
-TEST_F(PanelModule, noDisplayFailsTheSearchAndLogsLcdInitFail) {
-  display.with([](emuLine& l) { l.silent = true; });
-  ed = std::make_unique<treeEditorModule>();
-  ed->link().setSearchPasses(2);
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(1, ed->openDisplay(4, 20, &traceLevel, nullptr));
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(has(out, "ERR #23001 in LCD4x20::lcdInit()")) << out;
-  EXPECT_TRUE(has(out, "Cannot open serial port")) << out;
-  EXPECT_TRUE(has(out, "tem: Error(s) initializing LCD display module")) << out;
-  EXPECT_FALSE(ed->link().isOpen());
-  EXPECT_EQ(2u, display.framesOf(0).size());  // one ping per pass
-  ASSERT_EQ(1, ed->logCount());
-  EXPECT_EQ(" LCD Init Fail", std::string(ed->logLine(0)).substr(4, 14));
 }

@@ -1,20 +1,18 @@
 /*
 ** cfgProbe.x: a bare configuration client for the tests that put programs
 ** of one width against peers of the other.  It registers with the master
-** of its own bin directory (the queue keys come from there), subscribes to
-** every item, sends the changes it is given, and prints every value it
-** then holds in the master's own file format, one named file after the
-** other:
+** of its own bin directory, subscribes to every item, sends the changes it
+** is given and prints every value it then holds in the master's own file
+** format, file after file ("=== <file name>", or "=== (not saved)" for the
+** items no file keeps).  Compared with the master's saved files, this shows
+** that every binary record the master sent was read back as it holds it.
 **
 **     cfgProbe.x [-s NAME VALUE]... [-w]
-**       -s   change request for item NAME (text items go quoted); repeatable
+**       -s   change request for item NAME; repeatable
 **       -w   ask the master to write its files once the changes are echoed
 **
-** Output: "=== <file name>\n" (or "=== (not saved)\n" for the items no file
-** keeps) and the text as the master formats it, file after file.  Compared with the master's saved files, it shows
-** that every binary record the master sent was read back as the master
-** holds it.  Exit 0 when registered and every change came back; 1 when the
-** master did not answer; 2 for a bad command line.
+** Exit 0 when registered and every change came back, 1 when the master did
+** not answer, 2 for a bad command line.
 */
 #include <cstdio>
 #include <cstring>
@@ -25,38 +23,12 @@
 #include "dataset/doviduConfig.h"
 #include "diag/ErrTrcLog.h"
 
-namespace {
-
-struct change {
-  const char* name;
-  const char* value;
-};
-
-/* Poll the link (5 ms apart, at most 3 s) until every changed item has come
-** back from the master. */
-bool waitForEcho(dovidu_config& cfg, const std::vector<int>& items) {
-  std::vector<bool> seen(items.size(), false);
-  size_t left = items.size();
-  for (int waited = 0; left > 0 && waited < 3000; waited += 5) {
-    cfg.serviceCfg(0, 0);
-    for (size_t i = 0; i < items.size(); i++)
-      if (!seen[i] && cfg.isChanged(items[i], true)) {
-        seen[i] = true;
-        left--;
-      }
-    if (left > 0) usleep(5000);
-  }
-  return left == 0;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  std::vector<change> changes;
+  std::vector<const char*> changes;  /* name, value, name, value, ... */
   bool writeFiles = false;
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "-s") && i + 2 < argc) {
-      changes.push_back({argv[i + 1], argv[i + 2]});
+      changes.insert(changes.end(), {argv[i + 1], argv[i + 2]});
       i += 2;
     } else if (!strcmp(argv[i], "-w")) {
       writeFiles = true;
@@ -74,18 +46,23 @@ int main(int argc, char** argv) {
   cfg.addAllItems(2);
   if (cfg.subscribeListSend() != 0) return 1;
 
-  std::vector<int> items;
-  for (const change& c : changes) {
-    data_itm_Base* it = cfg.findItem(c.name);
+  std::vector<int> waiting;
+  for (size_t c = 0; c < changes.size(); c += 2) {
+    data_itm_Base* it = cfg.findItem(changes[c]);
     if (it == nullptr) {
-      fprintf(stderr, "cfgProbe: no item %s\n", c.name);
+      fprintf(stderr, "cfgProbe: no item %s\n", changes[c]);
       return 2;
     }
     cfg.isChanged(it->index, true);
-    cfg.sendChangeRequest(c.name, c.value, it->typeCode == dtSTRING);
-    items.push_back(it->index);
+    cfg.sendChangeRequest(changes[c], changes[c + 1], it->typeCode == dtSTRING);
+    waiting.push_back(it->index);
   }
-  bool echoed = waitForEcho(cfg, items);
+  /* every changed item back from the master: polled 5 ms apart, 3 s at most */
+  for (int waited = 0; !waiting.empty() && waited < 3000; waited += 5, usleep(5000)) {
+    cfg.serviceCfg(0, 0);
+    for (size_t i = waiting.size(); i-- > 0;)
+      if (cfg.isChanged(waiting[i], true)) waiting.erase(waiting.begin() + (long)i);
+  }
   if (writeFiles) cfg.requestFileWrite(-1);
 
   std::string text(cfgBIG_BUFF_SIZE, '\0');
@@ -96,5 +73,5 @@ int main(int argc, char** argv) {
     printf("=== %s\n%.*s", file->noName ? "(not saved)" : file->fileName.c_str(), n > 0 ? n : 0,
            text.c_str());
   }
-  return echoed ? 0 : 1;
+  return waiting.empty() ? 0 : 1;
 }
