@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,21 +55,25 @@ struct Args {
 };
 
 struct Parsed {
-  std::vector<SwitchDef> table = makeTable();
+  std::vector<SwitchDef> table;
   cmdLine parser;
   Args args;
   int result = -99;
   std::string output;
-  explicit Parsed(std::vector<std::string> words) : args(std::move(words)) {
+  explicit Parsed(std::vector<std::string> words, std::vector<SwitchDef> t = makeTable())
+      : table(std::move(t)), args(std::move(words)) {
     testing::internal::CaptureStdout();
     result = parser.absorb(args.argc(), args.argv(), table.data());
     output = testing::internal::GetCapturedStdout();
   }
+  std::string help(const char* head) {
+    testing::internal::CaptureStdout();
+    parser.printHelp(head);
+    return testing::internal::GetCapturedStdout();
+  }
 };
 
-
 }  // namespace
-
 
 /* Free parameters before the first switch belong to none; parameters
 ** follow their switch and count from zero; negative numbers are parameters. */
@@ -100,6 +103,7 @@ TEST(SwitchSplitting, ParametersFollowTheirSwitchAndNegativeNumbersAreNoSwitches
 ** reported; once a switch error is known counts are not checked; the last
 ** switch error decides the code. */
 TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
+  std::string huge = "-" + std::string(100000, 'k');
   const struct {
     std::vector<std::string> args;
     int result;
@@ -117,6 +121,7 @@ TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
       {{"-v", "a", "-v", "b"}, cmdLine::ERR_DUPLICATE, "Duplicated switch", {"Duplicated switch: -v\n"}},
       {{"-X", "-v", "a", "-v", "b"}, cmdLine::ERR_DUPLICATE, nullptr, {}},
       {{"-v", "a", "-v", "b", "-X"}, cmdLine::ERR_INVALID, " ", {}},
+      {{"-", huge, "-v", std::string(50000, 'p')}, cmdLine::ERR_INVALID, nullptr, {"Invalid switch: -\n", huge}},
   };
   for (const auto& c : cases) {
     Parsed p(c.args);
@@ -141,31 +146,15 @@ TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
   EXPECT_EQ(dup.parser.paramCount(V), 1);
   EXPECT_EQ(dup.parser.switchCount(), 2);
   EXPECT_EQ(dup.parser.parameterCount(), 2);
-}
-
-TEST(SwitchErrors, LoneDashAndHugeArgumentsAreInvalidSwitchesNotCrashes) {
-  std::string huge = "-" + std::string(100000, 'k');
-  Parsed p({"-", huge, "-v", std::string(50000, 'p')});
-  EXPECT_EQ(p.result, cmdLine::ERR_INVALID);
-  EXPECT_NE(p.output.find("Invalid switch: -\n"), std::string::npos);
-  EXPECT_NE(p.output.find(huge), std::string::npos);
-  EXPECT_EQ(strlen(p.parser.paramText(V, 0)), 50000u);
-}
-
-TEST(SwitchErrors, TableWithoutEndRowIsReportedAs12001AndArgumentsIgnored) {
-  std::vector<SwitchDef> bad = {
-      {V, 1, "-v", "", "help", 1, 0, false},
-      {5000, 0, "garbage", "", "", 0, 0, false},
-  };
-  cmdLine parser;
-  Args args({"-v", "x"});
-  testing::internal::CaptureStdout();
-  int r = parser.absorb(args.argc(), args.argv(), bad.data());
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(r, 1);
-  EXPECT_FALSE(parser.isPresent(V));
-  EXPECT_EQ(out.rfind("ERR #12001 in cmdLine::absorb() - line ", 0), 0u) << out;
-  EXPECT_NE(out.find("Parameter list must end with a '-1' parameter ID entry."), std::string::npos);
+  Parsed lone({"-", huge, "-v", std::string(50000, 'p')});
+  EXPECT_EQ(strlen(lone.parser.paramText(V, 0)), 50000u);
+  /* a table without its end row: 12001, the arguments ignored */
+  std::vector<SwitchDef> bad = {{V, 1, "-v", "", "help", 1, 0, false}, {5000, 0, "garbage", "", "", 0, 0, false}};
+  Parsed noEnd({"-v", "x"}, bad);
+  EXPECT_EQ(noEnd.result, 1);
+  EXPECT_FALSE(noEnd.parser.isPresent(V));
+  EXPECT_EQ(noEnd.output.rfind("ERR #12001 in cmdLine::absorb() - line ", 0), 0u) << noEnd.output;
+  EXPECT_NE(noEnd.output.find("Parameter list must end with a '-1' parameter ID entry."), std::string::npos);
 }
 
 TEST(SwitchJoin, JoinsWithSeparatorAndCutsAtTheDestinationSize) {
@@ -184,60 +173,48 @@ TEST(SwitchJoin, JoinsWithSeparatorAndCutsAtTheDestinationSize) {
   EXPECT_STREQ(untouched, "untouched");
 }
 
+/* Every piece of a help row is its own stamped trace print (without a
+** trace level pointer every piece says so); help stops at a row without
+** help text. */
 TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
   Parsed p({});
-  testing::internal::CaptureStdout();
-  p.parser.printHelp("HEAD %s\n");
-  std::string out = testsup::maskStamps(testing::internal::GetCapturedStdout());
+  std::string out = testsup::maskStamps(p.help("HEAD %s\n"));
   EXPECT_EQ(out.find("@HEAD doVA.x\n@\nSwitches:\n"), 0u) << out;
-  EXPECT_NE(out.find("@    -mc [nRows [nCols]] :  Mini display (2x20 etc) "
-                     "(@Case sensitive, @0 to 2 parameters@)\n"),
-            std::string::npos)
-      << out;
-  EXPECT_NE(out.find("@  -kill  :  Terminate supervisor process (@no parameters@)\n"),
-            std::string::npos);
-  EXPECT_NE(out.find("@     -s Data Name :  Sets a data item (@Case sensitive, @2 parameters@)\n"),
-            std::string::npos);
-  EXPECT_NE(out.find("@     -T  value :  Set trace level for debug (0-9) (@1 parameter@)\n"),
-            std::string::npos);
-  ASSERT_GE(out.size(), 4u);
+  EXPECT_NE(out.find("@    -mc [nRows [nCols]] :  Mini display (2x20 etc) (@Case sensitive, @0 to 2 parameters@)\n"),
+            std::string::npos) << out;
+  EXPECT_NE(out.find("@  -kill  :  Terminate supervisor process (@no parameters@)\n"), std::string::npos);
   EXPECT_EQ(out.substr(out.size() - 4), ")\n@\n");  /* the closing empty line */
-  /* help stops at a row without help text */
+  p.parser.setTraceLevel(nullptr);
+  EXPECT_NE(p.help("HEAD\n").find("pTraceLevel not defined.   -kill  :  Terminate supervisor process ("
+                                  "pTraceLevel not defined. no parameters"
+                                  "pTraceLevel not defined. )\n"),
+            std::string::npos);
   std::vector<SwitchDef> table = makeTable();
   table[2].helpText = nullptr;
-  cmdLine parser;
-  Args args({});
-  parser.absorb(args.argc(), args.argv(), table.data());
-  testing::internal::CaptureStdout();
-  parser.printHelp("%s\n");
-  out = testing::internal::GetCapturedStdout();
+  Parsed stop({}, table);
+  out = stop.help("%s\n");
   EXPECT_NE(out.find("-s Data Name"), std::string::npos);
   EXPECT_EQ(out.find("-kill"), std::string::npos);
   EXPECT_EQ(out.find("-mc"), std::string::npos);
-  /* without a trace level pointer every piece says so */
-  p.parser.setTraceLevel(nullptr);
-  testing::internal::CaptureStdout();
-  p.parser.printHelp("HEAD\n");
-  out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("pTraceLevel not defined.   -kill  :  Terminate supervisor process ("
-                     "pTraceLevel not defined. no parameters"
-                     "pTraceLevel not defined. )\n"),
-            std::string::npos)
-      << out;
 }
 
 namespace {
 
-/* A console on a pipe: type() writes to the interpreter's input, said()
-** returns what it printed since the last call. */
-struct PipeConsole {
+/* The interpreter at its top level on a pipe: type() writes to its input,
+** said() returns what it printed since the last call. */
+struct Console {
   int fds[2] = {-1, -1};
   char* text = nullptr;
   size_t size = 0, seen = 0;
   FILE* out = open_memstream(&text, &size);
+  bool piped = pipe(fds) == 0;
+  cmdInterp ci{fds[0], out};
 
-  PipeConsole() { EXPECT_EQ(0, pipe(fds)); }
-  ~PipeConsole() {
+  Console() {
+    EXPECT_TRUE(piped);
+    ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  }
+  ~Console() {
     close(fds[1]);
     close(fds[0]);
     fclose(out);
@@ -250,16 +227,13 @@ struct PipeConsole {
     seen = size;
     return s;
   }
-};
-
-/* Reads until something other than "no line yet" comes back (bounded). */
-int nextCommand(cmdInterp& ci) {
-  for (int i = 0; i < 200; i++) {
-    int id = ci.readCommand();
-    if (id != CMD_NO_LINE) return id;
+  /* Reads until something other than "no line yet" comes back (bounded). */
+  int next() {
+    int id = CMD_NO_LINE;
+    for (int i = 0; i < 200 && id == CMD_NO_LINE; i++) id = ci.readCommand();
+    return id;
   }
-  return CMD_NO_LINE;
-}
+};
 
 /* The top level's help: its head, the first rows (a detail line under a
 ** row with parameters, '*' after a row with details) and its last row. */
@@ -279,9 +253,8 @@ const char TOP_HELP_TAIL[] = "\n     r : Recall and execute previous command (no
 ** the interpreter makes of it, its second argument and what the console
 ** printed (prompts included).  "h" rows print the help for the line read. */
 TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  Console con;
+  cmdInterp& ci = con.ci;
   const std::string v300(300, 'v');
   std::string many;
   for (int i = 0; i < 59; i++) many += "a,";
@@ -323,7 +296,7 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
   };
   for (const auto& r : rows) {
     con.type(r.typed);
-    int id = nextCommand(ci);
+    int id = con.next();
     EXPECT_EQ(r.id, id) << r.typed;
     if (id == CMDID_HELP) ci.help();
     if (!r.arg2.empty()) {
@@ -339,7 +312,7 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
     }
   }
   con.type("-t 12\n");
-  ASSERT_EQ(CMDID_TRACE, nextCommand(ci));
+  ASSERT_EQ(CMDID_TRACE, con.next());
   EXPECT_EQ(12, ci.argInt(1));
   EXPECT_EQ(0, ci.argInt(5));
   EXPECT_STREQ("", ci.arg(3));
@@ -352,74 +325,64 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
 }
 
 TEST(CmdInterp, levelsPushAndPopWithTheirPrompts) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  Console con;
+  cmdInterp& ci = con.ci;
   con.type("u\n");
-  ASSERT_EQ(CMDID_UP, nextCommand(ci));
+  ASSERT_EQ(CMDID_UP, con.next());
   ci.popLevel();  // nothing above the top level
   EXPECT_EQ(0, ci.depth());
   con.type("c\n");
-  ASSERT_EQ(CMDID_DATA_MODE, nextCommand(ci));
+  ASSERT_EQ(CMDID_DATA_MODE, con.next());
   ci.pushLevel(dataLevelCmds, commonCmds, "dta->");
   EXPECT_EQ(1, ci.depth());
   con.type("em\n");  // not a row of the data level
-  EXPECT_EQ(CMD_REJECTED, nextCommand(ci));
+  EXPECT_EQ(CMD_REJECTED, con.next());
   con.type("u\n");
-  ASSERT_EQ(CMDID_UP, nextCommand(ci));
+  ASSERT_EQ(CMDID_UP, con.next());
   ci.popLevel();
   con.type("tst\n");
-  ASSERT_EQ(CMDID_TEST, nextCommand(ci));
+  ASSERT_EQ(CMDID_TEST, con.next());
   ci.pushLevel(testLevelCmds, commonCmds, "tst->");
   con.type("c 1\n");
-  EXPECT_EQ(CMDID_CURSOR, nextCommand(ci));
+  EXPECT_EQ(CMDID_CURSOR, con.next());
   EXPECT_EQ("cfg->cfg->dta->Invalid command\ndta->cfg->tst->", con.said());
 }
 
 TEST(CmdInterp, faultyTablesThrowWithTheReason) {
-  static const CmdDef badEnd[] = {{4, "a", "", 0, 0, "", nullptr}, {-1, "zz", "", 0, 0, "", nullptr}};
-  static const CmdDef emptyName[] = {{4, "a", "", 0, 0, "", nullptr}, {3, "", "", 0, 0, "", nullptr}};
-  static const CmdDef dupId[] = {{4, "a", "", 0, 0, "", nullptr}, {4, "b", "", 0, 0, "", nullptr},
-                                 {-1, "", "", 0, 0, "", nullptr}};
-  static const CmdDef dupName[] = {{4, "a", "", 0, 0, "", nullptr}, {5, "a", "", 0, 0, "", nullptr},
-                                   {-1, "", "", 0, 0, "", nullptr}};
-  static const CmdDef clashWithCommon[] = {{7, "help", "", 0, 0, "", nullptr},
-                                           {-1, "", "", 0, 0, "", nullptr}};
-  static const CmdDef zeroEndsFirst[] = {{4, "a", "", 0, 0, "", nullptr}, {0, "", "", 0, 0, "", nullptr}};
-  static const CmdDef zeroInCommon[] = {{0, "", "", 0, 0, "", nullptr}};
-  const char* term = "\n\n Command list must be terminated with command id -1 and a null command\n";
-  struct Case {
+  auto row = [](int id, const char* name) { return CmdDef{id, name, "", 0, 0, "", nullptr}; };
+  const CmdDef badEnd[] = {row(4, "a"), row(-1, "zz")}, emptyName[] = {row(4, "a"), row(3, "")},
+               dupId[] = {row(4, "a"), row(4, "b"), row(-1, "")}, dupName[] = {row(4, "a"), row(5, "a"), row(-1, "")},
+               clashWithCommon[] = {row(7, "help"), row(-1, "")}, zeroEndsFirst[] = {row(4, "a"), row(0, "")},
+               zeroInCommon[] = {row(0, "")};
+  const std::string term = "\n\n Command list must be terminated with command id -1 and a null command\n";
+  const struct {
     const CmdDef* table;
     const CmdDef* common;
     std::string said;
   } cases[] = {
-      {badEnd, nullptr, std::string(term) + " Found -1 cmd but command = 'zz'\n\n"},
-      {emptyName, nullptr, std::string(term) + " Found empty command but command id = 3\n\n"},
-      {zeroEndsFirst, zeroInCommon, std::string(term) + " Found empty command but command id = 0\n\n"},
+      {badEnd, nullptr, term + " Found -1 cmd but command = 'zz'\n\n"},
+      {emptyName, nullptr, term + " Found empty command but command id = 3\n\n"},
+      {zeroEndsFirst, zeroInCommon, term + " Found empty command but command id = 0\n\n"},
       {dupId, nullptr, "\n\n Duplicated command id: 4\n Used with commands 'a' and 'b'\n\n"},
       {dupName, nullptr, "\n\n Duplicated command: 'a'\n\n"},
-      {clashWithCommon, commonCmds,
-       "\n\n Duplicated command id: 7\n Used with commands 'help' and 'h'\n\n"},
+      {clashWithCommon, commonCmds, "\n\n Duplicated command id: 7\n Used with commands 'help' and 'h'\n\n"},
   };
-  for (const Case& c : cases) {
-    PipeConsole con;
-    cmdInterp ci(con.fds[0], con.out);
-    ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  for (const auto& c : cases) {
+    Console con;
     int thrown = 0;
     try {
-      ci.pushLevel(c.table, c.common, "bad->");
+      con.ci.pushLevel(c.table, c.common, "bad->");
     } catch (int e) {
       thrown = e;
     }
     EXPECT_EQ(1, thrown);
     EXPECT_EQ(c.said, con.said());
-    EXPECT_EQ(0, ci.depth());  // the failed level never became current
-    EXPECT_STREQ("cfg->", ci.current()->prompt());
+    EXPECT_EQ(0, con.ci.depth());  // the failed level never became current
+    EXPECT_STREQ("cfg->", con.ci.current()->prompt());
   }
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  EXPECT_EQ(2, ci.pushLevel(zeroEndsFirst, nullptr, nullptr)->commandCount() + 1);
-  EXPECT_STREQ(">>", ci.current()->prompt());
+  Console con;
+  EXPECT_EQ(2, con.ci.pushLevel(zeroEndsFirst, nullptr, nullptr)->commandCount() + 1);
+  EXPECT_STREQ(">>", con.ci.current()->prompt());
 }
 
 TEST(CmdInterp, readsATerminalLineByLineAndLeavesItBlocking) {
@@ -452,9 +415,8 @@ TEST(CmdInterp, readsATerminalLineByLineAndLeavesItBlocking) {
 /* Numbers typed at the console read as on the 32-bit box: "-t" and "ew"
 ** get the int limits, never the low 32 bits of a wider value. */
 TEST(CmdInterp, numberArgumentsSaturateAtTheIntLimits) {
-  PipeConsole con;
-  cmdInterp ci(con.fds[0], con.out);
-  ci.pushLevel(topLevelCmds, commonCmds, "cfg->");
+  Console con;
+  cmdInterp& ci = con.ci;
   const struct { const char* line; int cmd; int first; int second; } rows[] = {
       {"-t 4294967296\n", CMDID_TRACE, INT32_MAX, 0},
       {"-t -4294967296\n", CMDID_TRACE, INT32_MIN, 0},
@@ -462,7 +424,7 @@ TEST(CmdInterp, numberArgumentsSaturateAtTheIntLimits) {
   };
   for (const auto& r : rows) {
     con.type(r.line);
-    ASSERT_EQ(r.cmd, nextCommand(ci)) << r.line;
+    ASSERT_EQ(r.cmd, con.next()) << r.line;
     EXPECT_EQ(r.first, ci.argInt(1)) << r.line;
     EXPECT_EQ(r.second, ci.argInt(2)) << r.line;
   }
