@@ -8,8 +8,8 @@
 
 namespace cfgtest {
 
-const choiceEntry_s lstNoYes[] = {{0, "No"}, {1, "Yes"}, {-1, nullptr}};
-const choiceEntry_s lstBlend[] = {{1, "Analog"}, {2, "Digital"}, {3, "Auto"}, {-1, ""}};
+static const choiceEntry_s lstNoYes[] = {{0, "No"}, {1, "Yes"}, {-1, nullptr}};
+static const choiceEntry_s lstBlend[] = {{1, "Analog"}, {2, "Digital"}, {3, "Auto"}, {-1, ""}};
 
 int buildSmallSet(generic_cfg& c, const char* cfgPath) {
   c.addCfgFile(nullptr, "Not saved data", 2, -1, 5);
@@ -35,12 +35,10 @@ int buildSmallSet(generic_cfg& c, const char* cfgPath) {
                      nullptr, nullptr, nullptr);
   n += c.addItemInt(1, ixBLEND, 1, 255, 2, 1, 3, "Blend_Control", "Blend control", nullptr,
                     nullptr, lstBlend, nullptr);
-  n += c.addItemText(0, ixLONGTEXT, 1, 255, "", 0, 20000, "Long_Text", "Long text", nullptr,
-                     nullptr, nullptr);
-  n += c.addItemText(0, ixLONGTEXT2, 0, 255, "", 0, 20000, "Long_Text2", "Long text", nullptr,
-                     nullptr, nullptr);
-  n += c.addItemText(0, ixLONGTEXT3, 0, 255, "", 0, 20000, "Long_Text3", "Long text", nullptr,
-                     nullptr, nullptr);
+  for (int ix : {ixLONGTEXT, ixLONGTEXT2, ixLONGTEXT3})
+    n += c.addItemText(0, ix, ix == ixLONGTEXT ? 1 : 0, 255, "", 0, 20000,
+                       ix == ixLONGTEXT ? "Long_Text" : ix == ixLONGTEXT2 ? "Long_Text2" : "Long_Text3",
+                       "Long text", nullptr, nullptr, nullptr);
   return n;
 }
 
@@ -52,6 +50,12 @@ bool pumpUntil(generic_cfg& cfg, const std::function<bool()>& done, int timeoutM
     usleep(1000);
   }
   return true;
+}
+
+std::string valueText(generic_cfg& cfg, int index) {
+  static char buf[20100];
+  cfg.getItem(index)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
+  return buf;
 }
 
 }  // namespace cfgtest

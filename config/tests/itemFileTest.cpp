@@ -28,11 +28,6 @@ struct LocalSet : ::testing::Test {
     cfg.master = 1;
     ASSERT_EQ(12, buildSmallSet(cfg, nullptr));
   }
-  std::string text(int index) {
-    char buf[200];
-    cfg.getItem(index)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
-    return buf;
-  }
 };
 
 /* Text in, stored text out, in order on one set: clamping to the limits,
@@ -76,7 +71,7 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
     it->changed = false;
     int count = it->changeCount;
     it->strIn(r.in.c_str());
-    EXPECT_EQ(r.stored, text(r.index)) << r.in;
+    EXPECT_EQ(r.stored, valueText(cfg, r.index)) << r.in;
     if (r.change >= 0) {
       EXPECT_EQ(r.change == 1, it->changed) << r.in;
       EXPECT_EQ(count + r.change, it->changeCount) << r.in;
@@ -175,7 +170,7 @@ TEST_F(LocalSet, RecordWithoutRoomWritesNothingAndCutRecordIsRefused) {
   out = GetCapturedStdout();
   EXPECT_NE(std::string::npos, out.find("'BinIn' record cut short. Index:7 has 4 value bytes. ItmCount=1"));
   EXPECT_EQ(std::string::npos, out.find("ERR #"));
-  EXPECT_EQ("update.tgz", text(ixUPDFILE));
+  EXPECT_EQ("update.tgz", valueText(cfg, ixUPDFILE));
   EXPECT_EQ(-1, cfg.getItem(ixUPDFILE)->binIn(rec + 8, 4, 0));
 }
 
@@ -232,17 +227,15 @@ TEST(ItemRegistration, DuplicatesBadChoiceListsTooManyFilesAndClientFileAccessAr
   EXPECT_EQ(1, cfg.writeFilesAll());
   EXPECT_EQ(1, cfg.writeToFile(0));
   std::string out = GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("ERR #13026 in genericConfig::noAccess() - line "));
-  EXPECT_NE(std::string::npos, out.find("Must be in master mode to write to files."));
+  expectAll(out, {"ERR #13026 in genericConfig::noAccess() - line ",
+                  "Must be in master mode to write to files."});
   EXPECT_EQ(-1, access(path.c_str(), F_OK));
-  EXPECT_NE(std::string::npos, out.find("ERR #13019 in genericConfig::addItemHelper() - line "));
-  EXPECT_NE(std::string::npos, out.find("Duplicate data item ignored: First"));
-  EXPECT_NE(std::string::npos, out.find("Attempt to assign item: Second with same index as: First"));
-  EXPECT_NE(std::string::npos, out.find("Invalid lookup for OneChoice."));
-  EXPECT_NE(std::string::npos, out.find("Invalid lookup for ThreeBool."));
+  expectAll(out, {"ERR #13019 in genericConfig::addItemHelper() - line ",
+                  "Duplicate data item ignored: First",
+                  "Attempt to assign item: Second with same index as: First",
+                  "Invalid lookup for OneChoice.", "Invalid lookup for ThreeBool."});
   EXPECT_NE(std::string::npos, out.find("Duplicated file name: <" + path + ">"));
-  EXPECT_NE(std::string::npos, out.find("Too many files. Maximum = 25"));
-  EXPECT_NE(std::string::npos, out.find("Duplicate group ID: 4"));
+  expectAll(out, {"Too many files. Maximum = 25", "Duplicate group ID: 4"});
 
   EXPECT_STREQ("First", cfg.getItemName(3));
   EXPECT_NE(nullptr, cfg.findItem("Second")); /* named, but has no slot */
@@ -263,9 +256,8 @@ TEST_F(LocalSet, ByIndexAccessRefusesBadIndexesAndWritesFilterValidChars) {
   EXPECT_EQ(1, cfg.readInt(500, &v));
   EXPECT_EQ(1, cfg.changeValue(500, "1"));
   std::string out = GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("Data item for index 8 is NULL"));
-  EXPECT_NE(std::string::npos, out.find("Invalid index: 500"));
-  EXPECT_NE(std::string::npos, out.find("Invalid configuration item ID (500)"));
+  expectAll(out, {"Data item for index 8 is NULL", "Invalid index: 500",
+                  "Invalid configuration item ID (500)"});
   EXPECT_EQ(99, v);
   EXPECT_FALSE(cfg.isChanged(8, true));
 
@@ -290,12 +282,6 @@ TEST_F(LocalSet, ByIndexAccessRefusesBadIndexesAndWritesFilterValidChars) {
 }  // namespace
 
 namespace {
-
-std::string valueText(generic_cfg& c, int ix) {
-  char buf[300];
-  c.getItem(ix)->strOut(buf, sizeof buf, nullptr, 0, nullptr, false);
-  return buf;
-}
 
 struct FileSet : ::testing::Test {
   testsup::TempDir dir;
