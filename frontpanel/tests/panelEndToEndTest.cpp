@@ -14,31 +14,25 @@
 #include <csignal>
 #include <unistd.h>
 
-#include "tests/support/testSupport.h"
-#include "tests/support/tmuxPane.h"
+#include "tests/support/appFixture.h"
 
 using namespace testsup;
 
-TEST(PanelEndToEnd, logMenuEditLevelMetersAStoppedPanelAndThePanelDrawnInATerminal) {
-  BinDir bin;
-  TempDir work;
-  ShmName shm;
-  Proc master, writer, emu, console;
-  for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "lcdEmu.x"}) bin.link(p);
-  ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                           bin.path()));
-  ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-  ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
-  ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
+class PanelEndToEnd : public AppFixture {};
+
+TEST_F(PanelEndToEnd, logMenuEditLevelMetersAStoppedPanelAndThePanelDrawnInATerminal) {
+  Proc emu, console;
+  bin.link("lcdEmu.x");
+  startMaster();
+  startWriter({"-lock", "0"});
   ASSERT_TRUE(emu.start({bin.prog("lcdEmu.x"), "-w", "-r", "-o", work.file("lcd.dev")}, {},
                         bin.path(), true));
   ASSERT_TRUE(emu.waitForOutput("LCD device: ", 3000)) << emu.err();
   std::string device = readFile(work.file("lcd.dev"));
   device.erase(device.find('\n'));
   ASSERT_EQ(0u, device.find("/dev/pts/")) << device;
-  ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
-                            {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
-                            bin.path()));
+  setenv("DOVA_LCD_DEVICE", device.c_str(), 1);
+  startConsole(console, {"-i"}, false);
   size_t mark = 0;
   auto seen = [&](const std::string& text, int ms) {
     return waitUntil([&] { return emu.out().find(text, mark) != std::string::npos; }, ms, 20);
@@ -109,16 +103,15 @@ TEST(PanelEndToEnd, logMenuEditLevelMetersAStoppedPanelAndThePanelDrawnInATermin
   // lcdEmu.x -v draws the panel in its terminal (a tmux pane) and takes
   // the keys typed there
   std::string tmux = findProgram("tmux");
-  if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
+  if (tmux.empty()) return skipWithoutTmux();
   tmuxPane pane(tmux, "dovaPanel");
   ASSERT_TRUE(pane.start("cd '" + bin.path() + "' && TERM=xterm ./lcdEmu.x -v -o '" +
                          work.file("view.dev") + "'; echo EXIT=$?; sleep 60", 80, 24));
   ASSERT_TRUE(waitForFile(work.file("view.dev"), "/dev/pts/", 3000));
   device = readFile(work.file("view.dev"));
   device.erase(device.find('\n'));
-  ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
-                            {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
-                            bin.path()));
+  setenv("DOVA_LCD_DEVICE", device.c_str(), 1);
+  startConsole(console, {"-i"}, false);
   ASSERT_TRUE(pane.waitForRow(2, 2, "|MAIN MENU    TORV-FM|", 10000)) << pane.screen();
   EXPECT_EQ("Front panel on " + device, pane.row(0).substr(0, 15 + device.size()));
   EXPECT_EQ("] System", pane.row(2).substr(32, 8)) << pane.screen();
@@ -138,6 +131,4 @@ TEST(PanelEndToEnd, logMenuEditLevelMetersAStoppedPanelAndThePanelDrawnInATermin
   pane.keys({"q"});
   EXPECT_TRUE(pane.waitFor("EXIT=0", 3000)) << pane.screen();
   EXPECT_EQ(0, console.stop(3000));
-  EXPECT_EQ(0, writer.stop(3000));
-  EXPECT_EQ(0, master.stop(3000));
 }

@@ -15,7 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "tests/support/testSupport.h"
+#include "tests/support/appFixture.h"
 
 using namespace testsup;
 
@@ -23,7 +23,9 @@ namespace {
 
 /* ---- raw HTTP and WebSocket ---------------------------------------------- */
 
-int connectTo(int port) {
+/* Connect to the panel and send `data` (the server may close on a huge
+** request: *all tells whether every byte went); the socket, -1 when none. */
+int sendTo(int port, const std::string& data, bool* all = nullptr) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a;
   memset(&a, 0, sizeof a);
@@ -34,42 +36,42 @@ int connectTo(int port) {
     close(fd);
     return -1;
   }
+  size_t done = 0;
+  for (ssize_t n; done < data.size(); done += (size_t)n)
+    if ((n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL)) <= 0) break;
+  if (all) *all = done == data.size();
   return fd;
 }
 
-/* What the server answers within ms, until it closes or `until` shows. */
-std::string readAnswer(int fd, int ms, const std::string& until = "") {
+/* Send a request; what the server answers within 3 s, until it closes or
+** `until` shows ("no connection" when there was none). */
+std::string answer(int port, const std::string& request, const std::string& until) {
+  int fd = sendTo(port, request);
+  if (fd < 0) return "no connection";
   std::string got;
   char buf[4096];
-  for (int waited = 0; waited < ms; waited += 20) {
+  for (int waited = 0; waited < 3000 && got.find(until) == std::string::npos; waited += 20) {
     struct pollfd p = {fd, POLLIN, 0};
     if (poll(&p, 1, 20) <= 0) continue;
     ssize_t n = recv(fd, buf, sizeof buf, 0);
     if (n <= 0) break;
     got.append(buf, (size_t)n);
-    if (!until.empty() && got.find(until) != std::string::npos) break;
   }
+  close(fd);
   return got;
 }
 
-/* Send a request, give back the answer's status line ("" when dropped). */
+/* The answer's status line ("" when the request was dropped). */
 std::string statusOf(int port, const std::string& request) {
-  int fd = connectTo(port);
-  if (fd < 0) return "no connection";
-  size_t done = 0;
-  while (done < request.size()) {
-    ssize_t n = send(fd, request.data() + done, request.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) break;  /* the server may close on a huge request */
-    done += (size_t)n;
-  }
-  std::string a = readAnswer(fd, 3000, "\r\n");
-  close(fd);
+  std::string a = answer(port, request, "\r\n");
   return a.substr(0, a.find("\r\n"));
 }
 
-std::string upgrade(int port, const std::string& host, const std::string& origin) {
-  return "GET /ws HTTP/1.1\r\nHost: " +
-         (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) +
+/* A WebSocket upgrade; origin empty: none (the page's own when "self"). */
+std::string upgrade(int port, const std::string& host, std::string origin) {
+  std::string local = "127.0.0.1:" + std::to_string(port);
+  if (origin == "self") origin = "http://" + local;
+  return "GET /ws HTTP/1.1\r\nHost: " + (host.empty() ? local : host) +
          "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n" +
          (origin.empty() ? "" : "Origin: " + origin + "\r\n") + "\r\n";
@@ -84,40 +86,20 @@ std::string wsText(const std::string& text) {
   return f;
 }
 
-/* A WebSocket page without a browser (origin of the page itself). */
-int openSocketPage(int port) {
-  int fd = connectTo(port);
-  std::string origin = "http://127.0.0.1:" + std::to_string(port);
-  std::string req = upgrade(port, "", origin);
-  if (fd < 0 || send(fd, req.data(), req.size(), MSG_NOSIGNAL) != (ssize_t)req.size()) return -1;
-  std::string head;  /* byte by byte: the first state follows at once */
-  char c;
-  while (head.find("\r\n\r\n") == std::string::npos) {
-    struct pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, 3000) <= 0 || recv(fd, &c, 1, 0) != 1) break;
-    head += c;
-  }
-  if (head.find(" 101 ") == std::string::npos) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 /* ---- the whole system with a browser -------------------------------------- */
 
-class WebPanel : public ::testing::Test {
+class WebPanel : public AppFixture {
 protected:
   void SetUp() override {
-    for (const char* p : {"doVA.x", "cfgMaster.x", "statusWriter.x", "webPanel.x"}) bin.link(p);
+    AppFixture::SetUp();
+    bin.link("webPanel.x");
     startPanel(panel, {});
   }
   void TearDown() override {
     browser.stop(5000);
     console.stop(3000);
     panel.stop(6000);
-    writer.stop(3000);
-    master.stop(3000);
+    AppFixture::TearDown();
   }
   void startPanel(Proc& panel, const std::vector<std::string>& extra) {
     std::vector<std::string> argv = {bin.prog("webPanel.x"), "-l", "127.0.0.1:0", "-o",
@@ -134,15 +116,11 @@ protected:
     ASSERT_EQ(0u, out.find("LCD device: " + device + "\n")) << out;
   }
   /* The master, the status writer and the console on the panel. */
-  void startConsole() {
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                             bin.path()));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
-    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-lock", "0"}));
-    ASSERT_TRUE(writer.waitForOutput("statusWriter: writing", 5000)) << writer.err();
-    ASSERT_TRUE(console.start({bin.prog("doVA.x"), "-i"},
-                              {"DOVA_LCD_DEVICE=" + device, "DOVA_STATUS_SHM=" + shm.str()},
-                              bin.path()));
+  void startSystem() {
+    startMaster();
+    startWriter({"-lock", "0"});
+    setenv("DOVA_LCD_DEVICE", device.c_str(), 1);
+    startConsole(console, {"-i"}, false);
   }
   void startBrowser() {
     /* its profile lives in the test's directory, removed even after a crash */
@@ -178,10 +156,7 @@ protected:
   }
 
   const std::string screenText = "document.getElementById('screen').innerText";
-  BinDir bin;
-  TempDir work;
-  ShmName shm;
-  Proc master, writer, panel, console, browser;
+  Proc panel, console, browser;
   std::string url, device;
   int port = 0;
   int asked = 0;
@@ -198,7 +173,7 @@ TEST_F(WebPanel, startUpLogMenuAnEditSavedEveryPageShowsItAndTheLevelMetersMove)
   ASSERT_EQ("ok", ask("wait 0 5000 (() => { window.seen = []; const s = document.getElementById("
                       "'screen'); new MutationObserver(() => seen.push(s.innerText)).observe(s, "
                       "{subtree: true, childList: true, characterData: true}); return true; })()"));
-  startConsole();
+  startSystem();
   // the start-up log, then the main menu, as text in the page
   const std::string log = "seen.findIndex(t => /\\d\\.\\d Tree Init Done/.test(t))";
   ASSERT_EQ("ok", ask("wait 0 10000 " + log + " >= 0")) << screenOf(0) << console.out();
@@ -207,7 +182,7 @@ TEST_F(WebPanel, startUpLogMenuAnEditSavedEveryPageShowsItAndTheLevelMetersMove)
   // the menu is ready (the display shows the boot text meanwhile), is gone
   ASSERT_TRUE(shows(0, "\u25BAEdit Settings", 3000)) << screenOf(0) << console.out();
   usleep(1300000);
-  int stuck = openSocketPage(port);
+  int stuck = sendTo(port, upgrade(port, "", "self"));
   ASSERT_GE(stuck, 0);
   int rcv = 1024;
   setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &rcv, sizeof rcv);
@@ -273,8 +248,6 @@ TEST_F(WebPanel, startUpLogMenuAnEditSavedEveryPageShowsItAndTheLevelMetersMove)
 }
 
 TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndAUserFileAsksForALogin) {
-  std::string local = "127.0.0.1:" + std::to_string(port);
-  std::string self = "http://" + local;
   struct {
     const char* what;
     std::string request;
@@ -292,7 +265,7 @@ TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndAUserFileAsksForALogin) {
       {"keys without an origin", upgrade(port, "", ""), "403"},
       {"a rebound host name", upgrade(port, "evil.example:80", "http://evil.example:80"),
        "403"},
-      {"its own page", upgrade(port, "", self), "101"},
+      {"its own page", upgrade(port, "", "self"), "101"},
   };
   for (const auto& c : cases) {
     std::string got = statusOf(port, c.request);
@@ -302,18 +275,17 @@ TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndAUserFileAsksForALogin) {
   }
 
   // a flood of keys and of junk from a page: dropped, the panel serves on
-  int flood = openSocketPage(port);
-  ASSERT_GE(flood, 0);
-  std::string burst;
+  std::string burst = upgrade(port, "", "self");
   for (int i = 0; i < 2000; ++i) burst += wsText(i % 3 == 0 ? "key down" : "junk junk junk");
   burst += wsText(std::string(120, 'k'));
-  EXPECT_EQ((ssize_t)burst.size(), send(flood, burst.data(), burst.size(), MSG_NOSIGNAL));
+  bool all = false;
+  int flood = sendTo(port, burst, &all);
+  EXPECT_TRUE(all);
   usleep(300000);
   close(flood);
-  int later = openSocketPage(port);
-  ASSERT_GE(later, 0);
-  EXPECT_NE(std::string::npos, readAnswer(later, 2000, "\"screen\"").find("\"screen\":[32,"));
-  close(later);
+  std::string later = answer(port, upgrade(port, "", "self"), "\"screen\"");
+  EXPECT_NE(std::string::npos, later.find(" 101 ")) << later;
+  EXPECT_NE(std::string::npos, later.find("\"screen\":[32,")) << later;
   EXPECT_TRUE(panel.running());
   EXPECT_EQ(0u, statusOf(port, "GET / HTTP/1.1\r\n\r\n").find("HTTP/1.1 200"));
 
@@ -325,7 +297,7 @@ TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndAUserFileAsksForALogin) {
   EXPECT_EQ(0u, statusOf(port, "GET / HTTP/1.1\r\n\r\n").find("HTTP/1.1 401"));
   // the WebSocket without a login is dropped unanswered (civetweb gives no
   // status line on an upgrade it refuses)
-  std::string ws = statusOf(port, upgrade(port, "", "http://127.0.0.1:" + std::to_string(port)));
+  std::string ws = statusOf(port, upgrade(port, "", "self"));
   EXPECT_TRUE(ws.empty() || ws.find(" 401") != std::string::npos) << ws;
   // the right login opens the page, a wrong password does not
   std::string script =
