@@ -188,35 +188,27 @@ TEST_F(MenuOnDataSet, longTextEditsOnlyTheShownWindowAndKeepsTheRest) {
   EXPECT_EQ(msg.substr(2, 18) + " " + msg.substr(20), value(itmSIS_StnMsgMsg));
 }
 
+/* The test front end checks the width of every row it paints. */
 TEST_F(MenuOnDataSet, veryLongValuesNeverOverflowARowAtAnyWidth) {
-  std::string name(128, 'N');
-  cfg->sendChangeRequest("SYSTEM_NAME", name.c_str(), true);
-  std::string msg(190, 'm');
-  cfg->sendChangeRequest("SIS_StnMsgMsg", msg.c_str(), true);
+  cfg->sendChangeRequest("SYSTEM_NAME", std::string(128, 'N').c_str(), true);
+  cfg->sendChangeRequest("SIS_StnMsgMsg", std::string(190, 'm').c_str(), true);
   for (int cols : {20, 40, 80}) {
+    SCOPED_TRACE(cols);
     testFrontEnd& e = open(cols == 80 ? 10 : 4, cols);
-    auto check = [&](const char* where) {
-      for (int r = 0; r < e.rowCount(); ++r)
-        ASSERT_EQ((size_t)cols, strlen(e.rowText(r))) << where << " row " << r << " at " << cols;
-    };
     startEdit(e, MAINTENANCE, 0);
-    check("system name edit");
     for (int i = 0; i < 70; ++i) e.play("{ins}{right}{right}");
-    check("system name scrolled");
     e.play("{esc}{esc}{esc}");
     startEdit(e, STATION_INFO, 6);
-    check("message edit");
     e.play("{esc}{esc}{left}");
-    check("message value view");
   }
 }
 
 TEST_F(MenuOnDataSet, dateAndTimeSetsTheSystemClockAndSendsNothing) {
   const treeItemDef clockTable[] = {{-1, 24, tit_EDIT, 0, "CLOCK", "System Clock", nullptr},
                                     {-1, -1, 0, 0, nullptr, nullptr, nullptr}};
-  std::vector<std::string> commands;
+  std::string commands;
   setShellHook([&](const std::string& cmd, std::string*) {
-    commands.push_back(cmd);
+    commands += cmd + "\n";
     return 0;
   });
   testFrontEnd e;
@@ -230,8 +222,7 @@ TEST_F(MenuOnDataSet, dateAndTimeSetsTheSystemClockAndSendsNothing) {
   EXPECT_EQ("2031/08/09 08:09:07", e.row(3).substr(0, 19));
   e.play("{enter}{enter}");
   setShellHook(nullptr);
-  ASSERT_EQ(1u, commands.size());
-  EXPECT_EQ("date 080908092031.07", commands[0]);
+  EXPECT_EQ("date 080908092031.07\n", commands);
   EXPECT_EQ(before, value(itmTimeDateChange));
   EXPECT_EQ(tdm_MENU, e.displayMode());
 }

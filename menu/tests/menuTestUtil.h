@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,8 +38,10 @@ public:
     }
     return r;
   }
+  /* Every row painted is exactly as wide as the display. */
   int paint() override {
     for (int r = 0; r < rowCount(); ++r) {
+      EXPECT_EQ((size_t)columnCount(), strlen(rowText(r))) << "row " << r;
       int from = takeRowChange(r);
       if (from < 0) continue;
       image[r].replace(from, std::string::npos, rowText(r) + from);
