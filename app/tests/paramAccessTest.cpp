@@ -4,17 +4,21 @@
 ** keys), with a private status region, checking what the operator sees on
 ** standard output and what the master saves; and the same runs without a
 ** master, after earlier runs that were killed with their messages still in
-** the shared queue.
+** the shared queue.  Status names print the screens of a running
+** statusWriter.x and of records written as the exporter writes them.
 */
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <csignal>
 #include <string>
 #include <unistd.h>
 
 #include "status/kvSharedMem.h"
+#include "status/statusRecords.h"
 #include "tests/support/appFixture.h"
 
 using namespace testsup;
@@ -27,15 +31,20 @@ double secondsSince(std::chrono::steady_clock::time_point t0) {
 
 class ParamAccess : public AppFixture {
 protected:
-  void SetUp() override {
-    AppFixture::SetUp();
-    ASSERT_EQ(status.initSharedMem(nullptr, true, shm.c_str()), 0);
-  }
+  /* The status region as the exporter side leaves it. */
+  void makeRegion() { ASSERT_EQ(status.initSharedMem(nullptr, true, shm.c_str()), 0); }
   /* Runs doVA.x with the given switches; returns its standard output. */
   std::string run(const std::vector<std::string>& args, int* exitStatus = nullptr, std::string* err = nullptr) {
     std::string out;
     int st = AppFixture::console(args, &out, err);
     if (exitStatus) *exitStatus = st;
+    return out;
+  }
+  std::string view(const std::string& name) {
+    std::string err;
+    int st = -1;
+    std::string out = run({"-v", name}, &st, &err);
+    EXPECT_EQ(st, 0) << err;
     return out;
   }
   kvSharedMem status;
@@ -44,6 +53,7 @@ protected:
 /* One session against one master: what each run prints, in order. */
 TEST_F(ParamAccess, valuesOfEveryKindAreViewedSetAndPrintedAsTheOperatorExpects) {
   startMaster();
+  makeRegion();
   const struct {
     std::vector<std::string> args;
     std::string out;
@@ -122,6 +132,7 @@ TEST_F(ParamAccess, valuesOfEveryKindAreViewedSetAndPrintedAsTheOperatorExpects)
 
 TEST_F(ParamAccess, sisSchedulePicksOnePayloadOrShowsTheSchedule) {
   startMaster();
+  makeRegion();
   std::string out = run({"-s", "SisScheduleB2PL1", "7"});
   EXPECT_EQ(out.rfind("Block 2 Payload 1\n", 0), 0u) << out;
   EXPECT_NE(out.find("\n 2: STATION MESSAGE "), std::string::npos) << out;
@@ -144,6 +155,7 @@ TEST_F(ParamAccess, sisSchedulePicksOnePayloadOrShowsTheSchedule) {
 ** false; the next runs give up within the waits, exit 0 and print exactly
 ** their value line. */
 TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpStopsAtOnceAndLeavesTheQueueUsable) {
+  makeRegion();
   Proc killed[5];
   for (Proc& p : killed) startConsole(p, {"-v", "SystemName"}, false);
   usleep(3300 * 1000);  // past the registration wait: every list is offered
@@ -181,6 +193,79 @@ TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpStopsAtOnceAndLeavesTheQueueUs
   EXPECT_LT(out.find("Subscribe Fail\n"), out.find("Subscribe Done\n")) << out;
   EXPECT_GE(secondsSince(t0), 2.9);
   EXPECT_LT(secondsSince(t0), 12.0);
+}
+
+/* ---- status names ---- */
+
+TEST_F(ParamAccess, statusNamesPrintTheScreensOfARunningWriter) {
+  startMaster();
+  startWriter({"-lock", "0", "-dspfault", "0", "-audiofault", "0"});
+  kvSharedMem r;  // until the writer's GPS receiver reports time synced
+  ASSERT_EQ(r.initSharedMem(nullptr, false, shm.c_str()), 0);
+  ASSERT_TRUE(waitUntil([&] {
+    const unsigned char* rec = r.readNewest(shmCH_GPS);
+    return rec && srGetU32LE(rec, srGPS_STATE) == 5;
+  }, 4000));
+  ASSERT_TRUE(writer.waitForOutput("alarms changed", 5000)) << writer.out();
+  std::string out = view("GPSStatus");
+  ASSERT_EQ(out.size(), 3u * 21u) << out;
+  EXPECT_EQ(out.substr(0, 21), "Status   TIME SYNCED\n");
+  EXPECT_EQ(out.substr(21, 5), "Sats ");
+  EXPECT_NE(out.find("    HDOP "), std::string::npos);
+  EXPECT_EQ(out.substr(42, 9), "N39.09912") << out;
+  EXPECT_EQ(out.substr(52, 6), "W 94.5") << out;
+  /* The clock screen: date, time and the GPS time row, 20 wide. */
+  std::string clock = view("SystemTime");
+  ASSERT_EQ(clock.size(), 3u * 21u) << clock;
+  EXPECT_EQ(clock[21 + 3], ':');
+  EXPECT_EQ(clock[21 + 6], ':');
+  std::string gpsRow = clock.substr(42, 20);
+  EXPECT_TRUE(gpsRow == " GPS time locked    " || gpsRow == " time not GPS based ") << gpsRow;
+  /* nine version texts in parameter order */
+  EXPECT_EQ(view("SoftwareVersion"),
+            "System SW  4.2.0\nConsole    2.4.1\nEngine     3.1.7\nEncoder    2.0.4\n"
+            "GPS rx     7.03\nFPGA       0x2A17\nIF board   1.12\nKernel     2.6.33\n"
+            "Boot       1.0.5\n");
+  EXPECT_EQ(view("MonitorDivDelay"), "DiversityDelay= 4.500000 s\n");
+  EXPECT_NE(view("AudioStatus").find("Analog  NO SIGNAL"), std::string::npos);
+  std::string alarms = view("SystemStatus");
+  EXPECT_NE(alarms.find("Active alarms: 2"), std::string::npos) << alarms;
+  EXPECT_NE(alarms.find("DSP hardware fault"), std::string::npos) << alarms;
+  /* Ethernet rows exist whatever interfaces this machine has. */
+  std::string eth = view("Eth1Status");
+  EXPECT_EQ(eth.size(), 3u * 21u) << eth;
+  EXPECT_EQ(writer.stop(3000), 0);
+}
+
+TEST_F(ParamAccess, statusNamesPrintTheRecordsAsTheExporterWroteThem) {
+  startMaster();
+  makeRegion();
+  kvSharedMem& w = status;
+  unsigned char* au = w.nextSlot(shmCH_AUDIO_STATUS);
+  strcpy(reinterpret_cast<char*>(au), "Input   AES\nAnalog  OK\nDigital OK");
+  srPutF32LE(au, srDELAY_CURRENT, NAN);
+  w.commit(shmCH_AUDIO_STATUS);
+  unsigned char* al = w.nextSlot(shmCH_ALARMS);
+  strcpy(reinterpret_cast<char*>(al), "System status: OK\nActive alarms: 0\n");
+  w.commit(shmCH_ALARMS);
+  unsigned char* v = w.nextSlot(shmCH_VERSIONS);
+  for (int i = 0; i < 9; i++) snprintf(reinterpret_cast<char*>(v) + 32 * i, 32, "text at %d", 32 * i);
+  memset(v + 96, 'Z', 32);  /* no terminator: the field's 32 bytes */
+  w.commit(shmCH_VERSIONS);
+  srGps g{0xffffffffu, 0, -1, 10, false, 9};
+  srEncodeGps(w.nextSlot(shmCH_GPS), g);
+  w.commit(shmCH_GPS);
+
+  EXPECT_EQ(view("MonitorDivDelay"), "DiversityDelay=      nan s\n");
+  EXPECT_EQ(view("AudioStatus"), "Input   AES\nAnalog  OK\nDigital OK\n");
+  EXPECT_EQ(view("SystemStatus"), "System status: OK\nActive alarms: 0\n\n");
+  EXPECT_EQ(view("SoftwareVersion"),
+            std::string(32, 'Z') + "\ntext at 0\ntext at 32\ntext at 64\ntext at 192\n"
+            "text at 128\ntext at 160\ntext at 224\ntext at 256\n");
+  EXPECT_EQ(view("GPSStatus"),
+            "Status UNKNOWN STATE\nSats 32    HDOP  2.0\nS 0.00000 W  0.00000\n");
+  /* Names of the second table match by their beginning. */
+  EXPECT_EQ(view("GPSStatusNow"), view("GPSStatus"));
 }
 
 }  // namespace

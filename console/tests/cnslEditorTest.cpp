@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -125,6 +126,19 @@ protected:
   }
   std::string cells(int row, int col, int n) const { return log.cells.at(row).substr(col, n); }
   int pairAt(int row, int col) const { return log.pairs.at(row).at(col); }
+  struct cellText {
+    int row, col;
+    const char* text;
+  };
+  struct cellPair {
+    int row, col, pair;
+  };
+  void expectCells(std::initializer_list<cellText> want) {
+    for (const auto& w : want) EXPECT_EQ(w.text, cells(w.row, w.col, (int)strlen(w.text))) << w.row << "," << w.col;
+  }
+  void expectPairs(std::initializer_list<cellPair> want) {
+    for (const auto& w : want) EXPECT_EQ(w.pair, pairAt(w.row, w.col)) << w.row << "," << w.col;
+  }
 
   testsup::WorkDir dir;
   std::string oldTerm;
@@ -140,24 +154,13 @@ TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveIndicatorsSitAtTheLeftEdgeInColou
   ASSERT_EQ(0, open(4, 20));
   EXPECT_TRUE(log.started);
   EXPECT_TRUE(log.raw);
-  EXPECT_EQ(" MAIN MENU    TORV-FM", cells(0, 5, 21));
-  EXPECT_EQ(" ->Edit Settings", cells(1, 5, 16));
-  EXPECT_EQ("   View Status", cells(2, 5, 14));
-  EXPECT_EQ(std::string(5, ' '), cells(0, 0, 5));  // no status line defined yet
-
+  // no status line defined yet: blanks at the left edge
+  expectCells({{0, 5, " MAIN MENU    TORV-FM"}, {1, 5, " ->Edit Settings"}, {2, 5, "   View Status"}, {0, 0, "     "}});
   for (int line = 0; line < 4; line++) ed->setStatusLine(line, line == 3 ? 7 : line, false);
-  EXPECT_EQ(" ok ", cells(0, 1, 4));
-  EXPECT_EQ("Warn", cells(1, 1, 4));
-  EXPECT_EQ("Err!", cells(2, 1, 4));
-  EXPECT_EQ(" ?? ", cells(3, 1, 4));
-  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 1));
-  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 4));
-  EXPECT_EQ(0, pairAt(0, 5));  // four cells only
-  EXPECT_EQ(cnslPAIR_BLACK_ON_YELLOW, pairAt(1, 1));
-  EXPECT_EQ(cnslPAIR_YELLOW_ON_RED, pairAt(2, 2));
-  EXPECT_EQ(cnslPAIR_YELLOW_ON_RED, pairAt(3, 3));
-  // the menu text still starts where it did
-  EXPECT_EQ(" ->Edit Settings", cells(1, 5, 16));
+  // four coloured cells each; the menu text still starts where it did
+  expectCells({{0, 1, " ok "}, {1, 1, "Warn"}, {2, 1, "Err!"}, {3, 1, " ?? "}, {1, 5, " ->Edit Settings"}});
+  expectPairs({{0, 1, cnslPAIR_BLACK_ON_GREEN}, {0, 4, cnslPAIR_BLACK_ON_GREEN}, {0, 5, 0},
+               {1, 1, cnslPAIR_BLACK_ON_YELLOW}, {2, 2, cnslPAIR_YELLOW_ON_RED}, {3, 3, cnslPAIR_YELLOW_ON_RED}});
   EXPECT_EQ(0, log.cursorRow);
   EXPECT_EQ(0, log.cursorCol);
   ed.reset();  // raw mode is left once
@@ -179,19 +182,12 @@ TEST_F(ConsoleEditor, labelsMoveTheMenuToTheLongestLabelPlusTenAndWidenTheIndica
   for (int i = 0; i < 4; i++) ed->setStatusLine(i, i == 3 ? 9 : i, false);
   ed->service();
   EXPECT_EQ(18, ed->menuColumn());
-  EXPECT_EQ("    System: OK     ", cells(0, 0, 19));
-  EXPECT_EQ("     Audio: WARN   ", cells(1, 0, 19));
-  EXPECT_EQ("       GPS: ERR    ", cells(2, 0, 19));
-  EXPECT_EQ("  Importer: xxxxxxx ", cells(3, 0, 20));
-  EXPECT_EQ("MAIN MENU    TORV-", cells(0, 19, 18));
-  EXPECT_EQ("FM", cells(0, 19 + 78, 2));
-  EXPECT_EQ("->Edit Settings", cells(1, 19, 15));
+  expectCells({{0, 0, "    System: OK     "}, {1, 0, "     Audio: WARN   "}, {2, 0, "       GPS: ERR    "},
+               {3, 0, "  Importer: xxxxxxx "}, {0, 19, "MAIN MENU    TORV-"}, {0, 19 + 78, "FM"},
+               {1, 19, "->Edit Settings"}});
   // six coloured cells from label width + 3 = 12
-  EXPECT_EQ(0, pairAt(0, 11));
-  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 12));
-  EXPECT_EQ(cnslPAIR_BLACK_ON_GREEN, pairAt(0, 17));
-  EXPECT_EQ(0, pairAt(0, 18));
-  EXPECT_EQ(cnslPAIR_YELLOW_ON_RED, pairAt(3, 12));
+  expectPairs({{0, 11, 0}, {0, 12, cnslPAIR_BLACK_ON_GREEN}, {0, 17, cnslPAIR_BLACK_ON_GREEN}, {0, 18, 0},
+               {3, 12, cnslPAIR_YELLOW_ON_RED}});
   // the stale rows painted at column 5 before the labels came are gone
   EXPECT_EQ(21u, log.cells[1].find("Edit Settings"));
 }
@@ -252,9 +248,7 @@ TEST_F(ConsoleEditor, f1AnswersNoGlyphsTakeOneCellTypingMovesTheCursorAndUnknown
   ed->showMessageBox(" **Run Update?** ", "!  \x02 to continue   !\n!  \x01 to cancel     !\n!!!",
                      [](treeEditor* e, bool yes) { *(int*)e->messageBoxUser() = yes; }, &answer);
   press({'a'});
-  EXPECT_EQ("!! **Run Update?** !", cells(0, 6, 20));
-  EXPECT_EQ("!  V to continue   !", cells(1, 6, 20));
-  EXPECT_EQ("!  X to cancel     !", cells(2, 6, 20));
+  expectCells({{0, 6, "!! **Run Update?** !"}, {1, 6, "!  V to continue   !"}, {2, 6, "!  X to cancel     !"}});
   press({KEY_F(1)});
   EXPECT_EQ(0, answer);
   EXPECT_FALSE(ed->messageBoxShown());
@@ -305,10 +299,8 @@ TEST_F(ConsoleEditor, theDisplayFitsTheWindowAndFollowsItsResizes) {
   log.rows = 4;
   log.cols = 21;   // room for 15 columns
   press({KEY_RESIZE});
-  EXPECT_EQ("Terminal too small:  ", cells(0, 0, 21));
-  EXPECT_EQ("the menu needs at    ", cells(1, 0, 21));
-  EXPECT_EQ("least 22 columns and ", cells(2, 0, 21));
-  EXPECT_EQ("2 rows               ", cells(3, 0, 21));
+  expectCells({{0, 0, "Terminal too small:  "}, {1, 0, "the menu needs at    "}, {2, 0, "least 22 columns and "},
+               {3, 0, "2 rows               "}});
   press({KEY_DOWN});   // keys still reach the menu meanwhile
 
   log.rows = SCREEN_ROWS;
@@ -316,8 +308,7 @@ TEST_F(ConsoleEditor, theDisplayFitsTheWindowAndFollowsItsResizes) {
   press({KEY_RESIZE});
   EXPECT_EQ(10, ed->rowCount());
   EXPECT_EQ(80, ed->columnCount());
-  EXPECT_EQ(" SETTINGS", cells(0, 5, 9));
-  EXPECT_EQ("FM", cells(0, 5 + 1 + 78, 2));
+  expectCells({{0, 5, " SETTINGS"}, {0, 5 + 1 + 78, "FM"}});
 
   // a resize while an item is edited waits for the edit to end
   for (int i = 0; i < 12; i++) press({KEY_UP});

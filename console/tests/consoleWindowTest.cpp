@@ -66,24 +66,18 @@ TEST_F(ConsoleWindow, rootMenuAndIndicatorsShowAnEditTravelsThroughTheMasterAndI
   EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
 }
 
+/* Labelled indicators; Up steps through the status screens to the analog
+** meters, which move with the writer's levels. */
 TEST_F(ConsoleWindow, statusScreensShowTheWritersLiveValuesBesideLabelledIndicators) {
   if (!openPane("-mc 10 80 -sl")) return;
   ASSERT_TRUE(pane->waitForRow(0, 18, " MAIN MENU    TORV-", 8000)) << pane->screen();
-  EXPECT_EQ("    System: ERR    ", pane->row(0).substr(0, 19));
-  EXPECT_EQ("     Audio: OK     ", pane->row(1).substr(0, 19));
-  EXPECT_EQ("       GPS: WARN   ", pane->row(2).substr(0, 19));
-  EXPECT_EQ("  Importer: WARN   ", pane->row(3).substr(0, 19));
+  const char* labels[] = {"    System: ERR    ", "     Audio: OK     ", "       GPS: WARN   ", "  Importer: WARN   "};
+  for (int r = 0; r < 4; r++) EXPECT_EQ(labels[r], pane->row(r).substr(0, 19)) << pane->screen();
   EXPECT_EQ("FM", pane->row(0).substr(19 + 78, 2));
-
   pane->keys({"Down", "Right"});
   ASSERT_TRUE(pane->waitFor("Status and Alarms", 3000)) << pane->screen();
-  pane->keys({"Down", "Down", "Down", "Down", "Down", "Right"});  // GPS Status
+  pane->keys({"Down", "Down", "Down", "Down", "Down", "Right"}, 30);  // GPS Status
   ASSERT_TRUE(pane->waitFor("GPS STATUS", 3000)) << pane->screen();
-  EXPECT_TRUE(pane->waitForRow(1, 19, "Status   TIME SYNCED", 5000)) << pane->screen();
-  EXPECT_EQ("Sats ", pane->row(2).substr(19, 5));
-  EXPECT_EQ("N39.09912", pane->row(3).substr(19, 9));
-
-  // Up steps to the previous status screen: the analog meters move
   pane->keys({"Up", "Up", "Up"});
   ASSERT_TRUE(pane->waitFor("ANALOG LEVELS", 3000)) << pane->screen();
   ASSERT_TRUE(pane->waitForRow(1, 19, "L:X", 3000)) << pane->screen();
@@ -113,20 +107,14 @@ TEST_F(ConsoleWindow, sigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
   EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
 }
 
-TEST_F(ConsoleWindow, otherTerminalTypesAreRefusedWithTheirName) {
+/* Another terminal type is refused with its name; the right type without
+** a terminal on stdin and stdout says so. */
+TEST_F(ConsoleWindow, otherTerminalTypesAndNoTerminalAreRefusedWithTheirReason) {
   std::string out;
-  for (const char* term : {"screen", "xterm-256color"}) {
-    EXPECT_EQ(0, runProgram(doVA({"-mc", "4", "20"}), &out, nullptr, {"TERM=" + std::string(term), env()[0]}));
-    EXPECT_EQ("Terminal emulator\n" + std::string(term) + " not supported\nuse 'vt100' or 'xterm'\n", out);
-  }
-  /* the right type, but no terminal on stdin and stdout */
+  EXPECT_EQ(0, runProgram(doVA({"-mc", "4", "20"}), &out, nullptr, {"TERM=xterm-256color", env()[0]}));
+  EXPECT_EQ("Terminal emulator\nxterm-256color not supported\nuse 'vt100' or 'xterm'\n", out);
   EXPECT_EQ(0, runProgram(doVA({"-mc"}), &out, nullptr, {"TERM=xterm", env()[0]}));
   EXPECT_EQ("Cannot drive the terminal 'xterm': standard input and output must be a terminal\n", out);
-  if (!openPane("-mc 4 20", "screen")) return;
-  ASSERT_TRUE(pane->waitFor("EXIT=0", 8000)) << pane->screen();
-  EXPECT_EQ("Terminal emulator", pane->row(0).substr(0, 17));
-  EXPECT_EQ("screen not supported", pane->row(1).substr(0, 20));
-  EXPECT_EQ("use 'vt100' or 'xterm'", pane->row(2).substr(0, 22));
 }
 
 /* A 30 x 6 pane: the 10 x 80 menu shrinks to 6 x 24 and the selection stays
