@@ -19,7 +19,12 @@ void startEdit(testFrontEnd& e, int menu, int line) {
 enum { EXCITER = 2, AUDIO_CONTROL = 4, STATION_INFO = 7, MAINTENANCE = 9 };
 }  // namespace
 
-TEST_F(MenuOnDataSet, stationShortNameIsTypedLetterByLetterInCapitalsOnly) {
+/* The short name typed letter by letter in capitals only, confirmed and
+** saved into the changed-item queue; then with a panel's key glyphs: the
+** question on Escape keeps the edit until a second Escape, and a change of
+** the item from elsewhere, a message box and a redraw of the confirmation
+** all leave the edit in progress. */
+TEST_F(MenuOnDataSet, stationShortNameIsTypedConfirmedAndCancelled) {
   testFrontEnd& e = open(4, 20);
   startEdit(e, STATION_INFO, 0);
   EXPECT_EQ("STATION INFO      FM|**Stn. Name Short***| Prev:TORV|  New:TORV", e.rows(0));
@@ -34,6 +39,36 @@ TEST_F(MenuOnDataSet, stationShortNameIsTypedLetterByLetterInCapitalsOnly) {
   bool queued = false;
   for (int k = 0; k < e.changedCount(); ++k) queued |= e.changedItem(k) == itmSIS_CsStdNme;
   EXPECT_TRUE(queued);
+
+  e.setSaveCancelChars('V', 'X');
+  e.play("{enter}AB{esc}");
+  EXPECT_EQ(tdm_EDIT, e.displayMode());
+  EXPECT_EQ("  V=Save  X=Cancel|'>'=continue editing|  New:ABYZ", e.rows(1));
+  e.play("{up}");   /* any other key keeps the question */
+  EXPECT_EQ("  V=Save  X=Cancel|'>'=continue editing|  New:ABYZ", e.rows(1));
+  e.play("{right}");   /* back to editing, rows restored */
+  EXPECT_EQ("**Stn. Name Short***| Prev:WXYZ|  New:ABYZ", e.rows(1));
+  e.play("{esc}{esc}");
+  EXPECT_EQ(tdm_MENU, e.displayMode());
+  EXPECT_EQ("WXYZ", value(itmSIS_CsStdNme));
+
+  e.play("{enter}AB");
+  cfg->changeValue(itmSIS_CsStdNme, "QQQQ");   /* the master's echo of someone else */
+  e.service();
+  EXPECT_EQ(padRow("  New:ABYZ", 20), e.row(3));
+  e.showMessageBox("!! DSP HW FAULT !!", " DSP Hardware Fault \n (Memory or FIFO)   \n");
+  e.paint();
+  e.play("{enter}");   /* closes the box, not the edit */
+  EXPECT_EQ(padRow("  New:ABYZ", 20), e.row(3));
+  e.play("C{enter}");
+  EXPECT_EQ(padRow("  V=Save  X=Cancel", 20), e.row(1));
+  e.play("{redraw}");   /* a panel sends it after a key combination */
+  EXPECT_EQ("STATION INFO      FM|**Stn. Name Short***| Prev:WXYZ|  New:ABCZ", e.rows(0));
+  e.play("{up}");   /* still confirming: no edit happens, and Enter saves */
+  EXPECT_EQ(padRow("  New:ABCZ", 20), e.row(3));
+  e.play("{enter}");
+  EXPECT_EQ(tdm_MENU, e.displayMode());
+  EXPECT_EQ("ABCZ", value(itmSIS_CsStdNme));
 }
 
 /* Each case opens one line's editor on the panel's 4 x 20, plays keys and
@@ -104,43 +139,6 @@ TEST_F(MenuOnDataSet, eachFieldKindTakesItsKeysAndSavesWhatItShows) {
     EXPECT_EQ(c.stored, value(c.item));
     EXPECT_EQ(tdm_MENU, e.displayMode()) << c.stored;
   }
-}
-
-/* A panel names its keys by glyphs; the question on Escape keeps the edit
-** until a second Escape; a change of the item from elsewhere, a message box
-** and a redraw of the confirmation all leave the edit in progress. */
-TEST_F(MenuOnDataSet, escapeConfirmationAndInterruptionsKeepTheEditInProgress) {
-  testFrontEnd& e = open(4, 20);
-  e.setSaveCancelChars('V', 'X');
-  startEdit(e, STATION_INFO, 0);
-  e.play("AB{esc}");
-  EXPECT_EQ(tdm_EDIT, e.displayMode());
-  EXPECT_EQ("  V=Save  X=Cancel|'>'=continue editing|  New:ABRV", e.rows(1));
-  e.play("{up}");   /* any other key keeps the question */
-  EXPECT_EQ("  V=Save  X=Cancel|'>'=continue editing|  New:ABRV", e.rows(1));
-  e.play("{right}");   /* back to editing, rows restored */
-  EXPECT_EQ("**Stn. Name Short***| Prev:TORV|  New:ABRV", e.rows(1));
-  e.play("{esc}{esc}");
-  EXPECT_EQ(tdm_MENU, e.displayMode());
-  EXPECT_EQ("TORV", value(itmSIS_CsStdNme));
-
-  e.play("{enter}AB");
-  cfg->changeValue(itmSIS_CsStdNme, "QQQQ");   /* the master's echo of someone else */
-  e.service();
-  EXPECT_EQ(padRow("  New:ABRV", 20), e.row(3));
-  e.showMessageBox("!! DSP HW FAULT !!", " DSP Hardware Fault \n (Memory or FIFO)   \n");
-  e.paint();
-  e.play("{enter}");   /* closes the box, not the edit */
-  EXPECT_EQ(padRow("  New:ABRV", 20), e.row(3));
-  e.play("C{enter}");
-  EXPECT_EQ(padRow("  V=Save  X=Cancel", 20), e.row(1));
-  e.play("{redraw}");   /* a panel sends it after a key combination */
-  EXPECT_EQ("STATION INFO      FM|**Stn. Name Short***| Prev:TORV|  New:ABCV", e.rows(0));
-  e.play("{up}");   /* still confirming: no edit happens, and Enter saves */
-  EXPECT_EQ(padRow("  New:ABCV", 20), e.row(3));
-  e.play("{enter}");
-  EXPECT_EQ(tdm_MENU, e.displayMode());
-  EXPECT_EQ("ABCV", value(itmSIS_CsStdNme));
 }
 
 TEST_F(MenuOnDataSet, valueMissingFromItsChoicesRefusesTheEdit) {

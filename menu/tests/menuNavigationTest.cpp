@@ -10,17 +10,18 @@
 #include <cstring>
 
 /* Browsing from the root: context lines, the value view, unknown keys
-** and stray characters that change nothing, the tag and band in the title. */
+** and stray characters that change nothing, status screens paging between
+** siblings, the tag and band in the title. */
 TEST_F(MenuOnDataSet, rootBrowsingWithContextLinesValueViewAndTheTagAndBand) {
   testFrontEnd& e = open(4, 20);
   EXPECT_EQ("MAIN MENU    TORV-FM|->Edit Settings|  View Status|", e.rows(0));
   e.play("{right}");
   EXPECT_EQ("SETTINGS          FM|->System Settings|  Date & Time|v Exciter Config", e.rows(0));
-  std::string before = e.screen();
+  std::string before = e.rows(0);
   for (int k : {0, -5, 31, 128, 4096, 4113, 99999, (int)'x', (int)' ', (int)treeKEY_UP5, (int)treeKEY_HELP,
                 (int)treeKEY_INSERT_ALT, (int)treeKEY_REDRAW})
     EXPECT_EQ(0, e.key(k)) << k;
-  EXPECT_EQ(before, e.screen());
+  EXPECT_EQ(before, e.rows(0));
   e.play("{down*2}");
   EXPECT_EQ("^ Date & Time|->Exciter Config|v Network Config", e.rows(1));
   e.play("{down*10}");   /* stops at the last line */
@@ -32,6 +33,15 @@ TEST_F(MenuOnDataSet, rootBrowsingWithContextLinesValueViewAndTheTagAndBand) {
   EXPECT_EQ("^   Audio Bypass|         no|v ('SELECT' to edit)", e.rows(1));
   e.play("{left}");   /* back to browsing, same line selected */
   EXPECT_EQ(padRow("->Audio Bypass", 20), e.row(2));
+  e.play("{esc}{down}{right}{down}{right}");   /* AUDIO STATUS: no data until a record arrives */
+  EXPECT_EQ(tdm_SPECIAL, e.displayMode());
+  EXPECT_EQ("AUDIO STATUS      FM| -no data available-| -no data available-| -no data available-", e.rows(0));
+  e.play("{down}");   /* status screens page between siblings */
+  EXPECT_EQ(331, e.currentItem()->itemID);
+  e.play("{up}{up}");   /* the text screen above is a special sibling too */
+  EXPECT_EQ(345, e.currentItem()->itemID);
+  e.play("{left}");
+  EXPECT_EQ(361, e.currentItem()->itemID);
   e.play("{esc}");
   e.setBand(1);
   e.setCallSign("WXYZ");
@@ -103,19 +113,6 @@ TEST_F(MenuOnDataSet, messageBoxOverlaysAnyModeAndOnlyEnterOrHelpCloseIt) {
   EXPECT_FALSE(e.messageBoxShown());
 }
 
-TEST_F(MenuOnDataSet, statusScreensPageBetweenSiblingsAndShowNoDataUntilARecordArrives) {
-  testFrontEnd& e = open(4, 20);
-  e.play("{down}{right}{down}{right}");   /* AUDIO STATUS */
-  EXPECT_EQ(tdm_SPECIAL, e.displayMode());
-  EXPECT_EQ("AUDIO STATUS      FM| -no data available-| -no data available-| -no data available-", e.rows(0));
-  e.play("{down}");
-  EXPECT_EQ(331, e.currentItem()->itemID);
-  e.play("{up}{up}");   /* the text screen above is a special sibling too */
-  EXPECT_EQ(345, e.currentItem()->itemID);
-  e.play("{left}");
-  EXPECT_EQ(361, e.currentItem()->itemID);
-}
-
 /* Help opens only from a value view, under the menu's header; it scrolls
 ** the item's help with its range or length, ignores other keys and Left,
 ** Escape or Enter close it. */
@@ -130,26 +127,26 @@ TEST_F(MenuOnDataSet, helpViewScrollsTheItemHelpWithRangeAndUnitsUnderTheMenuHea
   EXPECT_EQ(0, e.key(treeKEY_AUX));   /* browsing: no help */
   EXPECT_EQ(treeEditor::MC_BROWSE, e.menuCursorState());
   e.play("{down*2}{right}");   /* Digital Gain value view */
-  std::string before = e.screen();
+  std::string before = e.rows(0);
   EXPECT_EQ(1, e.key(treeKEY_AUX));
   EXPECT_EQ(treeEditor::MC_HELP, e.menuCursorState());
   EXPECT_EQ(0u, e.rows(0).find("AUDIO CONTROL     FM| Digital Gain:| Adjusts the HD1")) << e.rows(0);
   std::string all = helpText();
   EXPECT_NE(std::string::npos, all.find("Range: -8 to 7dB")) << all;
   EXPECT_EQ((char)e.displayChar(0), e.row(1)[0]);   /* lines hidden above */
-  std::string scrolled = e.screen();
+  std::string scrolled = e.rows(0);
   for (int k : {(int)treeKEY_REDRAW, (int)treeKEY_AUX, (int)treeKEY_HELP, (int)treeKEY_RIGHT,
                 (int)treeKEY_UP5, (int)'x'})
     EXPECT_EQ(0, e.key(k)) << k;   /* ignored, the view stays */
-  EXPECT_EQ(scrolled, e.screen());
+  EXPECT_EQ(scrolled, e.rows(0));
   EXPECT_EQ(1, e.key(treeKEY_UP));
-  EXPECT_NE(scrolled, e.screen());
+  EXPECT_NE(scrolled, e.rows(0));
   for (int k : {(int)treeKEY_LEFT, (int)treeKEY_ESCAPE, (int)treeKEY_ENTER}) {
     e.key(treeKEY_AUX);
     ASSERT_EQ(treeEditor::MC_HELP, e.menuCursorState());
     e.key(k);   /* each closes the help, back to the same value view */
     EXPECT_EQ(treeEditor::MC_VALUE, e.menuCursorState()) << k;
-    EXPECT_EQ(before, e.screen()) << k;
+    EXPECT_EQ(before, e.rows(0)) << k;
   }
   e.play("{esc}{right}{up*9}{down*7}{right}{right}{aux}");   /* STATION INFO, Stn. Name Short */
   all = helpText();
