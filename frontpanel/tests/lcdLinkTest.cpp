@@ -12,6 +12,7 @@
 #include "diag/cppUtils.h"
 #include "frontpanel/LCD4x20.h"
 #include "frontpanel/tests/ptyDisplay.h"
+#include "tests/support/testSupport.h"
 
 namespace {
 
@@ -36,42 +37,29 @@ protected:
     lcd.waitQueueEmpty(1.0f, "test start");
     ASSERT_TRUE(lcd.idle());
   }
-  /* Service the link for up to ms, collecting its events; stop at the
-  ** first event when until is 0, at the event `until` when it is above 0
-  ** (an adjustment screen reports 27 on every idle call). */
-  std::vector<int> eventsFor(int ms, int until = -1) {
-    std::vector<int> evs;
+  /* Service the link for up to ms; the event that ends the wait (the first
+  ** when until is 0, else `until`: an adjustment screen reports 27 on every
+  ** idle call), 0 when none came; *seen counts every event. */
+  int eventFor(int ms, int until = 0, int* seen = nullptr) {
     kvTimeStamp start;
-    getTimeStamp(&start);
-    while ((int)elapsedMs(&start) < ms) {
+    for (getTimeStamp(&start); (int)elapsedMs(&start) < ms; usleep(500)) {
       int ev = lcd.service();
-      if (ev != 0) evs.push_back(ev);
-      if (ev != 0 && (until == 0 || ev == until)) break;
-      usleep(500);
+      if (ev != 0 && seen) ++*seen;
+      if (ev != 0 && (until == 0 || ev == until)) return ev;
     }
-    return evs;
-  }
-  int nextEvent(int ms) {
-    std::vector<int> evs = eventsFor(ms, 0);
-    return evs.empty() ? 0 : evs.back();
-  }
-  bool waitEvent(int wanted, int ms) {
-    std::vector<int> evs = eventsFor(ms, wanted);
-    return !evs.empty() && evs.back() == wanted;
+    return 0;
   }
   /* Service the link until the display has received `frame`. */
   bool serviceUntilFrame(const frameBytes& frame, int ms) {
-    for (int waited = 0; waited <= ms * 2; ++waited) {
-      std::vector<frameBytes> f = display.frames();
-      if (std::find(f.begin(), f.end(), frame) != f.end()) return true;
+    return testsup::waitUntil([&] {
       lcd.service();
-      usleep(500);
-    }
-    return false;
+      std::vector<frameBytes> f = display.frames();
+      return std::find(f.begin(), f.end(), frame) != f.end();
+    }, ms, 1);
   }
   void settle() {
     lcd.waitQueueEmpty(1.0f, "test");
-    eventsFor(20);
+    eventFor(20, -1);
   }
   std::string row(int r) {
     std::string s;
@@ -163,7 +151,7 @@ TEST_F(LcdLink, keysAndXCombinationsBecomeEventsAndGarbageNever) {
   };
   for (const auto& s : steps) {
     display.key(s.key, s.xAfter);
-    EXPECT_EQ(s.event, nextEvent(4000)) << "key " << s.key;
+    EXPECT_EQ(s.event, eventFor(4000)) << "key " << s.key;
     settle();  // the key state is known before the next key
     if (s.xAfter == 1) {
       EXPECT_EQ(4, lcd.keyState());
@@ -181,14 +169,15 @@ TEST_F(LcdLink, keysAndXCombinationsBecomeEventsAndGarbageNever) {
   longFrame.push_back((uint8_t)(crc & 0xFF));
   longFrame.push_back((uint8_t)(crc >> 8));
   display.inject(longFrame);
-  std::vector<int> evs = eventsFor(200);
-  EXPECT_TRUE(evs.empty()) << evs.size() << " first " << (evs.empty() ? 0 : evs[0]);
+  int seen = 0;
+  eventFor(200, -1, &seen);
+  EXPECT_EQ(0, seen);
   // a key frame cut in two arrives whole
   std::vector<uint8_t> key = wire(0x80, {4});
   display.inject(std::vector<uint8_t>(key.begin(), key.begin() + 2));
-  EXPECT_EQ(0, nextEvent(100));
+  EXPECT_EQ(0, eventFor(100));
   display.inject(std::vector<uint8_t>(key.begin() + 2, key.end()));
-  EXPECT_EQ(lcdEV_RIGHT, nextEvent(4000));
+  EXPECT_EQ(lcdEV_RIGHT, eventFor(4000));
   EXPECT_TRUE(lcd.isOpen());
 }
 
@@ -196,21 +185,21 @@ TEST_F(LcdLink, aLateReplyIsNotTakenForAnotherRequestAndThreeUnansweredLoseTheDi
   open();
   display.with([](emuLine& l) { l.silent = true; });
   lcd.setContrast(90);
-  EXPECT_EQ(0, nextEvent(400));  // timed out
+  EXPECT_EQ(0, eventFor(400));  // timed out
   lcd.setBacklight(40);          // now outstanding
   display.inject(wire(13, {}));  // the contrast answer, too late
-  eventsFor(50);
+  eventFor(50, -1);
   EXPECT_EQ(0, lcd.answeredCount(4));
   EXPECT_EQ(0, lcd.answeredCount(5) - 2);  // only the two of the start-up
   display.inject(wire(14 | 0x40, {}));     // bit 6 set: still its answer
-  eventsFor(50);
+  eventFor(50, -1);
   EXPECT_EQ(3, lcd.answeredCount(5));
   EXPECT_TRUE(lcd.idle());
 
   for (int b : {10, 20, 30}) lcd.setBacklight(b);
   kvTimeStamp start;
   getTimeStamp(&start);
-  EXPECT_EQ(lcdEV_COMM_FAIL, nextEvent(2000));
+  EXPECT_EQ(lcdEV_COMM_FAIL, eventFor(2000));
   EXPECT_GE(elapsedMs(&start), 700u);  // three times 0.25 s
 }
 
@@ -218,23 +207,23 @@ TEST_F(LcdLink, aDisplayWhoseLineHangsUpIsLost) {
   open();
   display.hangUp();
   for (int b : {10, 20, 30}) lcd.setBacklight(b);
-  EXPECT_EQ(lcdEV_COMM_FAIL, nextEvent(3000));
+  EXPECT_EQ(lcdEV_COMM_FAIL, eventFor(3000));
 }
 
 TEST_F(LcdLink, anIdlePanelDimsAndTheFirstKeyOnlyWakesItButATimeoutOfZeroNeverDims) {
   display.with([](emuLine& l) { l.panel.user[lcdUS_TIMEOUT] = 1; });
   open();
   display.clearFrames();
-  eventsFor(1400);
+  eventFor(1400, -1);
   ASSERT_TRUE(lcd.backlightDimmed());
   EXPECT_EQ(fb({14, 1, 10}), display.framesOf(14).back());
   EXPECT_EQ(2u, display.framesOf(24).size());  // two key-state looks first
   display.key(5);
-  EXPECT_EQ(0, nextEvent(200));                // woken, no select
+  EXPECT_EQ(0, eventFor(200));                // woken, no select
   EXPECT_FALSE(lcd.backlightDimmed());
   EXPECT_EQ(fb({14, 1, 80}), display.framesOf(14).back());
   display.key(5);
-  EXPECT_EQ(lcdEV_SELECT, nextEvent(4000));
+  EXPECT_EQ(lcdEV_SELECT, eventFor(4000));
 
   // the same display with a timeout of zero: never dimmed; nothing asked
   // for 2 s, a ping goes out, so a display silent under an idle menu is lost
@@ -270,7 +259,7 @@ TEST_F(LcdLink, theAdjustmentScreensRunOnTheDisplay) {
   display.key(4);
   EXPECT_TRUE(serviceUntilFrame(fb({13, 1, 137}), 5000));  // 120 + 2 + 15
   display.key(5);
-  EXPECT_TRUE(waitEvent(lcdEV_ADJUST_END, 2000));
+  EXPECT_EQ(lcdEV_ADJUST_END, eventFor(2000, lcdEV_ADJUST_END));
   EXPECT_EQ(137, lcd.settings()[lcdSETTINGS_CONTRAST]);
   EXPECT_EQ(1u, display.framesOf(4).size());
   EXPECT_EQ(lcdADJ_NONE, lcd.adjustScreen());
@@ -279,7 +268,7 @@ TEST_F(LcdLink, theAdjustmentScreensRunOnTheDisplay) {
   display.key(3);  // -8
   EXPECT_TRUE(serviceUntilFrame(fb({14, 1, 72}), 5000));
   display.key(6);  // X cancels
-  EXPECT_TRUE(waitEvent(lcdEV_ADJUST_END, 5000));
+  EXPECT_EQ(lcdEV_ADJUST_END, eventFor(5000, lcdEV_ADJUST_END));
   settle();
   EXPECT_EQ(fb({14, 1, 80}), display.framesOf(14).back());
   EXPECT_EQ(80, lcd.userSettings()[lcdUS_NORMAL]);
@@ -288,7 +277,7 @@ TEST_F(LcdLink, theAdjustmentScreensRunOnTheDisplay) {
   lcd.startAdjust(lcdADJ_TIMEOUT);
   display.key(1);  // +5
   display.key(5);
-  EXPECT_TRUE(waitEvent(lcdEV_ADJUST_END, 5000));
+  EXPECT_EQ(lcdEV_ADJUST_END, eventFor(5000, lcdEV_ADJUST_END));
   settle();
   std::vector<frameBytes> w = display.framesOf(2);
   ASSERT_EQ(1u, w.size());
@@ -310,5 +299,5 @@ TEST_F(LcdLink, theAdjustmentScreensRunOnTheDisplay) {
   EXPECT_EQ(lcdADJ_CONTRAST, lcd.adjustScreen());
   EXPECT_GE(display.framesOf(13).size(), 4u);
   display.key(6);
-  EXPECT_TRUE(waitEvent(lcdEV_ADJUST_END, 5000));
+  EXPECT_EQ(lcdEV_ADJUST_END, eventFor(5000, lcdEV_ADJUST_END));
 }

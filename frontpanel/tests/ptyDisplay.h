@@ -33,7 +33,23 @@ public:
       d->received.push_back(frameBytes{f.command, f.length});
       d->received.back().insert(d->received.back().end(), f.data, f.data + f.length);
     };
-    if (opened) worker = std::thread([this] { run(); });
+    if (opened) worker = std::thread([this] {
+      while (!stop) {
+        struct pollfd p = {line.fd(), POLLIN, 0};
+        poll(&p, 1, 2);
+        std::vector<send> now;
+        {
+          std::lock_guard<std::mutex> g(mu);
+          now.swap(pending);
+        }
+        std::lock_guard<std::mutex> g(lineMu);
+        for (const send& s : now)
+          if (s.key) line.queueKey(s.key, s.xAfter);
+          else line.queueBytes(s.bytes.data(), (int)s.bytes.size(), -1, false);
+        line.readLine();
+        line.sendDue();
+      }
+    });
   }
   ~ptyDisplay() {
     hangUp();
@@ -84,28 +100,11 @@ private:
     std::vector<uint8_t> bytes;
     int key, xAfter;
   };
-  /* Only the display's thread writes the line (the test's thread may be
-  ** the one that has to drain it). */
+  /* Only the display's thread writes the line: the test's thread may be
+  ** the one that has to drain it. */
   void post(const send& s) {
     std::lock_guard<std::mutex> g(mu);
     pending.push_back(s);
-  }
-  void run() {
-    while (!stop) {
-      struct pollfd p = {line.fd(), POLLIN, 0};
-      poll(&p, 1, 2);
-      std::vector<send> now;
-      {
-        std::lock_guard<std::mutex> g(mu);
-        now.swap(pending);
-      }
-      std::lock_guard<std::mutex> g(lineMu);
-      for (const send& s : now)
-        if (s.key) line.queueKey(s.key, s.xAfter);
-        else line.queueBytes(s.bytes.data(), (int)s.bytes.size(), -1, false);
-      line.readLine();
-      line.sendDue();
-    }
   }
   emuLine line;
   bool opened = false;

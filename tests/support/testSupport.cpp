@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <set>
 #include <signal.h>
 #include <sstream>
 #include <sys/ipc.h>
@@ -80,11 +81,9 @@ std::string BinDir::linkFrom(const std::string& dir, const std::string& program,
 
 /* Every queue whose key is ftok(dir, b) + 99 for some byte b. */
 int removeQueuesFor(const std::string& dir) {
-  std::vector<key_t> keys;
-  for (int b = 0; b < 256; b++) {
-    key_t k = ftok(dir.c_str(), b);
-    if (k != -1) keys.push_back(k + 99);
-  }
+  std::set<key_t> keys;
+  for (int b = 0; b < 256; b++)
+    if (ftok(dir.c_str(), b) != -1) keys.insert(ftok(dir.c_str(), b) + 99);
   int removed = 0;
   std::ifstream in("/proc/sysvipc/msg");
   std::string line;
@@ -93,13 +92,7 @@ int removeQueuesFor(const std::string& dir) {
     std::istringstream ls(line);
     long long key = 0;
     int id = -1;
-    ls >> key >> id;
-    for (key_t k : keys) {
-      if ((key_t)key == k) {
-        if (msgctl(id, IPC_RMID, nullptr) == 0) removed++;
-        break;
-      }
-    }
+    if (ls >> key >> id && keys.count((key_t)key) && msgctl(id, IPC_RMID, nullptr) == 0) removed++;
   }
   return removed;
 }
@@ -115,8 +108,7 @@ ShmName::~ShmName() { shm_unlink(name.c_str()); }
 Proc::~Proc() {
   if (child > 0 && running()) {
     kill(child, SIGKILL);
-    int st;
-    waitpid(child, &st, 0);
+    waitpid(child, nullptr, 0);
   }
   if (stdinFd >= 0) close(stdinFd);
   delete files;

@@ -247,7 +247,7 @@ TEST_F(WebPanel, startUpLogMenuAnEditSavedEveryPageShowsItAndTheLevelMetersMove)
                       ".includes('disconnected')"));
 }
 
-TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndAUserFileAsksForALogin) {
+TEST_F(WebPanel, badRequestsAndSwitchesGetAnErrorAndAUserFileAsksForALogin) {
   struct {
     const char* what;
     std::string request;
@@ -311,16 +311,13 @@ TEST_F(WebPanel, badRequestsGetAnErrorOrAreDroppedAndAUserFileAsksForALogin) {
   EXPECT_EQ("200\n", out);
   EXPECT_EQ(0, runProgram({"/usr/bin/env", "python3", "-c", script, url, "wrong"}, &out));
   EXPECT_EQ("401\n", out);
-}
 
-TEST(WebPanelSwitches, helpBadSwitchesAndAnOpenAddressWithoutLogin) {
-  BinDir bin;
-  bin.link("webPanel.x");
+  // help, bad switches, and an open address without a login
   struct {
     std::vector<std::string> args;
     int status;
     const char* says;  /* on stdout or stderr */
-  } cases[] = {
+  } switches[] = {
       {{"-h"}, 0, "-l ADDRESS:PORT"},
       {{"-z"}, 2, "unknown or incomplete switch '-z'"},
       {{"-l"}, 2, "unknown or incomplete switch '-l'"},
@@ -328,10 +325,10 @@ TEST(WebPanelSwitches, helpBadSwitchesAndAnOpenAddressWithoutLogin) {
       {{"-l", "127.0.0.1:99999"}, 1, "bad listen address"},
       {{"-u", "/nonexistent/users"}, 1, "cannot read the user file /nonexistent/users"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : switches) {
     std::vector<std::string> argv = {bin.prog("webPanel.x")};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    std::string out, err;
+    std::string err;
     EXPECT_EQ(c.status, runProgram(argv, &out, &err, {}, 5000)) << c.args[0];
     EXPECT_NE(std::string::npos, (out + err).find(c.says)) << out << err;
   }
