@@ -249,9 +249,10 @@ const char TOP_HELP_TAIL[] = "\n     r : Recall and execute previous command (no
 
 }  // namespace
 
-/* One top-level session: each row is what the operator types, the command
-** the interpreter makes of it, its second argument and what the console
-** printed (prompts included).  "h" rows print the help for the line read. */
+/* One session: each row is what the operator types, the command the
+** interpreter makes of it, its second argument and what the console printed
+** (prompts included).  As the console does, "h" prints the help for the line
+** read, "c" and "tst" push their levels and "u" pops one. */
 TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
   Console con;
   cmdInterp& ci = con.ci;
@@ -265,6 +266,14 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
     std::string said;  /* "?": not checked */
   } rows[] = {
       {"r\n", CMD_REJECTED, "", "cfg->Invalid command\n"},  // nothing to recall yet
+      // levels: "u" at the top stays there, "em" is no row of the data level
+      {"u\n", CMDID_UP, "", "cfg->"},
+      {"c\n", CMDID_DATA_MODE, "", "cfg->"},
+      {"em\n", CMD_REJECTED, "", "dta->Invalid command\n"},
+      {"u\n", CMDID_UP, "", "dta->"},
+      {"tst\n", CMDID_TEST, "", "cfg->"},
+      {"c 1\n", CMDID_CURSOR, "", "tst->"},
+      {"u\n", CMDID_UP, "", "tst->"},
       {"h\n", CMDID_HELP, "", "help"},
       {"h sv\n", CMDID_HELP, "",
        "cfg->Detailed help for 'sv':\n"
@@ -299,6 +308,9 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
     int id = con.next();
     EXPECT_EQ(r.id, id) << r.typed;
     if (id == CMDID_HELP) ci.help();
+    if (id == CMDID_UP) ci.popLevel();
+    if (id == CMDID_DATA_MODE) ci.pushLevel(dataLevelCmds, commonCmds, "dta->");
+    if (id == CMDID_TEST) ci.pushLevel(testLevelCmds, commonCmds, "tst->");
     if (!r.arg2.empty()) {
       EXPECT_EQ(r.arg2, ci.arg(2)) << r.typed;
     }
@@ -311,6 +323,7 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
       EXPECT_EQ(r.said, said) << r.typed;
     }
   }
+  EXPECT_EQ(0, ci.depth());
   con.type("-t 12\n");
   ASSERT_EQ(CMDID_TRACE, con.next());
   EXPECT_EQ(12, ci.argInt(1));
@@ -322,30 +335,6 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
   EXPECT_EQ(CMD_NO_LINE, ci.readCommand());
   con.type("b\n");
   EXPECT_EQ(CMDID_SET_VALUE, ci.readCommand());
-}
-
-TEST(CmdInterp, levelsPushAndPopWithTheirPrompts) {
-  Console con;
-  cmdInterp& ci = con.ci;
-  con.type("u\n");
-  ASSERT_EQ(CMDID_UP, con.next());
-  ci.popLevel();  // nothing above the top level
-  EXPECT_EQ(0, ci.depth());
-  con.type("c\n");
-  ASSERT_EQ(CMDID_DATA_MODE, con.next());
-  ci.pushLevel(dataLevelCmds, commonCmds, "dta->");
-  EXPECT_EQ(1, ci.depth());
-  con.type("em\n");  // not a row of the data level
-  EXPECT_EQ(CMD_REJECTED, con.next());
-  con.type("u\n");
-  ASSERT_EQ(CMDID_UP, con.next());
-  ci.popLevel();
-  con.type("tst\n");
-  ASSERT_EQ(CMDID_TEST, con.next());
-  ci.pushLevel(testLevelCmds, commonCmds, "tst->");
-  con.type("c 1\n");
-  EXPECT_EQ(CMDID_CURSOR, con.next());
-  EXPECT_EQ("cfg->cfg->dta->Invalid command\ndta->cfg->tst->", con.said());
 }
 
 TEST(CmdInterp, faultyTablesThrowWithTheReason) {
