@@ -23,7 +23,7 @@
 
 namespace {
 
-enum { V = 12, S = 13, KILL = 3, T = 10, MC = 5, SL = 6, I = 4, H = 8 };
+enum { V = 12, S = 13, KILL = 3, T = 10, MC = 5, I = 4 };
 
 /* A fresh copy per test: the parser writes used flags and maxima into it. */
 std::vector<SwitchDef> makeTable() {
@@ -33,37 +33,25 @@ std::vector<SwitchDef> makeTable() {
       {KILL, 0, "-kill", "", "Terminate supervisor process", 0, 0, false},
       {T, 0, "-T", " value", "Set trace level for debug (0-9)", 1, 0, false},
       {MC, 1, "-mc", "[nRows [nCols]]", "Mini display (2x20 etc)", 0, 2, false},
-      {SL, 1, "-sl", "", "Show LED/Indicator Labels", 0, 0, false},
       {I, 0, "-i", "[0|<1>]", "Enable / disable interactive mode.", 0, 1, false},
-      {H, 0, "-h", "", "Display help", 0, 0, false},
-      {-1, 0, nullptr, nullptr, nullptr, 0, 0, false},
-  };
+      {-1, 0, nullptr, nullptr, nullptr, 0, 0, false}};
 }
 
-/* argv built from words, with a program name in front; the strings stay
-** alive as long as the Args (the parser keeps pointers into them). */
-struct Args {
-  explicit Args(std::vector<std::string> w) : words(std::move(w)) {
-    words.insert(words.begin(), "doVA.x");
-    for (auto& s : words) ptrs.push_back(&s[0]);
-    ptrs.push_back(nullptr);
-  }
-  int argc() const { return (int)words.size(); }
-  char** argv() { return ptrs.data(); }
-  std::vector<std::string> words;
-  std::vector<char*> ptrs;
-};
-
+/* A parse of `words` after a program name; the strings stay alive with
+** the Parsed (the parser keeps pointers into them). */
 struct Parsed {
   std::vector<SwitchDef> table;
+  std::vector<std::string> words;
+  std::vector<char*> argv;
   cmdLine parser;
-  Args args;
   int result = -99;
   std::string output;
-  explicit Parsed(std::vector<std::string> words, std::vector<SwitchDef> t = makeTable())
-      : table(std::move(t)), args(std::move(words)) {
+  explicit Parsed(std::vector<std::string> w, std::vector<SwitchDef> t = makeTable()) : table(std::move(t)), words(std::move(w)) {
+    words.insert(words.begin(), "doVA.x");
+    for (auto& s : words) argv.push_back(&s[0]);
+    argv.push_back(nullptr);
     testing::internal::CaptureStdout();
-    result = parser.absorb(args.argc(), args.argv(), table.data());
+    result = parser.absorb((int)words.size(), argv.data(), table.data());
     output = testing::internal::GetCapturedStdout();
   }
   std::string help(const char* head) {

@@ -303,20 +303,6 @@ TEST_F(DataSetInTempDir, buildTraceNamesEveryIndexAndPassesOverFamilyMembersButN
   ASSERT_NE(std::string::npos, read);
   EXPECT_TRUE(subscribe < firstAdd && firstAdd < last && last < read);
   EXPECT_EQ(std::string::npos, out.find("Initialize files"));  /* defined before the items */
-
-  testing::internal::CaptureStdout();
-  {
-    dovidu_config cfg(&level, nullptr);
-    ASSERT_EQ(0, cfg.linkInit("cfgMaster.x", ".", 65, 10000, 1, &level, nullptr));
-    EXPECT_EQ(1, cfg.defineItem(itmVolume_Adjust));
-    EXPECT_EQ(1, cfg.defineItem(itmUPDATE_FILE));
-  }
-  out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(1, countOf(out, "Initialize files done"));
-  size_t group64 = out.find("Adding file group ID: 64");
-  ASSERT_NE(std::string::npos, group64);
-  EXPECT_LT(out.find("Initialize files"), group64);
-  EXPECT_LT(group64, out.find("Initialize files done"));
 }
 
 /* The console's start-up retries initDataSet on the same object: the first
