@@ -84,18 +84,15 @@ struct ConsoleRig {
   }
   /* The next code the supervisor receives (bounded poll). */
   int supervisorGets() {
-    for (int i = 0; i < 200; i++) {
-      int code = supervisor->msgQGetMsg();
-      if (code != ipcMSG_NONE) return code;
-      usleep(5000);
-    }
-    return ipcMSG_NONE;
+    int code = ipcMSG_NONE;
+    waitUntil([&] { return (code = supervisor->msgQGetMsg()) != ipcMSG_NONE; }, 1000, 5);
+    return code;
   }
 };
 
 }  // namespace
 
-TEST(CommandConsole, traceAndDisplayCommandsStoreTheirSettingsGetAllNeedsAHost) {
+TEST(CommandConsole, traceAndDisplayCommandsStoreTheirSettingsGetAllNeedsAHostCursorCodesCount) {
   ConsoleRig rig(false);
   const struct {
     const char* line;
@@ -121,10 +118,8 @@ TEST(CommandConsole, traceAndDisplayCommandsStoreTheirSettingsGetAllNeedsAHost) 
   EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
   EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find("Console function not available"));
   EXPECT_EQ(cmdConsole::PENDING_NONE, rig.console->pendingState());
-}
 
-TEST(CommandConsole, testLevelCursorCommandWritesEscapeCodesWithACounter) {
-  ConsoleRig rig(false);
+  // the test level's cursor command writes escape codes with a counter
   rig.type("tst\nc\nc 5A\nc 2J\nc 1 2\nu\n");
   for (int i = 0; i < 6; i++) EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
   EXPECT_EQ(cmdSTEP_IDLE, rig.console->step());  // writes the next prompt
@@ -143,7 +138,7 @@ TEST(CommandConsole, testLevelCursorCommandWritesEscapeCodesWithACounter) {
   EXPECT_EQ("cfg->", said.substr(said.size() - 5));  // "u" went back to the top level
 }
 
-TEST(CommandConsole, getAllAsksTheHostAndHoldsInputUntilTheAnswer) {
+TEST(CommandConsole, getAllAsksTheHostHoldsInputUntilTheAnswerAndGivesUpAfterFourSeconds) {
   ConsoleRig rig(true);
   rig.app.traceLevel = 2;
   rig.type("getAll\nx\n");
@@ -160,10 +155,8 @@ TEST(CommandConsole, getAllAsksTheHostAndHoldsInputUntilTheAnswer) {
   EXPECT_NE(std::string::npos, traced.find("cmd done: time = "));
   EXPECT_EQ(cmdConsole::PENDING_NONE, rig.console->pendingState());
   EXPECT_EQ(cmdSTEP_EXIT, rig.stepBusy());  // the line typed meanwhile is read now
-}
 
-TEST(CommandConsole, getAllGivesUpAfterFourSecondsWithoutAnswer) {
-  ConsoleRig rig(true);
+  // without an answer it gives up after four seconds
   rig.app.traceLevel = 1;
   rig.type("getAll\n");
   kvTimeStamp start;
@@ -172,7 +165,7 @@ TEST(CommandConsole, getAllGivesUpAfterFourSecondsWithoutAnswer) {
   testing::internal::CaptureStdout();
   int steps = 0;
   while (rig.console->pendingState() != cmdConsole::PENDING_NONE && steps++ < 20) rig.console->step();
-  std::string traced = testing::internal::GetCapturedStdout();
+  traced = testing::internal::GetCapturedStdout();
   float waited = elapsedSeconds(&start);
   EXPECT_EQ(cmdConsole::PENDING_NONE, rig.console->pendingState());
   EXPECT_GE(waited, 3.9f);
@@ -180,15 +173,35 @@ TEST(CommandConsole, getAllGivesUpAfterFourSecondsWithoutAnswer) {
   EXPECT_NE(std::string::npos, traced.find("timeout after "));
 }
 
-TEST(HostLink, waitHandlesEveryCodeAsTheSupervisorSendsIt) {
+/* A flooded host queue is taken one message per look and never hangs; a
+** ping is answered, a deny ends the wait for the grant, other codes are
+** traced and passed over, a negative timeout waits one second, a stop
+** request ends even a long wait. */
+TEST(HostLink, waitHandlesEveryCodeAsTheSupervisorSendsItAndAFloodNeverHangs) {
   ConsoleRig rig(true);
+  testing::internal::CaptureStdout();
+  int sent = 0;
+  rig.supervisor->txQueue().setSendRetryMs(0);
+  std::string buf(16 + 100 + 4, 'x');
+  while (sent < 2000 &&
+         rig.supervisor->ipcCopySendMsg(ipcMSG_DATA, 0, &buf[0], 16 + 100,
+                                        rig.app.hostQueue->typeId()) == 0)
+    sent++;
+  EXPECT_GT(sent, 50);  // the queue filled up
+  kvTimeStamp start;
+  getTimeStamp(&start);
+  int taken = 0;
+  while (waitForHostMessage(rig.app, 0, 0) == ipcMSG_DATA) taken++;
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(sent, taken);
+  EXPECT_LT(elapsedMs(&start), 5000u);
+
   rig.app.traceLevel = 1;
   // a ping is answered and does not end a wait for any message
   ASSERT_EQ(0, rig.supervisor->ipcCopySendMsgConst(ipcMSG_PING_REQ, 0, rig.app.hostQueue->typeId()));
   EXPECT_EQ(ipcMSG_NONE, waitForHostMessage(rig.app, 0, 0));
   EXPECT_EQ(ipcMSG_PING_RESP, rig.supervisorGets());
   // a deny ends the wait for the grant at once
-  kvTimeStamp start;
   getTimeStamp(&start);
   rig.answer(ipcMSG_REG_DENY, "");
   EXPECT_EQ(ipcMSG_REG_DENY, waitForHostMessage(rig.app, 5, ipcMSG_REG_GRANT));
@@ -215,25 +228,6 @@ TEST(HostLink, waitHandlesEveryCodeAsTheSupervisorSendsIt) {
   EXPECT_LT(elapsedMs(&start), 200u);
 }
 
-TEST(HostLink, floodedHostQueueIsTakenOneMessagePerLookAndNeverHangs) {
-  ConsoleRig rig(true);
-  testing::internal::CaptureStdout();
-  int sent = 0;
-  rig.supervisor->txQueue().setSendRetryMs(0);
-  std::string buf(16 + 100 + 4, 'x');
-  while (sent < 2000 &&
-         rig.supervisor->ipcCopySendMsg(ipcMSG_DATA, 0, &buf[0], 16 + 100,
-                                        rig.app.hostQueue->typeId()) == 0)
-    sent++;
-  EXPECT_GT(sent, 50);  // the queue filled up
-  kvTimeStamp start;
-  getTimeStamp(&start);
-  int taken = 0;
-  while (waitForHostMessage(rig.app, 0, 0) == ipcMSG_DATA) taken++;
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(sent, taken);
-  EXPECT_LT(elapsedMs(&start), 5000u);
-}
 
 TEST(HostLink, closingSendsGoodbyeOrShutdown) {
   for (bool kill : {false, true}) {

@@ -57,8 +57,8 @@ protected:
 /* The update box is answered both ways (F1 is the panel's X); a confirmed
 ** update shows the growing download and the installer's lines while its
 ** "Downloading" goes to the console log, not over the menu: the header and
-** every row stay whole. */
-TEST_F(MenuWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheScreenWhole) {
+** every row stay whole.  Then a factory reset saved in the menu. */
+TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeAndAResetReachesTheTool) {
   tmuxPane& pane = *this->pane;
   openMaintenance(6);
   pane.keys({"Right"}, 30);
@@ -91,35 +91,26 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysAndTheRunningUpdateLeavesTheScreenWho
     EXPECT_EQ(std::string(tmuxPane::COLS - 86, ' '), row.substr(86)) << screen;
   }
   EXPECT_NE(std::string::npos, readFile(bin.file("doVA.console.log")).find("Downloading\n"));
-  EXPECT_NE(std::string::npos, readFile(bin.file("kvUpgrade.log")).find("\t-t 10.0.0.9 update.tgz\n"))
-      << readFile(bin.file("kvUpgrade.log"));
 
   /* the menu is still live: another key leaves the screen */
   pane.keys({"Escape"}, 30);
   EXPECT_TRUE(pane.waitFor("->Run SW Update", 3000)) << pane.screen();
-}
 
-TEST_F(MenuWindow, resetToDefaultsSavedInTheMenuWipesAndRestartsThroughTheTool) {
-  tmuxPane& pane = *this->pane;
-  openMaintenance(8);
+  /* a reset to defaults saved in the menu: the master echoes the request,
+  ** the alert shows, then the tool wipes and restarts */
+  pane.keys({"Down", "Down"}, 30);
   ASSERT_TRUE(pane.waitFor("->Reset to Defaults", 2000)) << pane.screen();
   pane.keys({"Right", "Enter"}, 30);
   ASSERT_TRUE(pane.waitFor("Reset to Defaults", 2000)) << pane.screen();
   pane.keys({"Down"}, 30);
   ASSERT_TRUE(pane.waitFor("YES!", 2000)) << pane.screen();
-  pane.keys({"Enter"}, 30);
-  ASSERT_TRUE(pane.waitFor("Enter=Save Esc=Quit", 2000)) << pane.screen();
-  pane.keys({"Enter"}, 30);
-  /* the master echoes the request; the alert shows, then the tool runs */
+  pane.keys({"Enter", "Enter"}, 100);  // the save prompt, then save
   ASSERT_TRUE(pane.waitFor("Factory Defaults", 5000)) << pane.screen();
   std::string log = bin.file("kvUpgrade.log");
-  for (int waited = 0; waited < 5000 && readFile(log).find("-r") == std::string::npos; waited += 50)
-    usleep(50000);
+  EXPECT_TRUE(waitForFile(log, "\t-r\n", 5000));
   std::string calls = readFile(log);
-  size_t d = calls.find("\t-d\n"), r = calls.find("\t-r\n");
-  EXPECT_NE(std::string::npos, d) << calls;
-  EXPECT_NE(std::string::npos, r) << calls;
-  EXPECT_LT(d, r) << calls;
+  EXPECT_LT(calls.find("\t-t 10.0.0.9 update.tgz\n"), calls.find("\t-d\n")) << calls;
+  EXPECT_LT(calls.find("\t-d\n"), calls.find("\t-r\n")) << calls;
 }
 
 /* The master's power-down request, answered in the window: F1 (the panel's
@@ -138,19 +129,12 @@ TEST_F(MenuWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
   client->addAllItems(2);
   ASSERT_EQ(0, client->subscribeListSend());
   auto item = [&](int index, int ms) {  /* the client's copy after `ms` of polling */
-    for (int t = 0; t < ms; t += 5) {
-      client->serviceCfg(0, 0);
-      usleep(5000);
-    }
+    waitUntil([&] { return client->serviceCfg(0, 0), false; }, ms, 5);
     int v = -1;
     client->readInt(index, &v);
     return v;
   };
-  auto waitItem = [&](int index, int want) {
-    for (int t = 0; t < 3000; t += 50)
-      if (item(index, 50) == want) return true;
-    return false;
-  };
+  auto waitItem = [&](int index, int want) { return waitUntil([&] { return item(index, 50) == want; }, 3000, 50); };
 
   ASSERT_TRUE(waitItem(itmPOWEROFF_CMD, 0));
   EXPECT_TRUE(waitItem(itmUSER_IF_VERSION, 0x01080003));  // the menu announced its version
