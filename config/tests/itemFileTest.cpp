@@ -86,8 +86,9 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
 }
 
 /* A choice's text or "Invalid Lookup"; the file line padded to the
-** comment column only when shorter, and bounded by the buffer. */
-TEST_F(LocalSet, LookupTextAndStrOutPaddingAndBounds) {
+** comment column only when shorter, and bounded by the buffer; access by
+** index refuses bad indexes, and writes filter to the valid characters. */
+TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
   EXPECT_STREQ("Digital", cfg.getItem(ixBLEND)->lookupText());
   EXPECT_STREQ("No", cfg.getItem(ixMACENBL)->lookupText());
   EXPECT_STREQ("Invalid Lookup", cfg.getItem(ixVOLUME)->lookupText());
@@ -111,6 +112,34 @@ TEST_F(LocalSet, LookupTextAndStrOutPaddingAndBounds) {
   n = cfg.getItem(ixVOLUME)->strOut(small, sizeof small, "%25s: ", 42, nullptr, true);
   EXPECT_EQ(9, n);
   EXPECT_EQ(9u, strlen(small));
+
+  int v = 99;
+  CaptureStdout();
+  EXPECT_EQ(1, cfg.readInt(8, &v));
+  EXPECT_EQ(1, cfg.readInt(500, &v));
+  EXPECT_EQ(1, cfg.changeValue(500, "1"));
+  std::string out = GetCapturedStdout();
+  expectAll(out, {"Data item for index 8 is NULL", "Invalid index: 500",
+                  "Invalid configuration item ID (500)"});
+  EXPECT_EQ(99, v);
+  EXPECT_FALSE(cfg.isChanged(8, true));
+
+  EXPECT_EQ(1, cfg.changeValue(ixSHORTNAME, "ab1"));
+  char t[16];
+  cfg.readText(ixSHORTNAME, t, sizeof t);
+  EXPECT_STREQ("AAA", t); /* every invalid character became the first valid one */
+
+  EXPECT_EQ(0, cfg.writeInt(ixVOLUME, 0)); /* unchanged: nothing done */
+  EXPECT_EQ(1, cfg.writeInt(ixVOLUME, 6));
+  EXPECT_EQ(1, cfg.writeMac(ixMAC, mac_addr_s{{0xab, 0xcd, 0xef, 1, 2, 3}}));
+  mac_addr_s m;
+  cfg.readMac(ixMAC, &m);
+  EXPECT_EQ(0xef, m.octet[2]);
+  char flag = 7;
+  EXPECT_EQ(0, cfg.readTextOrFlag(ixMACENBL, &flag, 1, false));
+  EXPECT_EQ(0, flag);
+  EXPECT_TRUE(cfg.isChanged(ixVOLUME, true));
+  EXPECT_FALSE(cfg.isChanged(ixVOLUME, false));
 }
 
 TEST_F(LocalSet, EveryTypeRoundTripsAsBinaryRecordsAcrossOneBuffer) {
@@ -249,39 +278,6 @@ TEST(ItemRegistration, DuplicatesBadChoiceListsTooManyFilesAndClientFileAccessAr
   EXPECT_EQ(0, i.loadChoices(two));
 }
 
-TEST_F(LocalSet, ByIndexAccessRefusesBadIndexesAndWritesFilterValidChars) {
-  int v = 99;
-  CaptureStdout();
-  EXPECT_EQ(1, cfg.readInt(8, &v));
-  EXPECT_EQ(1, cfg.readInt(500, &v));
-  EXPECT_EQ(1, cfg.changeValue(500, "1"));
-  std::string out = GetCapturedStdout();
-  expectAll(out, {"Data item for index 8 is NULL", "Invalid index: 500",
-                  "Invalid configuration item ID (500)"});
-  EXPECT_EQ(99, v);
-  EXPECT_FALSE(cfg.isChanged(8, true));
-
-  EXPECT_EQ(1, cfg.changeValue(ixSHORTNAME, "ab1"));
-  char t[16];
-  cfg.readText(ixSHORTNAME, t, sizeof t);
-  EXPECT_STREQ("AAA", t); /* every invalid character became the first valid one */
-
-  EXPECT_EQ(0, cfg.writeInt(ixVOLUME, 0)); /* unchanged: nothing done */
-  EXPECT_EQ(1, cfg.writeInt(ixVOLUME, 6));
-  EXPECT_EQ(1, cfg.writeMac(ixMAC, mac_addr_s{{0xab, 0xcd, 0xef, 1, 2, 3}}));
-  mac_addr_s m;
-  cfg.readMac(ixMAC, &m);
-  EXPECT_EQ(0xef, m.octet[2]);
-  char flag = 7;
-  EXPECT_EQ(0, cfg.readTextOrFlag(ixMACENBL, &flag, 1, false));
-  EXPECT_EQ(0, flag);
-  EXPECT_TRUE(cfg.isChanged(ixVOLUME, true));
-  EXPECT_FALSE(cfg.isChanged(ixVOLUME, false));
-}
-
-}  // namespace
-
-namespace {
 
 struct FileSet : ::testing::Test {
   testsup::TempDir dir;
@@ -300,8 +296,10 @@ struct FileSet : ::testing::Test {
 };
 
 /* The exact text of a file, in place before the sync command runs; the
-** unnamed file is never written; groups collect items by mask. */
-TEST_F(FileSet, WrittenTextIsTheExpectedFileInPlaceBeforeTheSync) {
+** unnamed file is never written; groups collect items by mask; a write
+** that fails half way leaves the old file intact and no temporary file;
+** long text values that outgrow the size estimate are never cut. */
+TEST_F(FileSet, WrittenTextIsExactInPlaceBeforeTheSyncNeverHalfWrittenNeverCut) {
   std::vector<std::string> cmds;
   std::string seenBySync;
   setShellHook([&](const std::string& cmd, std::string*) {
@@ -321,6 +319,33 @@ TEST_F(FileSet, WrittenTextIsTheExpectedFileInPlaceBeforeTheSync) {
   EXPECT_EQ(0, cfg.writeToFile(0)); /* the unnamed file is never written */
   EXPECT_EQ(6u, cfg.getGroup(1)->items.size()); /* masks 1 and 3 */
   EXPECT_EQ(5u, cfg.getGroup(2)->items.size()); /* masks 2 and 3 */
+
+  Child writer(dir.file("child.out"), [&]() {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = {200, 200}; /* the new text is larger: write stops short */
+    setrlimit(RLIMIT_FSIZE, &lim);
+    cfg.getItem(ixUPDFILE)->strIn("changed.tgz");
+    return cfg.writeToFile(1);
+  });
+  EXPECT_EQ(1, writer.wait(10000));
+  EXPECT_NE(std::string::npos, writer.out().find("unable to open CONFIG_FILE"));
+  EXPECT_EQ(expected, testsup::readFile(path));
+  DIR* d = opendir(dir.path().c_str());
+  int entries = 0;
+  while (struct dirent* e = readdir(d)) entries += strncmp(e->d_name, "small.cfg", 9) == 0;
+  closedir(d);
+  EXPECT_EQ(1, entries);
+
+  generic_cfg big(&level, nullptr); /* 40 texts of 1000 characters */
+  big.master = 1;
+  big.addCfgFile(path.c_str(), "Big", 2, -1, 5);
+  for (int i = 0; i < 40; ++i)
+    ASSERT_EQ(1, big.addItemText(0, i, 1, 255, std::string(1000, 'a' + i % 26).c_str(), 0, 2000,
+                                 ("Text" + std::to_string(i)).c_str(), "t", nullptr, nullptr, nullptr));
+  ASSERT_EQ(0, big.writeToFile(0));
+  std::string text = testsup::readFile(path);
+  EXPECT_EQ(std::string(80, '#') + "\n", text.substr(text.size() - 81));
+  EXPECT_NE(std::string::npos, text.find("Text39: " + std::string(1000, 'a' + 39 % 26) + " # t\n"));
 }
 
 /* The reader, text after text on one set: only well-formed value lines
@@ -382,43 +407,6 @@ TEST_F(FileSet, LargeFileIsReadWholeAndUnknownNamesAreReportedNineteenTimes) {
   EXPECT_EQ("big.tgz", valueText(cfg, ixUPDFILE));
   EXPECT_EQ("3", valueText(cfg, ixVOLUME));
   generic_cfg::resetParseMisses();
-}
-
-TEST_F(FileSet, LongTextValuesAreNeverCutInTheFile) {
-  /* 40 text values of 1000 characters outgrow the size estimate */
-  generic_cfg big(&level, nullptr);
-  big.master = 1;
-  big.addCfgFile(path.c_str(), "Big", 2, -1, 5);
-  for (int i = 0; i < 40; ++i) {
-    std::string name = "Text" + std::to_string(i);
-    ASSERT_EQ(1, big.addItemText(0, i, 1, 255, std::string(1000, 'a' + i % 26).c_str(), 0, 2000,
-                                 name.c_str(), "t", nullptr, nullptr, nullptr));
-  }
-  ASSERT_EQ(0, big.writeToFile(0));
-  std::string text = testsup::readFile(path);
-  EXPECT_EQ(std::string(80, '#') + "\n", text.substr(text.size() - 81));
-  EXPECT_NE(std::string::npos, text.find("Text39: " + std::string(1000, 'a' + 39 % 26) + " # t\n"));
-}
-
-TEST_F(FileSet, WriteThatFailsHalfWayLeavesTheOldFileIntact) {
-  ASSERT_EQ(0, cfg.writeToFile(1));
-  std::string before = testsup::readFile(path);
-  Child writer(dir.file("child.out"), [&]() {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit lim = {200, 200}; /* the new text is larger: write stops short */
-    setrlimit(RLIMIT_FSIZE, &lim);
-    cfg.getItem(ixUPDFILE)->strIn("changed.tgz");
-    return cfg.writeToFile(1);
-  });
-  EXPECT_EQ(1, writer.wait(10000));
-  EXPECT_NE(std::string::npos, writer.out().find("unable to open CONFIG_FILE"));
-  EXPECT_EQ(before, testsup::readFile(path));
-  DIR* d = opendir(dir.path().c_str());
-  int entries = 0;
-  while (struct dirent* e = readdir(d))
-    if (strncmp(e->d_name, "small.cfg", 9) == 0) ++entries;
-  closedir(d);
-  EXPECT_EQ(1, entries); /* no temporary file left behind */
 }
 
 }  // namespace

@@ -467,9 +467,7 @@ TEST_F(MasterTest, failedWritesNameTheirCauseAndTheNextChangeRetries) {
   mkdir(work.path().c_str(), 0700); /* for the fixture's own clean-up */
 }
 
-TEST(MasterDisk, fullDiskIsSaidAndTheWriteRetriedWhenThereIsRoomAgain) {
-  BinDir bin;
-  bin.link("cfgMaster.x");
+TEST_F(MasterTest, fullDiskIsSaidAndTheWriteRetriedWhenThereIsRoomAgain) {
   TempDir disk;
   if (mount("tmpfs", disk.path().c_str(), "tmpfs", 0, "size=64k") != 0)
     GTEST_SKIP() << "no tmpfs to fill: " << strerror(errno);
@@ -477,7 +475,6 @@ TEST(MasterDisk, fullDiskIsSaidAndTheWriteRetriedWhenThereIsRoomAgain) {
     std::string dir;
     ~unmount() { umount2(dir.c_str(), MNT_DETACH); }
   } guard{disk.path()};
-  Proc master;
   ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", disk.path(), "-T", "1"}));
   ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
   std::string filler = disk.file("filler");
