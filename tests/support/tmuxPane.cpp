@@ -73,14 +73,10 @@ std::string tmuxPane::screen() {
 }
 
 std::string tmuxPane::row(int r) {
-  std::string s = screen();
-  size_t at = 0;
-  for (int i = 0; i < r && at != std::string::npos; i++) {
-    at = s.find('\n', at);
-    if (at != std::string::npos) at++;
-  }
-  if (at == std::string::npos) return std::string(COLS, ' ');
-  std::string line = s.substr(at, s.find('\n', at) - at);
+  std::istringstream in(screen());
+  std::string line;
+  for (int i = 0; i <= r; i++)
+    if (!std::getline(in, line)) line.clear();
   line.resize(COLS, ' ');
   return line;
 }
@@ -95,29 +91,20 @@ void tmuxPane::keys(std::initializer_list<const char*> names, int gapMs) {
 void tmuxPane::type(const std::string& text) { run({"send-keys", "-t", "w", "-l", text}); }
 
 bool tmuxPane::waitFor(const std::string& text, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 20) {
-    if (screen().find(text) != std::string::npos) return true;
-    usleep(20000);
-  }
-  return false;
+  return waitUntil([&] { return screen().find(text) != std::string::npos; }, timeoutMs, 20);
 }
 
 bool tmuxPane::waitForRow(int r, int column, const std::string& text, int timeoutMs) {
-  for (int waited = 0; waited <= timeoutMs; waited += 20) {
-    if (row(r).compare(column, text.size(), text) == 0) return true;
-    usleep(20000);
-  }
-  return false;
+  return waitUntil([&] { return row(r).compare(column, text.size(), text) == 0; }, timeoutMs, 20);
 }
 
 pid_t tmuxPane::programPid(const std::string& exe, int timeoutMs) {
-  std::string out;
-  for (int waited = 0; program <= 0 && waited <= timeoutMs; waited += 20) {
-    run({"display-message", "-p", "-t", "w", "#{pane_pid}"}, &out);
-    pid_t shell = (pid_t)atoi(out.c_str());
-    if (shell > 0) program = childRunning(shell, exe);
-    if (program <= 0) usleep(20000);
-  }
+  waitUntil([&] {
+    std::string out;
+    if (program <= 0 && run({"display-message", "-p", "-t", "w", "#{pane_pid}"}, &out) == 0)
+      program = childRunning((pid_t)atoi(out.c_str()), exe);
+    return program > 0;
+  }, timeoutMs, 20);
   return program;
 }
 
