@@ -63,8 +63,7 @@ bool listHas(const choiceEntry* list, int32_t key) {
 ** defaults lie within their limits (but the access level), text defaults
 ** within their length and valid characters. */
 TEST(Catalogue, listsAndDefaultsAreWellFormed) {
-  int lists = 0;
-  for (const choiceListRow* r = choiceListTable; r->name != nullptr; ++r, ++lists) {
+  for (const choiceListRow* r = choiceListTable; r->name != nullptr; ++r) {
     int n = choiceCount(r->list);
     EXPECT_GE(n, 2) << r->name;
     const choiceEntry& close = r->list[n];
@@ -76,7 +75,6 @@ TEST(Catalogue, listsAndDefaultsAreWellFormed) {
       EXPECT_TRUE(keys.insert(r->list[i].key).second) << r->name << " repeats " << r->list[i].key;
     EXPECT_EQ(r->list, findChoiceList(r->name));
   }
-  EXPECT_EQ(23, lists);
   EXPECT_EQ(nullptr, findChoiceList("lstNothing"));
   std::vector<std::string> outside;
   for (const expandedItem& e : expandAll()) {

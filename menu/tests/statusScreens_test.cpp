@@ -186,8 +186,8 @@ TEST_F(StatusScreen, gps_screen_shows_state_satellites_hdop_and_position) {
       {1, 1, 1, 0, 0, "Status     PLL ALIGN|Sats  0    HDOP  0.0|N 0.00000 E  0.00000"},
       {3, 1, 1, 0, 0, "Status     PLL ALIGN|Sats  0    HDOP  0.0|N 0.00000 E  0.00000"},
       {4, 1, 1, 0, 0, "Status  PLL UNLOCKED|Sats  0    HDOP  0.0|N 0.00000 E  0.00000"},
-      {7, 1, 1, 0, 0, "Status UNKNOWN STATE|Sats  0    HDOP  0.0|N 0.00000 E  0.00000"},
-      {0xffffffffu, INT32_MIN, INT32_MIN, 0, 0, "Status UNKNOWN STATE|Sats  0    HDOP  0.0|S214.74836 W214.7483"},
+      {7, INT32_MIN, INT32_MIN, 0, 0, "Status UNKNOWN STATE|Sats  0    HDOP  0.0|S214.74836 W214.7483"},
+      {0xffffffffu, 1, 1, 0, 0, "Status UNKNOWN STATE|Sats  0    HDOP  0.0|N 0.00000 E  0.00000"},
   };
   for (const auto& c : cases) {
     auto g = gps(c.state, c.lat, c.lon, c.mask, c.hdop);
