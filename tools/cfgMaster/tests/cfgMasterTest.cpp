@@ -178,19 +178,14 @@ TEST_F(MasterTest, steadyTrickleIsSavedWithinFiveSecondsOfTheFirstChange) {
 /* A client that stops reading costs no output, and a reader of the
 ** master's output that goes away costs no crash. */
 TEST_F(MasterTest, laggingClientAndClosedOutputCostNothing) {
-  struct reaper { /* no child outlives the test, whatever fails */
-    pid_t pids[2] = {-1, -1};
-    ~reaper() {
-      for (pid_t p : pids)
-        if (p > 0) kill(p, SIGKILL), waitpid(p, nullptr, 0);
-    }
-  } kids;
-  int out[2], ready[2];
+  int out[2];
   ASSERT_EQ(pipe(out), 0);
-  ASSERT_EQ(pipe(ready), 0);
   std::string prog = bin.prog("cfgMaster.x");
-  pid_t m = kids.pids[0] = fork();
-  if (m == 0) {
+  struct reaper { /* the master never outlives the test, whatever fails */
+    pid_t pid;
+    ~reaper() { if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0); }
+  } m{fork()};
+  if (m.pid == 0) {
     dup2(out[1], 1);
     close(out[0]);
     execl(prog.c_str(), prog.c_str(), "-C", work.path().c_str(), "-T", "1", (char*)nullptr);
@@ -201,20 +196,17 @@ TEST_F(MasterTest, laggingClientAndClosedOutputCostNothing) {
   std::string seen;
   auto drain = [&] {
     char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0) seen.append(buf, (size_t)n);
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) seen.append(buf, (size_t)n);
   };
   ASSERT_TRUE(waitUntil([&] { drain(); return seen.find("master ready") != npos; }, 5000));
-  pid_t lagger = kids.pids[1] = fork();
-  if (lagger == 0) { /* subscribes, then never reads again */
+  Child lagger(work.file("lagger.out"), [&] { /* subscribes, then never reads again */
+    close(out[0]); /* the master's output has one reader: the test */
     testClient l;
-    char c = l.link(bin.path(), "lagger") ? 'y' : 'n';
-    if (write(ready[1], &c, 1) != 1) _exit(1);
-    for (;;) pause();
-  }
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+    if (!l.link(bin.path(), "lagger")) return 1;
+    printf("linked\n");
+    return pause(), 0;
+  });
+  ASSERT_TRUE(lagger.waitForOutput("linked", 5000)) << lagger.wait(0);
   testClient a;
   ASSERT_TRUE(a.link(bin.path(), "clientA"));
   for (int k = 0; k < 100; k++) { /* two seconds of changes the lagger never reads */
@@ -222,7 +214,7 @@ TEST_F(MasterTest, laggingClientAndClosedOutputCostNothing) {
     a.idle(20);
   }
   drain();
-  std::string laggerLine = "Export update to client " + std::to_string(lagger) + "\n";
+  std::string laggerLine = "Export update to client " + std::to_string(lagger.pid()) + "\n";
   int count = 0;
   for (size_t p = seen.find(laggerLine); p != npos; p = seen.find(laggerLine, p + 1)) count++;
   EXPECT_LE(count, 2) << "export lines for the lagger";
@@ -232,14 +224,12 @@ TEST_F(MasterTest, laggingClientAndClosedOutputCostNothing) {
     a.idle(20);
   }
   int st = 0;
-  ASSERT_EQ(waitpid(m, &st, WNOHANG), 0) << "the master died of its closed output: " << st;
-  kill(m, SIGTERM);
-  for (int waited = 0; waitpid(m, &st, WNOHANG) == 0 && waited < 3000; waited += 10) usleep(10000);
-  kids.pids[0] = -1;
+  ASSERT_EQ(waitpid(m.pid, &st, WNOHANG), 0) << "the master died of its closed output: " << st;
+  kill(m.pid, SIGTERM);
+  for (int waited = 0; waitpid(m.pid, &st, WNOHANG) == 0 && waited < 3000; waited += 10) usleep(10000);
+  m.pid = -1;
   EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
   EXPECT_TRUE(fileHas("EXCITER_PORT: 31019 "));
-  close(ready[0]);
-  close(ready[1]);
 }
 
 /* A value of every type, at and beyond its limits, for the round trip. */

@@ -4,7 +4,6 @@
 */
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -39,10 +38,9 @@ protected:
 }  // namespace
 
 /* One run through the scenarios: GPS acquires, locks and holds over when
-** lost; the delay ramps to its target and rests; levels come about ten
-** times a second and look like programme; version texts are written once;
-** the region stays after a stop (the console keeps reading it). */
-TEST_F(Writer, gps_locks_and_holds_over_delay_ramps_and_levels_look_like_programme) {
+** lost; the delay ramps to its target and rests; version texts are written
+** once; the region stays after a stop (the console keeps reading it). */
+TEST_F(Writer, gps_locks_and_holds_over_and_the_delay_ramps_to_its_target) {
   start({"-lock", "0.2", "-gpslost", "6", "-ramp", "5", "-rampat", "1", "-ramprate", "2"});
   srGps g;
   auto gps = [&] {
@@ -53,7 +51,6 @@ TEST_F(Writer, gps_locks_and_holds_over_delay_ramps_and_levels_look_like_program
   ASSERT_TRUE(gps());
   EXPECT_EQ(g.state, 0u);
   EXPECT_FALSE(g.timeLocked);
-
   srDelay d{};
   auto delay = [&] {
     const unsigned char* rec = reader.readNewest(shmCH_AUDIO_STATUS);
@@ -68,31 +65,12 @@ TEST_F(Writer, gps_locks_and_holds_over_delay_ramps_and_levels_look_like_program
   ASSERT_TRUE(waitUntil([&] { return delay() && !d.ramping; }, 3000));
   EXPECT_EQ(d.current, 5.0f);
   EXPECT_EQ(d.remaining, 0.0f);
-
   ASSERT_TRUE(waitUntil([&] { return gps() && g.state == 5; }, 6000));
   EXPECT_TRUE(g.timeLocked);
   EXPECT_GE(__builtin_popcount(g.satMask), 7);
   EXPECT_GT(g.latitude, 0);
   EXPECT_LT(g.longitude, 0);
-
-  uint32_t before = reader.commitCount(shmCH_AUDIO_LEVELS);
-  usleep(1000000);
-  uint32_t n = reader.commitCount(shmCH_AUDIO_LEVELS) - before;
-  EXPECT_GE(n, 8u);
-  EXPECT_LE(n, 12u);
-  const unsigned char* rec = reader.readNewest(shmCH_AUDIO_LEVELS);
-  ASSERT_NE(rec, nullptr);
-  srAudioLevels lv;
-  srDecodeAudioLevels(rec, &lv);
-  for (int s = 0; s < 2; s++) {
-    double ave = 10 * log10(lv.analogAverage[s]), peak = 10 * log10(lv.analogPeak[s]);
-    EXPECT_GT(ave, -45);
-    EXPECT_LT(ave, 0);
-    EXPECT_GE(peak, ave);
-    EXPECT_LE(peak, 0.0001);
-  }
   EXPECT_EQ(reader.commitCount(shmCH_VERSIONS), 1u);
-
   ASSERT_TRUE(waitUntil([&] { return gps() && g.state == 6; }, 8000));
   EXPECT_FALSE(g.timeLocked);
   EXPECT_EQ(g.satMask, 0u);
