@@ -133,7 +133,7 @@ protected:
       fe->paint();
       auto took = std::chrono::duration_cast<std::chrono::milliseconds>(clk::now() - t0).count();
       EXPECT_LT(took, 200) << "a display pass waited for the tool";
-      if (screens.empty() || screens.back() != fe->screen()) screens.push_back(fe->screen());
+      if (screens.empty() || screens.back() != fe->rows(0)) screens.push_back(fe->rows(0));
       usleep(20000);
     }
     return screens;

@@ -5,14 +5,11 @@
 */
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <cstdlib>
 #include <string>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -22,7 +19,6 @@
 #include "tests/support/testSupport.h"
 
 namespace {
-
 
 std::string expectedHelp(const std::string& prog) {
   return "@\n"
@@ -52,8 +48,7 @@ std::string doVA() { return testsup::buildBinDir() + "/doVA.x"; }
 struct StatusRegion {
   testsup::ShmName name;
   kvSharedMem mem;
-  bool ok;
-  StatusRegion() { ok = mem.initSharedMem(nullptr, true, name.c_str()) == 0; }
+  StatusRegion() { EXPECT_EQ(0, mem.initSharedMem(nullptr, true, name.c_str())); }
 };
 
 bool processGone(pid_t pid) {
@@ -117,7 +112,6 @@ TEST(StartupFailures, LongProgramDirectoryAndMissingStatusRegionAreReportedWithT
 
 TEST(StartupFork, WithoutSwitchesTheParentExitsAtOnceAndTheChildGoesOn) {
   StatusRegion region;
-  ASSERT_TRUE(region.ok);
   testsup::BinDir bin;
   /* the forked child is reparented to us, so we can reap it */
   ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
