@@ -120,10 +120,6 @@ protected:
     for (int k : keys) log.keys.push_back(k);
     ed->service();
   }
-  void type(const char* text) {
-    for (const char* p = text; *p; p++) log.keys.push_back((unsigned char)*p);
-    ed->service();
-  }
   std::string cells(int row, int col, int n) const { return log.cells.at(row).substr(col, n); }
   int pairAt(int row, int col) const { return log.pairs.at(row).at(col); }
   struct cellText {
