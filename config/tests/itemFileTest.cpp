@@ -112,7 +112,6 @@ TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
   n = cfg.getItem(ixVOLUME)->strOut(small, sizeof small, "%25s: ", 42, nullptr, true);
   EXPECT_EQ(9, n);
   EXPECT_EQ(9u, strlen(small));
-
   int v = 99;
   CaptureStdout();
   EXPECT_EQ(1, cfg.readInt(8, &v));
@@ -123,12 +122,10 @@ TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
                   "Invalid configuration item ID (500)"});
   EXPECT_EQ(99, v);
   EXPECT_FALSE(cfg.isChanged(8, true));
-
   EXPECT_EQ(1, cfg.changeValue(ixSHORTNAME, "ab1"));
   char t[16];
   cfg.readText(ixSHORTNAME, t, sizeof t);
   EXPECT_STREQ("AAA", t); /* every invalid character became the first valid one */
-
   EXPECT_EQ(0, cfg.writeInt(ixVOLUME, 0)); /* unchanged: nothing done */
   EXPECT_EQ(1, cfg.writeInt(ixVOLUME, 6));
   EXPECT_EQ(1, cfg.writeMac(ixMAC, mac_addr_s{{0xab, 0xcd, 0xef, 1, 2, 3}}));
@@ -167,7 +164,6 @@ TEST_F(LocalSet, EveryTypeRoundTripsAsBinaryRecordsAcrossOneBuffer) {
   EXPECT_EQ(0, memcmp(buf, intRec, 12));
   const uint8_t textHead[] = {7, 0, 0, 0, 8, 0xEE, 0xEE, 0xEE, 7, 0, 'a', 'b', 'c'};
   EXPECT_EQ(0, memcmp(buf + 94, textHead, sizeof textHead));
-
   int level = 0;
   generic_cfg other(&level, nullptr);
   buildSmallSet(other, nullptr);
@@ -190,7 +186,6 @@ TEST_F(LocalSet, RecordWithoutRoomWritesNothingAndCutRecordIsRefused) {
   EXPECT_NE(std::string::npos, out.find("ERR #13013 in genericConfig::binOut()"));
   EXPECT_EQ(out.find("13013"), out.rfind("13013")); /* text items report nothing */
   EXPECT_EQ(0x55, buf[0]);
-
   /* a text record whose length runs past the bytes received: a data fault
   ** of the 1..3 kind, traced, nothing read past the bytes */
   uint8_t rec[] = {7, 0, 0, 0, 8, 0, 0, 0, 200, 0, 'x', 'y'};
@@ -215,11 +210,9 @@ TEST_F(LocalSet, ChangeFromOneClientGoesToEveryOtherSubscriberNeverTheSender) {
   EXPECT_EQ(1u, cfg.pendingExport.clients[18].count(ixVOLUME));
   EXPECT_EQ(1u, cfg.pendingExport.clients[19].count(ixVOLUME));
   EXPECT_TRUE(cfg.pendingExport.hasWork);
-
   cfg.pendingExport.clients.clear();
   it->strIn("4"); /* source 0: a file or local text */
   for (int id : {17, 18, 19}) EXPECT_EQ(1u, cfg.pendingExport.clients[id].count(ixVOLUME));
-
   /* the same value again is no change */
   cfg.takeChangedIndexes(nullptr);
   cfg.pendingExport.clients.clear();
@@ -265,7 +258,6 @@ TEST(ItemRegistration, DuplicatesBadChoiceListsTooManyFilesAndClientFileAccessAr
                   "Invalid lookup for OneChoice.", "Invalid lookup for ThreeBool."});
   EXPECT_NE(std::string::npos, out.find("Duplicated file name: <" + path + ">"));
   expectAll(out, {"Too many files. Maximum = 25", "Duplicate group ID: 4"});
-
   EXPECT_STREQ("First", cfg.getItemName(3));
   EXPECT_NE(nullptr, cfg.findItem("Second")); /* named, but has no slot */
   EXPECT_EQ(nullptr, cfg.getItem(4));
@@ -319,7 +311,6 @@ TEST_F(FileSet, WrittenTextIsExactInPlaceBeforeTheSyncNeverHalfWrittenNeverCut) 
   EXPECT_EQ(0, cfg.writeToFile(0)); /* the unnamed file is never written */
   EXPECT_EQ(6u, cfg.getGroup(1)->items.size()); /* masks 1 and 3 */
   EXPECT_EQ(5u, cfg.getGroup(2)->items.size()); /* masks 2 and 3 */
-
   Child writer(dir.file("child.out"), [&]() {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit lim = {200, 200}; /* the new text is larger: write stops short */
@@ -335,7 +326,6 @@ TEST_F(FileSet, WrittenTextIsExactInPlaceBeforeTheSyncNeverHalfWrittenNeverCut) 
   while (struct dirent* e = readdir(d)) entries += strncmp(e->d_name, "small.cfg", 9) == 0;
   closedir(d);
   EXPECT_EQ(1, entries);
-
   generic_cfg big(&level, nullptr); /* 40 texts of 1000 characters */
   big.master = 1;
   big.addCfgFile(path.c_str(), "Big", 2, -1, 5);

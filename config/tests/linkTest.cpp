@@ -29,7 +29,6 @@ struct Link : ::testing::Test {
   int level = 0;
   ~Link() override { testsup::removeQueuesFor(dir.path()); }
   const char* key() const { return dir.path().c_str(); }
-
   int linkMaster(generic_cfg& m) {
     int r = m.linkInit("doVA.x", key(), 65, 10000, 1, &level, nullptr);
     buildSmallSet(m, nullptr);
@@ -209,14 +208,12 @@ TEST_F(Link, RawEndpointsSeeTracesByLevelLinkFaultsAndIndexListsAnsweredOnceInOr
   EXPECT_EQ(std::string::npos, out.find("Master Rxd Msg"));
   out = handleAt(3, 0);
   EXPECT_NE(std::string::npos, out.find("Master Rxd Msg: Registration Request\n"));
-
   out = handleAt(0, ipcMSG_ERROR);
   expectAll(out, {"ERR #13012 in genericConfig::serviceCfg() - line ",
                   "Received error status from msg Queue"});
   out = handleAt(0, ipcMSG_REG_GRANT);
   expectAll(out, {"ERR #13009 in genericConfig::serviceCfg() - line ",
                   "Invalid message type for config master: Registration Grant"});
-
   msgQ_IO raw("raw", key(), 65, 10000, 0, &quiet, nullptr);
   auto ask = [&](int code, const std::string& text) {
     char buf[64] = {0};
@@ -258,7 +255,6 @@ TEST_F(Link, ExportsWaitThreeIdlePollsAndAStaleClientIsDropped) {
   ASSERT_TRUE(pumpUntil(master, [&] { return sleeper.out().find("subscribed") != std::string::npos; },
                         8000));
   for (int i = 0; i < 4; ++i) master.serviceCfg(0, 0); /* settle the idle count */
-
   /* a change waits for three idle polls, the fourth exports it */
   master.changeValue(ixVOLUME, "1");
   master.idleCount = 0;
@@ -271,14 +267,12 @@ TEST_F(Link, ExportsWaitThreeIdlePollsAndAStaleClientIsDropped) {
   master.serviceCfg(0, 0);
   setIpcClockHook(nullptr);
   EXPECT_TRUE(master.pendingExport.clients[pid].empty());
-
   /* the client has not read it: the next change is held back, client kept */
   master.changeValue(ixVOLUME, "2");
   EXPECT_EQ(0, master.exportUpdates());
   EXPECT_TRUE(master.retryPending);
   EXPECT_EQ(1u, master.pendingExport.clients[pid].size());
   EXPECT_EQ(1u, master.getItem(ixVOLUME)->subscribers.count(pid));
-
   /* 12 s later the waiting message is dropped and so is the client */
   gClockShift = 7;
   setIpcClockHook(shiftedClock);
@@ -383,10 +377,8 @@ TEST_F(Link, SubscriptionListWaitsForRoomInAFullClientQueue) {
   junk.mtype = 777;
   memset(junk.text, 'j', sizeof junk.text);
   int qid = master.endpoint()->rxQueue().queueId();
-  while (msgsnd(qid, &junk, sizeof junk.text, IPC_NOWAIT) == 0) {
-  }
-  while (msgsnd(qid, &junk, 16, IPC_NOWAIT) == 0) {
-  }
+  while (msgsnd(qid, &junk, sizeof junk.text, IPC_NOWAIT) == 0) {}
+  while (msgsnd(qid, &junk, 16, IPC_NOWAIT) == 0) {}
   testsup::writeFile(go, "go");
   usleep(400000); /* the client keeps offering its list */
   master.endpoint()->rxQueue().ClearQueue(777);
@@ -404,10 +396,8 @@ TEST_F(Link, GrantRefusedByAFullQueueIsSentOnALaterPass) {
   std::vector<char> filler((size_t)tx.maxPayload() + 20, 'f');
   int quiet = 0;
   CaptureStdout();
-  while (master.endpoint()->ipcCopySendMsg(ipcMSG_DATA, 0, filler.data(), 16 + 1000, 999) == 0) {
-  }
-  while (master.endpoint()->ipcCopySendMsgConst(ipcMSG_DATA, 0, 999) == 0) {
-  }
+  while (master.endpoint()->ipcCopySendMsg(ipcMSG_DATA, 0, filler.data(), 16 + 1000, 999) == 0) {}
+  while (master.endpoint()->ipcCopySendMsgConst(ipcMSG_DATA, 0, 999) == 0) {}
   msgQ_IO raw("raw", key(), 65, 10000, 0, &quiet, nullptr);
   master.serviceCfg(0, 0); /* the request: granted, but the queue is full */
   std::string out = GetCapturedStdout();
@@ -415,7 +405,6 @@ TEST_F(Link, GrantRefusedByAFullQueueIsSentOnALaterPass) {
   EXPECT_EQ(1u, master.pendingGrants.count(raw.typeId()));
   EXPECT_TRUE(master.retryPending);
   EXPECT_EQ(1u, master.clientRecs.count(raw.typeId()));
-
   tx.ClearQueue(999); /* room again */
   for (int i = 0; i < 4; ++i) master.serviceCfg(0, 0);
   EXPECT_TRUE(master.pendingGrants.empty());

@@ -90,7 +90,6 @@ TEST_F(Queues, envelopeOnTheQueueIsCodeArgumentStampPayloadAndFourSpareBytes) {
   EXPECT_GE(stamp, before);
   EXPECT_LE(stamp, before + 1);
   EXPECT_EQ(std::string(r.text + 12, 20), std::string("ExgineIp,1.2.3.4\0\0\0\0", 20));
-
   /* an envelope-only message is 16 bytes with an empty payload */
   ASSERT_EQ(master.ipcCopySendMsgConst(ipcMSG_PING_REQ, 0, client.typeId()), 0);
   struct msqid_ds ds;
@@ -99,7 +98,6 @@ TEST_F(Queues, envelopeOnTheQueueIsCodeArgumentStampPayloadAndFourSpareBytes) {
   EXPECT_EQ(client.msgQGetMsg(), ipcMSG_PING_REQ);
   EXPECT_EQ(client.payloadLen(), 0);
   EXPECT_EQ(client.payload()[0], '\0');
-
   /* code 23, argument 0, stamp 1234, 5 payload bytes, 4 spare bytes of junk */
   r.mtype = 4321;
   ipcPutU32(r.text, 23);
@@ -135,7 +133,6 @@ TEST_F(Queues, shortUnknownAndOverlongMessagesReachTheReceiverSafely) {
   EXPECT_EQ(master.lastArg(), 7);
   EXPECT_EQ(master.msgQGetMsg(), 0); /* empty queue */
   for (int code : {99, 13, -1}) EXPECT_STREQ(ipcMsgName(code), "No text for message ID"); /* 13: a gap */
-
   ASSERT_EQ(master.rxQueue().capacity(), 500);
   memset(r.text, 'x', 700);
   ipcPutU32(r.text, 21);
@@ -172,7 +169,6 @@ TEST_F(Queues, kernelLimitsOfOneMessageAndOfAFullQueue) {
   EXPECT_NE(out.find("never fits"), npos);
   EXPECT_NE(out.find("ERR #15004 in ipcMsgQ_Base::msgSend() - line "), npos);
   EXPECT_NE(out.find("Error sending message"), npos);
-
   int size = master.maxPayload() + 16, sent = 0;
   CaptureStdout();
   t0 = std::chrono::steady_clock::now();
@@ -279,7 +275,6 @@ TEST_F(Queues, registrationDiscardsOldMessagesOfTheSameIdAndOnlyClientsRegister)
   ASSERT_EQ(msgrcv(c2m.queueId(), &r, sizeof r.text, me, IPC_NOWAIT), 16 + 6);
   EXPECT_EQ(ipcGetU32(r.text), (uint32_t)ipcMSG_REG_REQUEST);
   EXPECT_STREQ(r.text + 12, "fresh");
-
   CaptureStdout();
   msgQ_IO& master = *open("m", 1);
   EXPECT_EQ(master.ipcRegister("me"), 0);

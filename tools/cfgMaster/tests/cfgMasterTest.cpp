@@ -32,7 +32,6 @@ const auto npos = std::string::npos;
 struct testClient {
   int level = 0;
   dovidu_config cfg{&level, pErrTrcLog};
-
   bool link(const std::string& binDir, const char* name) {
     pErrTrcLog->setProgramDir((binDir + "/client").c_str()); /* the master's keys */
     if (cfg.initDataSet(&level, pErrTrcLog, 0, name, 0, -1) != 0) return false;
@@ -77,7 +76,6 @@ protected:
   TempDir work;
   Proc master;
   Proc restarted;
-
   void SetUp() override { bin.link("cfgMaster.x"); }
   std::string cfgPath() const { return work.file("kvPrimeConfig.cfg"); }
   void startMaster(Proc& p) {
@@ -110,7 +108,6 @@ TEST_F(MasterTest, startRefusalsEchoAndSavesAfterTheDelayOrAtOnceOnRequest) {
     unlink(cfgPath().c_str());
     rmdir(cfgPath().c_str());
   }
-
   startMaster(); /* missing files are created from the defaults */
   EXPECT_TRUE(fileHas("# Primary System Configuration #"));
   EXPECT_TRUE(fileHas("           Exctr_IP_Addr: 10.10.10.100"));
@@ -118,7 +115,6 @@ TEST_F(MasterTest, startRefusalsEchoAndSavesAfterTheDelayOrAtOnceOnRequest) {
   TempDir other;
   EXPECT_EQ(runProgram({prog, "-C", other.path()}, &out, &err), 1);
   EXPECT_NE(err.find("another configuration master"), npos) << err;
-
   testClient a; /* the first master still serves */
   ASSERT_TRUE(a.link(bin.path(), "clientA"));
   ASSERT_EQ(a.cfg.sendChangeRequest("SYSTEM_NAME", "Studio, North", true), 0);
@@ -351,7 +347,6 @@ TEST_F(MasterTest, damagedLargeAndOversizedFiles) {
     EXPECT_EQ(readFile(cfgPath() + ".damaged"), damaged);
   }
   EXPECT_EQ(master.stop(3000), 0);
-
   std::string text = readFile(cfgPath());
   size_t at = text.find("EXCITER_PORT: ");
   ASSERT_NE(at, npos);
@@ -368,7 +363,6 @@ TEST_F(MasterTest, damagedLargeAndOversizedFiles) {
     EXPECT_EQ(b.readInt(itmEXCITER_PORT), 4242);
   }
   EXPECT_EQ(restarted.stop(3000), 0);
-
   ASSERT_EQ(truncate(cfgPath().c_str(), 65 * 1024 * 1024), 0);
   Proc third;
   startMaster(third);
@@ -399,7 +393,6 @@ TEST_F(MasterTest, writesGoThroughTheLinkKeepModeAndOwnerAndLeaveNoLeftovers) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   if (root) { EXPECT_EQ(st.st_uid, 4321u); }
   EXPECT_EQ(master.stop(3000), 0);
-
   pid_t gone = fork(); /* a process ID that surely runs no more */
   if (gone == 0) _exit(0);
   waitpid(gone, nullptr, 0);

@@ -27,7 +27,6 @@ TEST(FileCheck, fileAsWrittenIsSoundGarbageAndCutEndsAreDamage) {
   EXPECT_FALSE(r.damaged());
   EXPECT_EQ(r.missingItems, 0);
   EXPECT_EQ(r.badLines, 0);
-
   const std::string hash = std::string(80, '#') + "\n";
   text = hash + "# Primary System Configuration #\n" + hash +
          "  Volume_Adjust: -3   # fine\n\njust words\n  Unheard_Of: 4\n  EXCITER_PORT: abc\n"
@@ -38,13 +37,11 @@ TEST(FileCheck, fileAsWrittenIsSoundGarbageAndCutEndsAreDamage) {
   EXPECT_EQ(r.unknownNames, 1);
   EXPECT_EQ(r.firstBadLine, 6);
   EXPECT_FALSE(r.endsEarly);
-
   text = hash + "  Volume_Adjust: -3\n  EXCITER_PORT: 90";
   r = checkCfgText(cfg, 1, text.data(), text.size());
   EXPECT_TRUE(r.endsEarly);
   EXPECT_EQ(r.badLines, 0);
   EXPECT_GT(r.missingItems, 200);
-
   const char nulLine[] = "  Volume_Adjust: -3\0zz\n";
   text = hash + std::string(nulLine, sizeof nulLine - 1) + hash;
   EXPECT_EQ(checkCfgText(cfg, 1, text.data(), text.size()).badLines, 1);
