@@ -72,6 +72,20 @@ protected:
 
 }  // namespace
 
+/* The link and the firmware share the frame code: only known values catch
+** a slip in the check value (X.25; the user block's uncomplemented) or in
+** the layout (command, length, data, check value little-endian). */
+TEST(LcdFrame, checkValuesAndLayoutAreTheDisplaysOwn) {
+  const uint8_t text[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'}, user[14] = {10, 60, 80, 50};
+  EXPECT_EQ(0x906E, lcdCrc16(text, 9));
+  EXPECT_EQ(0xEADB, lcdCrc16(user, 14, false));
+  EXPECT_EQ((std::vector<uint8_t>{0x00, 0x00, 0x47, 0x0F}), wire(0, {}));
+  EXPECT_EQ((std::vector<uint8_t>{0x0B, 0x02, 0x03, 0x01, 0x92, 0xB2}), wire(11, {3, 1}));
+  std::vector<uint8_t> big = wire(31, std::vector<uint8_t>(30, 'x'));  // 22 data bytes at most
+  EXPECT_EQ(26u, big.size());
+  EXPECT_EQ(22, big[1]);
+}
+
 TEST_F(LcdLink, startUpThenEveryRequestByteForByteAndGlyphsOnlyWhenTheSetChanges) {
   open();
   std::vector<frameBytes> f = display.frames();

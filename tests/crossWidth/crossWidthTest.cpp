@@ -87,42 +87,20 @@ const valueRow kValues[] = {
     {nullptr, nullptr, nullptr},
 };
 
-TEST_P(CrossWidth, everyValueTypeCrossesAndTheProbeHoldsWhatTheMasterSaved) {
-  for (const valueRow* r = kValues; r->name; r++) {
-    EXPECT_EQ(r->printed, run("doVA.x", {"-s", r->name, r->value})) << r->name;
-    EXPECT_EQ(r->printed, run("doVA.x", {"-v", r->name})) << r->name;
-  }
-  /* the time item (not saved, so only the probe shows it) past 2038, a
-  ** bool item, and then every item of the data set as the probe holds it */
-  std::string dump = run("cfgProbe.x", {"-s", "TimeDateChange", "2040-02-29 12:34:56", "-s",
-                                        "Bypass_Enbl", "1", "-w"});
-  EXPECT_NE(std::string::npos, dump.find("TimeDateChange: 2040-02-29 12:34:56")) << dump;
-  EXPECT_NE(std::string::npos, dump.find("Bypass_Enbl: 1")) << dump;
-  for (const char* file : {"kvPrimeConfig.cfg", "kvSecondaryConfig.cfg"}) {
-    size_t at = dump.find(std::string("=== ") + file + "\n");
-    ASSERT_NE(std::string::npos, at) << dump;
-    at = dump.find('\n', at) + 1;
-    std::string held = dump.substr(at, dump.find("=== ", at) - at);
-    /* the master writes on the probe's request; wait for the last change */
-    std::string path = work.file(file);
-    EXPECT_TRUE(waitForFile(path, held, 5000)) << file << "\nprobe:\n" << held
-                                                << "\nmaster:\n" << readFile(path);
-  }
-}
-
-TEST_P(CrossWidth, statusRegionReadsTheSameOnBothWidthsAndTheKillPathStopsTheSupervisor) {
+/* The status region read the same on both widths, every value type, the
+** probe holding what the master saved, and the kill path. */
+TEST_P(CrossWidth, theStatusRegionValuesAndTheKillPathCrossTheWidths) {
+  /* the status region first (the GPS record stays for the writer's first
+  ** 10 s): the version texts at the offsets the console prints them in */
   kvSharedMem region;
   ASSERT_EQ(0, region.initSharedMem(nullptr, false, shm.c_str()));
-  /* the version texts at the offsets the console prints them in */
   const unsigned char* versions = nullptr;
-  for (int i = 0; i < 200 && (versions = region.readNewest(5)) == nullptr; i++) usleep(10000);
-  ASSERT_NE(nullptr, versions);
+  ASSERT_TRUE(waitUntil([&] { return (versions = region.readNewest(5)) != nullptr; }, 2000));
   std::string expected;
   for (int off : {96, 0, 32, 64, 192, 128, 160, 224, 256})
     expected += std::string(reinterpret_cast<const char*>(versions) + off) + "\n";
 
-  /* both widths print the same; a few pieces are known (GPS first: its
-  ** record stays for the writer's first 10 s) */
+  /* both widths print the same; a few pieces are known */
   struct { const char* name; std::string has; } rows[] = {
       {"GPSStatus", "N39.0991"},
       {"GPSStatus", "W 94.5781"},
@@ -143,6 +121,28 @@ TEST_P(CrossWidth, statusRegionReadsTheSameOnBothWidthsAndTheKillPathStopsTheSup
                           &out, &err, {"DOVA_TEST_BIN_DIR=" + peerDir}, 30000))
       << out << err;
   EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test.")) << out;
+
+  /* every value type, set by name and read back through the master */
+  for (const valueRow* r = kValues; r->name; r++) {
+    EXPECT_EQ(r->printed, run("doVA.x", {"-s", r->name, r->value})) << r->name;
+    EXPECT_EQ(r->printed, run("doVA.x", {"-v", r->name})) << r->name;
+  }
+  /* the time item (not saved, so only the probe shows it) past 2038, a
+  ** bool item, and then every item of the data set as the probe holds it */
+  std::string dump = run("cfgProbe.x", {"-s", "TimeDateChange", "2040-02-29 12:34:56", "-s",
+                                        "Bypass_Enbl", "1", "-w"});
+  EXPECT_NE(std::string::npos, dump.find("TimeDateChange: 2040-02-29 12:34:56")) << dump;
+  EXPECT_NE(std::string::npos, dump.find("Bypass_Enbl: 1")) << dump;
+  for (const char* file : {"kvPrimeConfig.cfg", "kvSecondaryConfig.cfg"}) {
+    size_t at = dump.find(std::string("=== ") + file + "\n");
+    ASSERT_NE(std::string::npos, at) << dump;
+    at = dump.find('\n', at) + 1;
+    std::string held = dump.substr(at, dump.find("=== ", at) - at);
+    /* the master writes on the probe's request; wait for the last change */
+    std::string path = work.file(file);
+    EXPECT_TRUE(waitForFile(path, held, 5000)) << file << "\nprobe:\n" << held
+                                                << "\nmaster:\n" << readFile(path);
+  }
 
   Proc supervisor;
   ASSERT_TRUE(supervisor.start({bin.prog("supervisor.x")}, {}, bin.path()));

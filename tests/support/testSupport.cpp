@@ -160,18 +160,12 @@ static int decodeStatus(int st) {
 }
 
 int Proc::wait(int timeoutMs) {
-  if (child <= 0) return status;
-  for (int waited = 0;; waited += 5) {
-    int st;
-    pid_t r = waitpid(child, &st, WNOHANG);
-    if (r == child) {
-      status = decodeStatus(st);
-      child = -1;
-      return status;
-    }
-    if (waited >= timeoutMs) return -1;
-    usleep(5000);
+  for (int waited = 0, st = 0; child > 0; waited += 5) {
+    if (waitpid(child, &st, WNOHANG) == child) status = decodeStatus(st), child = -1;
+    else if (waited >= timeoutMs) return -1;
+    else usleep(5000);
   }
+  return status;
 }
 
 bool Proc::running() { return child > 0 && wait(0) == -1; }
@@ -192,13 +186,8 @@ int Proc::stop(int timeoutMs) {
 }
 
 void Proc::writeStdin(const std::string& text) {
-  if (stdinFd < 0) return;
-  size_t off = 0;
-  while (off < text.size()) {
-    ssize_t w = ::write(stdinFd, text.data() + off, text.size() - off);
-    if (w <= 0) break;
-    off += (size_t)w;
-  }
+  for (ssize_t off = 0, w; stdinFd >= 0 && off < (ssize_t)text.size(); off += w)
+    if ((w = ::write(stdinFd, text.data() + off, text.size() - (size_t)off)) <= 0) break;
 }
 
 void Proc::closeStdin() {
