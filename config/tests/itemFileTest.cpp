@@ -6,13 +6,10 @@
 */
 #include "config/tests/cfgTestSet.h"
 #include "diag/shellSeam.h"
-#include "tests/support/testSupport.h"
 
-#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 using namespace cfgtest;

@@ -6,7 +6,6 @@
 #include "config/tests/cfgTestSet.h"
 #include "config/cfgInternal.h"
 #include "ipc/msgQ_IO.h"
-#include "tests/support/testSupport.h"
 
 #include <chrono>
 #include <cstring>
@@ -14,7 +13,6 @@
 #include <sys/msg.h>
 #include <algorithm>
 #include <csignal>
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace cfgtest;
@@ -387,7 +385,6 @@ TEST_F(Link, SubscriptionListWaitsForRoomInAFullClientQueue) {
   EXPECT_NE(std::string::npos, client.out().find("msgsnd(): EAGAIN"));
 }
 
-/* A grant the full queue refuses is not lost: it goes out on a later pass. */
 TEST_F(Link, GrantRefusedByAFullQueueIsSentOnALaterPass) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, linkMaster(master));

@@ -214,7 +214,6 @@ TEST_F(Queues, messageTwelveSecondsOldIsDroppedFiveSecondsOldGoesToTheBack) {
   EXPECT_EQ(client.checkMsgTimeout(client.typeId()), -1); /* a client endpoint never checks */
 }
 
-/* "at level N and above" lines print from level N on, not before. */
 TEST(TraceLevels, queueAndSendLinesAppearFromTheirOwnLevelOn) {
   testsup::BinDir dir;
   auto run = [&](int level) {
