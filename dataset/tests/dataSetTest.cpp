@@ -206,28 +206,24 @@ TEST_F(DataSetInTempDir, masterHolds311ItemsAndEveryRowsCreationParametersReachI
 TEST_F(DataSetInTempDir, filesAndGroupsAreCreatedOnceInOrderAndHoldTheirItems) {
   auto cfg = master(5, 3);
   EXPECT_EQ(5, cfg->auxSetting());
+  const struct { bool noName; const char* name; int32_t flashArea; size_t items; } files[] = {
+      {true, "", -1, 23}, {false, "kvPrimeConfig.cfg", 3, 288}, {false, "kvSecondaryConfig.cfg", -1, 0}};
   ASSERT_EQ(3, cfg->fileCount());
-  EXPECT_TRUE(cfg->getFile(0)->noName);
-  EXPECT_EQ("kvPrimeConfig.cfg", cfg->getFile(1)->fileName);
-  EXPECT_EQ("kvSecondaryConfig.cfg", cfg->getFile(2)->fileName);
-  EXPECT_EQ((std::vector<int32_t>{-1, 3, -1}),
-            (std::vector<int32_t>{cfg->getFile(0)->flashArea, cfg->getFile(1)->flashArea,
-                                  cfg->getFile(2)->flashArea}));
-  EXPECT_TRUE(cfg->getFile(2)->items.empty());
-  EXPECT_EQ(23u, cfg->getFile(0)->items.size());
-  EXPECT_EQ(288u, cfg->getFile(1)->items.size());
-
-  const char* names[] = {"Basic config Parameters", "Core operating Parameters",
-                         "SMX Parameters", "Station Information Parameters",
-                         "Scheduling Parameters", "Service Information parameters",
-                         "Service Detail Data"};
-  const int32_t ids[] = {1, 2, 4, 8, 16, 32, 64};
-  const size_t sizes[] = {131, 6, 35, 16, 48, 75, 0};
+  for (int f = 0; f < 3; ++f) {
+    EXPECT_EQ(files[f].noName, cfg->getFile(f)->noName);
+    EXPECT_EQ(files[f].name, files[f].noName ? "" : cfg->getFile(f)->fileName) << f;
+    EXPECT_EQ(files[f].flashArea, cfg->getFile(f)->flashArea) << f;
+    EXPECT_EQ(files[f].items, cfg->getFile(f)->items.size()) << f;
+  }
+  const struct { int32_t id; const char* name; size_t items; } groups[] = {
+      {1, "Basic config Parameters", 131}, {2, "Core operating Parameters", 6}, {4, "SMX Parameters", 35},
+      {8, "Station Information Parameters", 16}, {16, "Scheduling Parameters", 48},
+      {32, "Service Information parameters", 75}, {64, "Service Detail Data", 0}};
   ASSERT_EQ(7u, cfg->groupList().size());
   for (size_t g = 0; g < 7; ++g) {
-    EXPECT_EQ(ids[g], cfg->groupList()[g]->id);
-    EXPECT_STREQ(names[g], cfg->groupList()[g]->name);
-    EXPECT_EQ(sizes[g], cfg->groupList()[g]->items.size()) << names[g];
+    EXPECT_EQ(groups[g].id, cfg->groupList()[g]->id);
+    EXPECT_STREQ(groups[g].name, cfg->groupList()[g]->name);
+    EXPECT_EQ(groups[g].items, cfg->groupList()[g]->items.size()) << groups[g].name;
   }
   /* repeated definitions create nothing new */
   cfg->defineFiles();

@@ -21,12 +21,6 @@ struct Rows {
   char* rows[4] = {buf[0], buf[1], buf[2], buf[3]};
 };
 
-std::string pad(const std::string& s, int cols = 20) {
-  std::string r = s.substr(0, size_t(cols));
-  r.resize(size_t(cols), ' ');
-  return r;
-}
-
 class StatusScreen : public testing::Test {
 protected:
   statusScreens s;
@@ -37,15 +31,17 @@ protected:
     env.readItem = [](void* ctx, int id) { return static_cast<int*>(ctx)[id]; };
     env.readItemCtx = items;
   }
-  /* The screen drawn on `n` rows: each row exactly `cols` wide, shown with
-  ** its trailing blanks cut, '|' between rows. */
+  /* The screen drawn on `n` rows: each row exactly `cols` wide (a panel's
+  ** meter glyph 0 is a NUL byte), shown with its trailing blanks cut, '|'
+  ** between rows. */
   std::string shown(int screen, int n = 3, int cols = 20) {
     Rows rows;
     EXPECT_EQ(0, s.draw(screen, rows.rows, n, cols, env));
     std::string out;
     for (int i = 0; i < n; i++) {
-      std::string row = rows.buf[i];
-      EXPECT_EQ(size_t(cols), row.size()) << screen << " row " << i << ": " << row;
+      std::string row(rows.buf[i], size_t(cols));
+      EXPECT_TRUE(strlen(rows.buf[i]) == size_t(cols) || (!s.glyphs.full && rows.buf[i][cols] == '\0'))
+          << screen << " row " << i << ": " << row;
       out += row.substr(0, row.find_last_not_of(' ') + 1) + (i + 1 < n ? "|" : "");
     }
     return out;
@@ -107,31 +103,27 @@ TEST_F(StatusScreen, screens_show_no_data_until_a_record_and_new_data_asks_for_a
 }
 
 TEST_F(StatusScreen, level_meter_cells_from_floor_to_full_with_trail_and_partial_cells) {
-  /* average, peak, glyph set, columns, row 0 as drawn */
-  const std::string x17(17, 'X');
+  /* average, peak, glyph set, columns, row 0 as drawn (trailing blanks cut) */
   const struct {
     float ave, peak;
     const meterGlyphs* glyphs;
     int cols;
     std::string row0;
   } cases[] = {
-      {-75, -60, &ssTerminalMeter, 20, pad("L:|")},  /* only the partial cell at cell 0 */
-      {3, 6, &ssTerminalMeter, 20, "L:" + x17 + "|"},
+      {-75, -60, &ssTerminalMeter, 20, "L:|"},  /* only the partial cell at cell 0 */
+      {3, 6, &ssTerminalMeter, 20, "L:" + std::string(17, 'X') + "|"},
       /* width 17: full 8, p = 9.92, part 5 of 6 */
-      {-30, -25, &ssFrontPanelMeter, 20, "L:" + std::string(8, '\0') + "\1\7" + std::string(8, ' ')},
+      {-30, -25, &ssFrontPanelMeter, 20, "L:" + std::string(8, '\0') + "\1\7"},
       /* width 37: full 18, p = 24.67, part 6 of 10 */
-      {-30, -20, &ssTerminalMeter, 40, "L:" + std::string(18, 'X') + std::string(6, '-') + "|" + std::string(13, ' ')},
+      {-30, -20, &ssTerminalMeter, 40, "L:" + std::string(18, 'X') + std::string(6, '-') + "|"},
       /* peak below the average: the partial cell inside, the rest blank; width 17: full 14, p = 8.5 */
-      {-10, -30, &ssTerminalMeter, 20, pad("L:" + std::string(8, 'X') + "|")},
+      {-10, -30, &ssTerminalMeter, 20, "L:" + std::string(8, 'X') + "|"},
   };
   for (const auto& c : cases) {
     s.glyphs = *c.glyphs;
     auto rec = levels(c.ave, c.peak);
     s.setAudioLevels(rec.data());
-    Rows rows;
-    ASSERT_EQ(s.draw(330, rows.rows, 3, c.cols, env), 0);
-    EXPECT_EQ(std::string(rows.buf[0], (size_t)c.cols), c.row0) << c.ave << "/" << c.peak;
-    EXPECT_EQ(std::string(rows.buf[1], (size_t)c.cols), "R" + c.row0.substr(1)) << c.ave << "/" << c.peak;
+    EXPECT_EQ(0u, shown(330, 3, c.cols).find(c.row0 + "|R" + c.row0.substr(1) + "|")) << c.ave << "/" << c.peak;
   }
 }
 
