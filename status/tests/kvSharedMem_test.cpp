@@ -24,9 +24,12 @@ static long regionBytes(const std::string& name) {
   return n;
 }
 
-/* In one process: no region, a writer opened twice, the first poll of each
-** channel, a reader that cannot write, a write index outside the ring. */
-TEST(kvSharedMem, missing_region_double_open_first_poll_and_a_write_index_outside_the_ring) {
+/* In one process: no region; a region shorter than the channel table is
+** refused by a reader, one just long enough is read to its last byte; a
+** writer grows a short region, reports a second open and starts from an
+** empty region; the first poll of each channel; a reader cannot write; a
+** write index outside the ring; a long region is never shrunk. */
+TEST(kvSharedMem, missing_short_and_long_regions_first_poll_and_a_write_index_outside_the_ring) {
   testsup::ShmName name;
   kvSharedMem r;
   testing::internal::CaptureStdout();
@@ -35,8 +38,30 @@ TEST(kvSharedMem, missing_region_double_open_first_poll_and_a_write_index_outsid
   EXPECT_NE(out.find("ERR #18004 in kvSharedMem::initSharedMem()"), std::string::npos) << out;
   EXPECT_NE(out.find("Shared memory: shm_open call failed"), std::string::npos);
   EXPECT_FALSE(r.isOpen());
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 100), 0);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERR #18006"), std::string::npos);
+  EXPECT_EQ(r.readNewest(7), nullptr);
+  ASSERT_EQ(ftruncate(fd, 26421), 0);
+  unsigned char last = 'z';
+  ASSERT_EQ(pwrite(fd, &last, 1, 26420), 1);
+  close(fd);
+  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
+  const unsigned char* rec = r.readNewest(shmCH_ALARMS);
+  ASSERT_NE(rec, nullptr);
+  /* the ring's last text byte sits at 26420, its terminator at 26421: both
+  ** readable although the region ends at 26421 */
+  const unsigned char* lastSlot = rec + 2 * 4097;
+  EXPECT_EQ(lastSlot + 4095 - r.regionBase(), 26420);
+  EXPECT_EQ(lastSlot[4095], 'z');
+  EXPECT_EQ(lastSlot[4096], 0);
+  r.close();
   kvSharedMem w;
   ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  EXPECT_EQ(regionBytes(name.str()), long(w.size()));
   testing::internal::CaptureStdout();
   EXPECT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0); /* reported, and reopened */
   EXPECT_NE(testing::internal::GetCapturedStdout().find("ERROR: initSharedMem already opened"),
@@ -44,7 +69,7 @@ TEST(kvSharedMem, missing_region_double_open_first_poll_and_a_write_index_outsid
   EXPECT_TRUE(w.isOpen());
   ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
   for (int ch = 0; ch < shmNUM_CHANNELS; ch++) { /* the zero-filled record, then nothing */
-    const unsigned char* rec = r.readNewest(ch);
+    rec = r.readNewest(ch);
     ASSERT_NE(rec, nullptr) << ch;
     EXPECT_EQ(rec[0], 0);
     EXPECT_EQ(r.readNewest(ch), nullptr) << ch;
@@ -61,6 +86,12 @@ TEST(kvSharedMem, missing_region_double_open_first_poll_and_a_write_index_outsid
   EXPECT_EQ(w.nextSlot(7), w.channel(7)->firstRecord); /* the writer recovers onto slot 0 */
   EXPECT_EQ(w.commit(7), 0);
   EXPECT_EQ(r2.readNewest(7) - r2.regionBase(), 14131);
+  w.close();
+  ASSERT_EQ(truncate(("/dev/shm" + name.str()).c_str(), 1 << 20), 0);
+  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
+  EXPECT_EQ(regionBytes(name.str()), 1L << 20);
+  EXPECT_EQ(w.writeIndex(7), 0u);
+  EXPECT_EQ(w.updateCounter(), 0u);
 }
 
 /* A writer process opens the region by name, commits 1..23 on channel 0
@@ -106,44 +137,6 @@ TEST(kvSharedMem, reader_process_sees_the_newest_records_of_a_writer_process) {
   EXPECT_EQ(shmGetU32(gps + 32), 5u);
   EXPECT_EQ(r.updateCounter(), 25u);
   EXPECT_EQ(writer.wait(5000), 0);
-}
-
-/* A region shorter than the channel table is refused by a reader; one just
-** long enough is read to its last byte; a writer grows a short region and
-** never shrinks a long one, and starts from an empty region all the same. */
-TEST(kvSharedMem, short_and_long_regions_left_behind) {
-  testsup::ShmName name;
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, 100), 0);
-  kvSharedMem r;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("ERR #18006"), std::string::npos);
-  EXPECT_EQ(r.readNewest(7), nullptr);
-  ASSERT_EQ(ftruncate(fd, 26421), 0);
-  unsigned char last = 'z';
-  ASSERT_EQ(pwrite(fd, &last, 1, 26420), 1);
-  close(fd);
-  ASSERT_EQ(r.initSharedMem(nullptr, false, name.c_str()), 0);
-  const unsigned char* rec = r.readNewest(shmCH_ALARMS);
-  ASSERT_NE(rec, nullptr);
-  /* the ring's last text byte sits at 26420, its terminator at 26421: both
-  ** readable although the region ends at 26421 */
-  const unsigned char* lastSlot = rec + 2 * 4097;
-  EXPECT_EQ(lastSlot + 4095 - r.regionBase(), 26420);
-  EXPECT_EQ(lastSlot[4095], 'z');
-  EXPECT_EQ(lastSlot[4096], 0);
-  r.close();
-  kvSharedMem w;
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  EXPECT_EQ(regionBytes(name.str()), long(w.size()));
-  w.close();
-  ASSERT_EQ(truncate(("/dev/shm" + name.str()).c_str(), 1 << 20), 0);
-  ASSERT_EQ(w.initSharedMem(nullptr, true, name.c_str()), 0);
-  EXPECT_EQ(regionBytes(name.str()), 1L << 20);
-  EXPECT_EQ(w.writeIndex(7), 0u);
-  EXPECT_EQ(w.updateCounter(), 0u);
 }
 
 TEST(kvSharedMem, console_reading_survives_a_writer_that_restarts_over_and_over) {
