@@ -309,29 +309,28 @@ TEST_F(ConsoleE2E, withoutAnsweringSupervisorTheKillPathFallsBackToACommandConso
 
   ASSERT_TRUE(con.waitForOutput("cfg->", 8000)) << con.out() << con.err();
   EXPECT_NE(std::string::npos, con.out().find(FALLBACK));
-  con.writeStdin("sv SYSTEM_NAME Hello\n");
-  ASSERT_TRUE(waitForCount(con, "cmd done: time = ", 1, 4000)) << con.out();
-  con.writeStdin("sv,SIS_SlgnUnvNme,\"Hi there\"\n");
-  ASSERT_TRUE(waitForCount(con, "cmd done: time = ", 2, 4000)) << con.out();
+  auto send = [&](const char* lines, const char* until, size_t times) {
+    con.writeStdin(lines);
+    return waitForCount(con, until, times, 5000);
+  };
+  const char* done = "cmd done: time = ";
+  ASSERT_TRUE(send("sv SYSTEM_NAME Hello\n", done, 1)) << con.out();
+  ASSERT_TRUE(send("sv,SIS_SlgnUnvNme,\"Hi there\"\n", done, 2)) << con.out();
   EXPECT_TRUE(waitForFile(savedFile(), "SYSTEM_NAME: Hello", 5000));
   EXPECT_TRUE(waitForFile(savedFile(), "SIS_SlgnUnvNme: Hi there", 5000));
   // an item by its number; a name the master does not know is never echoed
-  con.writeStdin("sv 313 Box2\n");
-  ASSERT_TRUE(waitForCount(con, "cmd done: time = ", 3, 4000)) << con.out();
+  ASSERT_TRUE(send("sv 313 Box2\n", done, 3)) << con.out();
   EXPECT_TRUE(waitForFile(savedFile(), "SYSTEM_NAME: Box2", 5000));
-  con.writeStdin("sv Slogan Hello\n");
-  ASSERT_TRUE(waitForCount(con, "timeout after ", 1, 5000)) << con.out();
+  ASSERT_TRUE(send("sv Slogan Hello\n", "timeout after ", 1)) << con.out();
   // trace level 0: the next change goes out silently
-  con.writeStdin("-t -4\nsv SYSTEM_NAME Quiet\nh u\n");
-  ASSERT_TRUE(con.waitForOutput("Detailed help for 'u'", 5000)) << con.out();
+  ASSERT_TRUE(send("-t -4\nsv SYSTEM_NAME Quiet\nh u\n", "Detailed help for 'u'", 1)) << con.out();
   std::string sinceQuiet = con.out().substr(con.out().rfind("timeout after "));
   EXPECT_EQ(0u, countOf(sinceQuiet, "Sending Request"));
   EXPECT_EQ(0u, countOf(sinceQuiet, "cmd done"));
   EXPECT_TRUE(waitForFile(savedFile(), "SYSTEM_NAME: Quiet", 5000));
   // "-t 12" is level 9: even the send's data trace shows
   size_t before = con.out().size();
-  con.writeStdin("-t 12\nsv SYSTEM_NAME Loud\n");
-  ASSERT_TRUE(waitForCount(con, "cmd done: time = ", 4, 4000)) << con.out();
+  ASSERT_TRUE(send("-t 12\nsv SYSTEM_NAME Loud\n", done, 4)) << con.out();
   EXPECT_NE(std::string::npos, con.out().find("data: SYSTEM_NAME,Loud", before));
   // levels and prompts, errors, then the kill command
   con.writeStdin("-t 0\nc\nu\nbogus\nsv onlyOne\nkill\n");

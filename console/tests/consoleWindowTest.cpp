@@ -99,18 +99,14 @@ TEST_F(ConsoleWindow, otherTerminalTypesAndNoTerminalAreRefusedWithTheirReason) 
   EXPECT_EQ("Cannot drive the terminal 'xterm': standard input and output must be a terminal\n", out);
 }
 
-/* A 30 x 6 pane: the 10 x 80 menu shrinks to 6 x 24 and the selection stays
-** on screen; Time Zone -300 opened and confirmed is still -300; a 1 x 1
-** window and back, and the asked size returns. */
+/* A 30 x 6 pane: the 10 x 80 menu shrinks to 6 x 24 (the recording editor
+** checks the details); Time Zone -300 opened and confirmed is still -300;
+** a 1 x 1 window and back, and the asked size returns. */
 TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) {
   if (!openPane("-mc 10 80", "xterm", 30, 6)) return;
   ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
   EXPECT_EQ("FM", pane->row(0).substr(5 + 1 + 22, 2)) << pane->screen();
-  pane->keys({"Right", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down"}, 20);
-  ASSERT_TRUE(pane->waitFor("->Maintenance", 3000)) << pane->screen();
-
-  pane->keys({"Escape", "Right", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"}, 30);
-  pane->keys({"Down", "Right", "Right", "Enter"}, 30);   /* DATE & TIME, Time Zone Offset */
+  pane->keys({"Right", "Down", "Right", "Right", "Enter"}, 30);  /* DATE & TIME, Time Zone Offset */
   ASSERT_TRUE(pane->waitFor("New:-300", 3000)) << pane->screen();
   pane->keys({"Enter", "Enter"}, 30);
   ASSERT_TRUE(pane->waitFor("('Enter' to edit)", 3000)) << pane->screen();
@@ -120,7 +116,7 @@ TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) 
   console({"-v", "TimeZoneOffset"}, &out);
   EXPECT_EQ("TimeZoneOffset=-300\n", out);
 
-  ASSERT_TRUE(pane->resize(1, 1));
+  ASSERT_TRUE(pane->resize(1, 1));  // ncurses with no room at all survives
   usleep(300000);
   ASSERT_TRUE(pane->resize(100, 30));
   EXPECT_TRUE(pane->waitForRow(0, 5 + 1 + 78, "FM", 3000)) << pane->screen();
