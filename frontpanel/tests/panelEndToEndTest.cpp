@@ -41,9 +41,9 @@ TEST_F(PanelEndToEnd, logMenuEditLevelMetersAStoppedPanelAndThePanelDrawnInATerm
     mark = emu.out().size();
     emu.writeStdin(commands);
   };
-  auto tail = [&] {
+  auto tail = [&] {  // the last dumps
     std::string o = emu.out();
-    return o.size() > 1200 ? o.substr(o.size() - 1200) : o;
+    return o.substr(o.size() - std::min<size_t>(o.size(), 1200));
   };
 
   // the start-up log, then the root menu

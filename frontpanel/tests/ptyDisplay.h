@@ -51,20 +51,10 @@ public:
       }
     });
   }
-  ~ptyDisplay() {
-    hangUp();
-    if (hadEnv) setenv("DOVA_LCD_DEVICE", savedEnv.c_str(), 1);
-    else if (selected) unsetenv("DOVA_LCD_DEVICE");
-  }
+  ~ptyDisplay() { hangUp(); }
   bool ok() const { return opened; }
-  /* Sets DOVA_LCD_DEVICE to this display (restored at destruction). */
-  void select() {
-    const char* old = getenv("DOVA_LCD_DEVICE");
-    hadEnv = old != nullptr;
-    if (old) savedEnv = old;
-    selected = true;
-    setenv("DOVA_LCD_DEVICE", slavePath.c_str(), 1);
-  }
+  /* The link under test finds this display (each test selects its own). */
+  void select() { setenv("DOVA_LCD_DEVICE", slavePath.c_str(), 1); }
   /* The display goes away: the firmware stops and the line hangs up. */
   void hangUp() {
     stop = true;
@@ -108,8 +98,7 @@ private:
   }
   emuLine line;
   bool opened = false;
-  std::string slavePath, savedEnv;
-  bool hadEnv = false, selected = false;
+  std::string slavePath;
   std::thread worker;
   std::atomic<bool> stop{false};
   std::mutex mu, lineMu;  /* mu: frames and pending sends; lineMu: the line */

@@ -1,18 +1,13 @@
 /*
-** cfgProbe.x: a bare configuration client for the tests that put programs
-** of one width against peers of the other.  It registers with the master
-** of its own bin directory, subscribes to every item, sends the changes it
-** is given and prints every value it then holds in the master's own file
-** format, file after file ("=== <file name>", or "=== (not saved)" for the
-** items no file keeps).  Compared with the master's saved files, this shows
-** that every binary record the master sent was read back as it holds it.
-**
-**     cfgProbe.x [-s NAME VALUE]... [-w]
-**       -s   change request for item NAME; repeatable
-**       -w   ask the master to write its files once the changes are echoed
-**
-** Exit 0 when registered and every change came back, 1 when the master did
-** not answer, 2 for a bad command line.
+** cfgProbe.x [-s NAME VALUE]... [-w]: a bare configuration client for the
+** cross-width tests.  It registers with the master of its own bin
+** directory, subscribes to every item, sends the changes given (-s), has
+** the master write its files once they are echoed (-w), and prints every
+** value it holds in the master's file format, file after file ("=== <file
+** name>", or "=== (not saved)").  Compared with the master's files, this
+** shows every binary record was read back as the master holds it.  Exit 0
+** when every change came back, 1 when the master did not answer, 2 for a
+** bad command line.
 */
 #include <cstdio>
 #include <cstring>

@@ -67,26 +67,6 @@ protected:
   }
 };
 
-/* One value of every kind the console sets by name; the echo it prints is
-** the value as the master of the other width sent it back. */
-struct valueRow {
-  const char* name;
-  const char* value;
-  const char* printed;
-};
-const valueRow kValues[] = {
-    {"SystemName", "Cross Width", "SystemName=Cross Width\n"},
-    {"FccId", "123456", "FccId=123456\n"},
-    {"DigitalGain", "-5", "DigitalGain=-5\n"},
-    {"DiversityDelay", "2.5", "DiversityDelay= 2.500000\n"},
-    {"ExgineIp", "10.1.2.3", "ExgineIp=10.1.2.3\n"},
-    {"UseGpsTime", "1", "UseGpsTime=yes\n"},
-    {"ExgineMac", "a:b:c:d:e:f", "ExgineMac=0a:0b:0c:0d:0e:0f\n"},
-    /* saturates at the int limit on both widths, then at the item's */
-    {"FccId", "4294967296", "FccId=131071\n"},
-    {nullptr, nullptr, nullptr},
-};
-
 /* The status region read the same on both widths, every value type, the
 ** probe holding what the master saved, and the kill path. */
 TEST_P(CrossWidth, theStatusRegionValuesAndTheKillPathCrossTheWidths) {
@@ -122,10 +102,21 @@ TEST_P(CrossWidth, theStatusRegionValuesAndTheKillPathCrossTheWidths) {
       << out << err;
   EXPECT_NE(std::string::npos, out.find("[  PASSED  ] 1 test.")) << out;
 
-  /* every value type, set by name and read back through the master */
-  for (const valueRow* r = kValues; r->name; r++) {
-    EXPECT_EQ(r->printed, run("doVA.x", {"-s", r->name, r->value})) << r->name;
-    EXPECT_EQ(r->printed, run("doVA.x", {"-v", r->name})) << r->name;
+  /* one value of every kind set by name; the echo printed is the value as
+  ** the master of the other width sent it back */
+  struct { const char *name, *value, *printed; } values[] = {
+      {"SystemName", "Cross Width", "SystemName=Cross Width\n"},
+      {"FccId", "123456", "FccId=123456\n"},
+      {"DigitalGain", "-5", "DigitalGain=-5\n"},
+      {"DiversityDelay", "2.5", "DiversityDelay= 2.500000\n"},
+      {"ExgineIp", "10.1.2.3", "ExgineIp=10.1.2.3\n"},
+      {"UseGpsTime", "1", "UseGpsTime=yes\n"},
+      {"ExgineMac", "a:b:c:d:e:f", "ExgineMac=0a:0b:0c:0d:0e:0f\n"},
+      {"FccId", "4294967296", "FccId=131071\n"},  // the int limit on both widths, then the item's
+  };
+  for (const auto& v : values) {
+    EXPECT_EQ(v.printed, run("doVA.x", {"-s", v.name, v.value})) << v.name;
+    EXPECT_EQ(v.printed, run("doVA.x", {"-v", v.name})) << v.name;
   }
   /* the time item (not saved, so only the probe shows it) past 2038, a
   ** bool item, and then every item of the data set as the probe holds it */

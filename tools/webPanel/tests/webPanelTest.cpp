@@ -134,12 +134,9 @@ protected:
     browser.writeStdin(id + " " + command + "\n");
     std::string tag = "#" + id + " ";
     if (!browser.waitForOutput(tag, timeoutMs)) return "";
-    std::string out;
-    for (int i = 0; i < 50; ++i) {  /* the line may still be arriving */
-      out = browser.out();
-      if (out.find('\n', out.find(tag)) != std::string::npos) break;
-      usleep(10000);
-    }
+    std::string out;  /* the line may still be arriving */
+    waitUntil([&] { return (out = browser.out()).find('\n', out.find(tag)) != std::string::npos; },
+              500);
     size_t at = out.find(tag) + tag.size();
     return out.substr(at, out.find('\n', at) - at);
   }
