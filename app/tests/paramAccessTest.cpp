@@ -191,7 +191,7 @@ TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpStopsAtOnceAndLeavesTheQueueUs
 
 TEST_F(ParamAccess, statusNamesPrintTheScreensOfARunningWriter) {
   startMaster();
-  startWriter({"-lock", "0", "-dspfault", "0", "-audiofault", "0"});
+  startWriter({"-lock", "0", "-dspfault", "0"});
   kvSharedMem r;  // until the writer's GPS receiver reports time synced
   ASSERT_EQ(r.initSharedMem(nullptr, false, shm.c_str()), 0);
   ASSERT_TRUE(waitUntil([&] {
@@ -202,8 +202,6 @@ TEST_F(ParamAccess, statusNamesPrintTheScreensOfARunningWriter) {
   std::string out = view("GPSStatus");
   ASSERT_EQ(out.size(), 3u * 21u) << out;
   EXPECT_EQ(out.substr(0, 21), "Status   TIME SYNCED\n");
-  EXPECT_EQ(out.substr(21, 5), "Sats ");
-  EXPECT_NE(out.find("    HDOP "), std::string::npos);
   EXPECT_EQ(out.substr(42, 9), "N39.09912") << out;
   EXPECT_EQ(out.substr(52, 6), "W 94.5") << out;
   /* The clock screen: date, time and the GPS time row, 20 wide. */
@@ -213,7 +211,6 @@ TEST_F(ParamAccess, statusNamesPrintTheScreensOfARunningWriter) {
   EXPECT_EQ(clock[21 + 6], ':');
   std::string gpsRow = clock.substr(42, 20);
   EXPECT_TRUE(gpsRow == " GPS time locked    " || gpsRow == " time not GPS based ") << gpsRow;
-  EXPECT_NE(view("AudioStatus").find("Analog  NO SIGNAL"), std::string::npos);
   std::string alarms = view("SystemStatus");
   EXPECT_NE(alarms.find("Active alarms: 2"), std::string::npos) << alarms;
   EXPECT_NE(alarms.find("DSP hardware fault"), std::string::npos) << alarms;
