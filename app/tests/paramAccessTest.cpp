@@ -191,7 +191,7 @@ TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpStopsAtOnceAndLeavesTheQueueUs
 
 TEST_F(ParamAccess, statusNamesPrintTheScreensOfARunningWriter) {
   startMaster();
-  startWriter({"-lock", "0", "-dspfault", "0"});
+  startWriter({"-lock", "0", "-dspfault", "0", "-audiofault", "0"});
   kvSharedMem r;  // until the writer's GPS receiver reports time synced
   ASSERT_EQ(r.initSharedMem(nullptr, false, shm.c_str()), 0);
   ASSERT_TRUE(waitUntil([&] {
