@@ -1,14 +1,9 @@
 /*
-** The box runs 32-bit programs; the peers on a development machine are
-** 64-bit.  These tests put the programs of this build against those of a
-** build of the other width (DOVA_OTHER_WIDTH_BIN_DIR), both ways round, in
-** one private bin directory: every value type set by one width and read
-** back by the other through the master's binary records, the status region
-** written by one width and read by the other (the reading width's own
-** statusWriter test runs against the other width's writer, through
-** DOVA_TEST_BIN_DIR), and the kill path.  A slip in
-** the envelope (the `long` message type is 4 bytes on one side and 8 on the
-** other) or in the region layout shows here and nowhere else.
+** The box runs 32-bit programs, the peers on a development machine are
+** 64-bit: the programs of this build against those of a build of the other
+** width (DOVA_OTHER_WIDTH_BIN_DIR), both ways round, in one private bin
+** directory.  A slip in the envelope (the `long` message type is 4 bytes on
+** one side and 8 on the other) or in the region layout shows here only.
 */
 #include <gtest/gtest.h>
 

@@ -14,16 +14,9 @@
 namespace testsup {
 
 std::string findProgram(const char* name) {
-  const char* path = getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t at = 0; at <= dirs.size();) {
-    size_t end = dirs.find(':', at);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(at, end - at) + "/" + name;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    at = end + 1;
-  }
-  return "";
+  std::string out;
+  runProgram({"/bin/sh", "-c", std::string("command -v ") + name}, &out);
+  return out.substr(0, out.find('\n'));
 }
 
 /* The child of `parent` whose command line starts with `exe`; -1 if none. */
