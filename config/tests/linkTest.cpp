@@ -492,7 +492,10 @@ TEST_F(BadInput, MasterTakesQuotedValuesSaturatesNumbersAndReportsEachFault) {
   }
 }
 
-TEST_F(BadInput, GarbageSubscriptionDropsTheSenderAndGoodOneSubscribes) {
+/* A garbage subscription drops its sender after a good one subscribed; a
+** record that can never fit one message is reported; a client refuses bad
+** records and unknown codes. */
+TEST_F(BadInput, GarbageSubscriptionOversizedRecordAndBadRecordsAtAClient) {
   master.clientRecs[42].clientId = 42;
   EXPECT_EQ(0, rx(ipcMSG_CONFIG_LIST, std::string("0,Volume_Adjust\n3,Exctr_IP_Addr", 31)));
   EXPECT_EQ(1u, master.getItem(ixIP)->subscribers.count(42)); /* last line without end */
@@ -500,38 +503,27 @@ TEST_F(BadInput, GarbageSubscriptionDropsTheSenderAndGoodOneSubscribes) {
   CaptureStdout();
   const char garbage[] = "\x01\xff,,\n8,Nothing\n1,Wrong_Name\n-5,x\n3,Exctr_IP_Addr\n";
   EXPECT_EQ(3, rx(ipcMSG_CONFIG_LIST, std::string(garbage, sizeof garbage))); /* NUL counted */
-  GetCapturedStdout();
   EXPECT_EQ(0u, master.getItem(ixIP)->subscribers.count(42));
   EXPECT_EQ(0u, master.clientRecs.count(42));
-}
-
-TEST_F(BadInput, ClientRefusesBadRecordsAndUnknownCodes) {
+  master.changeValue(ixLONGTEXT, std::string(9000, 'x').c_str());
+  master.sendBinData(-1, nullptr, nullptr);
   generic_cfg client(&level, nullptr);
   buildSmallSet(client, nullptr);
   uint8_t rec[12] = {0};
-  CaptureStdout();
-  putLe32(rec, 8); rec[4] = dtINT;
+  putLe32(rec, 8), rec[4] = dtINT;
   EXPECT_EQ(2, client.binInList(rec, 12, 0)); /* empty slot */
-  putLe32(rec, ixVOLUME); rec[4] = dtFLOAT;
+  putLe32(rec, ixVOLUME), rec[4] = dtFLOAT;
   EXPECT_EQ(3, client.binInList(rec, 12, 0));
   putLe32(rec, (uint32_t)-1);
   EXPECT_EQ(1, client.binInList(rec, 12, 0));
-  putLe32(rec, ixVOLUME); rec[4] = dtINT;
+  putLe32(rec, ixVOLUME), rec[4] = dtINT;
   EXPECT_EQ(3, client.binInList(rec, 11, 0)); /* value cut short */
   EXPECT_EQ(0, client.binInList(rec, 8, 0));  /* a header alone is no record */
   client.processClientRx(99, rec, 0);
-  std::string out = GetCapturedStdout();
-  expectAll(out, {"Invalid 'BinIn' item. Index:8 points to null data item. ItmCount=1",
-                  "Data Rxd Type=2, Index:0 data type=1. ItmCount=1",
-                  "Invalid message type for config client: No text for message ID"});
-}
-
-TEST_F(BadInput, RecordThatCanNeverFitOneMessageIsReported) {
-  master.changeValue(ixLONGTEXT, std::string(9000, 'x').c_str());
-  CaptureStdout();
-  master.sendBinData(-1, nullptr, nullptr);
-  std::string out = GetCapturedStdout();
-  expectAll(out, {"ERR #15004", "record of Long_Text is 9010 bytes"});
+  expectAll(GetCapturedStdout(), {"ERR #15004", "record of Long_Text is 9010 bytes",
+                                  "Invalid 'BinIn' item. Index:8 points to null data item. ItmCount=1",
+                                  "Data Rxd Type=2, Index:0 data type=1. ItmCount=1",
+                                  "Invalid message type for config client: No text for message ID"});
 }
 
 }  // namespace
