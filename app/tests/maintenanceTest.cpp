@@ -111,31 +111,6 @@ protected:
     fe->refresh();
     return fe->rowText(r);
   }
-  /* From the root to MAINTENANCE > SW UPDATE. */
-  void openUpdateScreen() {
-    fe->key(treeKEY_RIGHT);
-    for (int i = 0; i < 9; ++i) fe->key(treeKEY_DOWN);
-    fe->key(treeKEY_RIGHT);
-    for (int i = 0; i < 6; ++i) fe->key(treeKEY_DOWN);
-    fe->key(treeKEY_RIGHT);
-  }
-  /* Display passes until the update has finished; each pass must return
-  ** at once whatever the tool is doing.  Returns the screens seen. */
-  std::vector<std::string> runUpdate(int timeoutMs) {
-    std::vector<std::string> screens;
-    auto end = clk::now() + std::chrono::milliseconds(timeoutMs);
-    while (fe->updateStepNumber() != softwareUpdate::STEP_FINISHED && clk::now() < end) {
-      auto t0 = clk::now();
-      fe->refresh();
-      fe->paint();
-      auto took = std::chrono::duration_cast<std::chrono::milliseconds>(clk::now() - t0).count();
-      EXPECT_LT(took, 200) << "a display pass waited for the tool";
-      if (screens.empty() || screens.back() != fe->rows(0)) screens.push_back(fe->rows(0));
-      usleep(20000);
-    }
-    return screens;
-  }
-
   testsup::WorkDir bin;
   consoleApp app;
   std::unique_ptr<dovidu_config> cfg;
@@ -382,47 +357,7 @@ TEST(DownloadSize, sizeTextChangesUnitByTheNumberOfDigits) {
   }
 }
 
-/* ---- software update with the real tool ----------------------------------- */
-
-/* Asked first, the help key cancels; confirmed, the screen shows the
-** growing download and the installer's lines, and no display pass waits. */
-TEST_F(Maintenance, updateAsksFirstThenShowsTheGrowingDownloadAndTheInstallerLinesWithoutWaiting) {
-  setenv("KVUPGRADE_MS", "1000", 1);
-  setenv("KVUPGRADE_SIZE", "1234567", 1);
-  setItem(itmUPDATE_HOST_IP, "10.1.2.3");
-  setItem(itmUPDATE_FILE, "pkg.tar");
-  openUpdateScreen();
-  EXPECT_NE(std::string::npos, fe->row(0).find("**Run Update?**"));
-  EXPECT_EQ("!  \x02 to continue   !", fe->row(1));
-  EXPECT_EQ("!  \x01 to cancel     !", fe->row(2));
-  fe->key(treeKEY_HELP);
-  runUpdate(2000);
-  EXPECT_EQ(padRow("Upgrade canceled", 20), fe->row(1));
-  fe->key(treeKEY_LEFT);
-  fe->key(treeKEY_RIGHT);
-  ASSERT_TRUE(fe->messageBoxShown());
-  testing::internal::CaptureStdout();
-  fe->key(treeKEY_ENTER);
-  std::vector<std::string> screens = runUpdate(15000);
-  EXPECT_EQ("Downloading\n", testing::internal::GetCapturedStdout());
-  ASSERT_EQ(softwareUpdate::STEP_FINISHED, fe->updateStepNumber());
-  EXPECT_FALSE(update.pipeOpen());
-  /* several sizes while the tool was still writing, then the whole file */
-  int downloading = 0, complete = 0;
-  for (const std::string& s : screens) {
-    downloading += s.find("Downloaded") != std::string::npos && s.find("1.235MB") == std::string::npos;
-    complete += s.find("restart to apply") != std::string::npos;
-  }
-  EXPECT_GE(downloading, 2);
-  EXPECT_GE(complete, 1);
-  std::string out = update.output();
-  EXPECT_EQ(0u, out.find("Downloaded   1.235MB\nIP: 10.1.2.3\npkg.tar\n"));
-  EXPECT_NE(std::string::npos, out.find("Verifying package ...\n"));
-  EXPECT_NE(std::string::npos, out.find("Update complete, restart to apply\n"));
-  for (int i = 0; i < 10; i++) fe->key(treeKEY_UP);  /* the operator scrolls back to the top */
-  EXPECT_EQ("Downloaded   1.235MB", fe->row(1));
-  EXPECT_EQ((std::vector<std::string>{"-t 10.1.2.3 pkg.tar"}), toolCalls(bin.file("kvUpgrade.log")));
-}
+/* ---- software update with the real tool (its screen: the window tests) -- */
 
 TEST_F(Maintenance, aToolThatFetchesNothingOrAnEmptyFileEndsTheUpdateWithoutTheInstaller) {
   setenv("KVUPGRADE_MS", "0", 1);
