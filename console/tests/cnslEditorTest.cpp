@@ -334,12 +334,10 @@ TEST_F(ConsoleEditor, onlyXtermAndVt100AreDriven) {
   for (const char* t : {"xterm-256color", "vt1000", "screen", "XTERM", "", (const char*)nullptr})
     EXPECT_FALSE(treeEditorCnsl::terminalSupported(t)) << (t ? t : "(null)");
 
-  setenv("TERM", "xterm-color", 1);
+  setenv("TERM", "xterm-color", 1);  // refused with its name (the window tests read the message)
   testing::internal::CaptureStdout();
-  int r = open(4, 20);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(1, r);
-  EXPECT_EQ("Terminal emulator\nxterm-color not supported\nuse 'vt100' or 'xterm'\n", out);
+  EXPECT_EQ(1, open(4, 20));
+  EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find("xterm-color not supported"));
   EXPECT_FALSE(log.started);
   EXPECT_EQ(-1, ed->service());
   ed.reset();
