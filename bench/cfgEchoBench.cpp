@@ -30,6 +30,7 @@
 
 #include "dataset/doviduConfig.h"
 #include "diag/ErrTrcLog.h"
+#include "bench/benchSupport.h"
 #include "tests/support/testSupport.h"
 
 namespace {
@@ -41,15 +42,6 @@ const int kPollUs = 5000;
 double nowMs() {
   using namespace std::chrono;
   return (double)duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count() / 1000.0;
-}
-
-std::string binDirOfSelf() {
-  char p[4096];
-  ssize_t n = readlink("/proc/self/exe", p, sizeof p - 1);
-  if (n <= 0) return ".";
-  p[n] = '\0';
-  std::string s(p);
-  return s.substr(0, s.rfind('/'));
 }
 
 std::string itemText(dovidu_config& cfg) {
@@ -200,21 +192,8 @@ int main(int argc, char** argv) {
   if (changes < 5) changes = 5;
   signal(SIGPIPE, SIG_IGN);  /* a subscriber that died must not take us along */
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  testsup::TempDir dir;
-  std::string master = dir.file("cfgMaster.x");
-  if (symlink((binDirOfSelf() + "/cfgMaster.x").c_str(), master.c_str()) != 0) {
-    perror("symlink cfgMaster.x");
-    return 1;
-  }
-  pErrTrcLog->setProgramDir(master.c_str());  /* our queue keys: that directory */
-
-  testsup::Proc proc;
-  if (!proc.start({master, "-T", "1", "-C", dir.path()}, {}, dir.path()) ||
-      !proc.waitForOutput("configuration master ready", 10000)) {
-    fprintf(stderr, "cfgEchoBench: cfgMaster.x did not start\n%s%s", proc.out().c_str(), proc.err().c_str());
-    testsup::removeQueuesFor(dir.path());
-    return 1;
-  }
+  bench::privateMaster m;
+  if (!m.start("cfgEchoBench")) return 1;
   printf("change echo: request -> master -> export back, client polling every 5 ms\n");
   int serial = 0, rc = 0;
   const int counts[] = {1, 8, 32};
@@ -237,7 +216,5 @@ int main(int argc, char** argv) {
              fewest == serial - before ? "all" : "NOT all", serial - before, fewest);
     if (n > 1 && fewest != serial - before) rc = 1;
   }
-  proc.stop(5000);
-  testsup::removeQueuesFor(dir.path());
   return rc;
 }

@@ -25,6 +25,7 @@
 
 #include "dataset/doviduConfig.h"
 #include "diag/ErrTrcLog.h"
+#include "bench/benchSupport.h"
 #include "tests/support/testSupport.h"
 
 namespace {
@@ -32,15 +33,6 @@ namespace {
 int gQuiet = 0;
 const int kClients = 8;
 const int kPollUs = 5000;
-
-std::string binDirOfSelf() {
-  char p[4096];
-  ssize_t n = readlink("/proc/self/exe", p, sizeof p - 1);
-  if (n <= 0) return ".";
-  p[n] = '\0';
-  std::string s(p);
-  return s.substr(0, s.rfind('/'));
-}
 
 /* utime + stime of a process in seconds. */
 double cpuSeconds(pid_t pid) {
@@ -154,23 +146,9 @@ int main(int argc, char** argv) {
   if (seconds < 5) seconds = 5;
   signal(SIGPIPE, SIG_IGN);
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  testsup::TempDir dir;
-  std::string master = dir.file("cfgMaster.x");
-  if (symlink((binDirOfSelf() + "/cfgMaster.x").c_str(), master.c_str()) != 0) {
-    perror("symlink cfgMaster.x");
-    return 1;
-  }
-  pErrTrcLog->setProgramDir(master.c_str()); /* our queue keys: that directory */
-  testsup::Proc proc;
-  if (!proc.start({master, "-T", "1", "-C", dir.path()}, {}, dir.path()) ||
-      !proc.waitForOutput("configuration master ready", 10000)) {
-    fprintf(stderr, "idleWatchBench: cfgMaster.x did not start\n%s", proc.err().c_str());
-    testsup::removeQueuesFor(dir.path());
-    return 1;
-  }
+  bench::privateMaster m;
+  if (!m.start("idleWatchBench")) return 1;
   printf("idle cost of the master watch (clients poll every 5 ms, ping after 2 s of silence)\n");
-  bool ok = phase(true, seconds, proc.pid()) && phase(false, seconds, proc.pid());
-  proc.stop(5000);
-  testsup::removeQueuesFor(dir.path());
+  bool ok = phase(true, seconds, m.proc.pid()) && phase(false, seconds, m.proc.pid());
   return ok ? 0 : 1;
 }

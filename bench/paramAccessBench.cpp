@@ -28,6 +28,7 @@
 #include "dataset/doviduConfig.h"
 #include "diag/ErrTrcLog.h"
 #include "status/kvSharedMem.h"
+#include "bench/benchSupport.h"
 #include "tests/support/testSupport.h"
 
 extern char** environ;
@@ -38,15 +39,6 @@ double nowMs() {
   using namespace std::chrono;
   return (double)duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count() /
          1000.0;
-}
-
-std::string binDirOfSelf() {
-  char p[4096];
-  ssize_t n = readlink("/proc/self/exe", p, sizeof p - 1);
-  if (n <= 0) return ".";
-  p[n] = '\0';
-  std::string s(p);
-  return s.substr(0, s.rfind('/'));
 }
 
 /* Spawn with stdout/stderr to /dev/null, wait; wall ms, max RSS in KiB. */
@@ -129,7 +121,7 @@ int main(int argc, char** argv) {
   int runs = argc > 1 ? atoi(argv[1]) : 30;
   int idleSec = argc > 2 ? atoi(argv[2]) : 5;
   if (runs < 3) runs = 3;
-  setenv("DOVA_TEST_BIN_DIR", binDirOfSelf().c_str(), 1);
+  setenv("DOVA_TEST_BIN_DIR", bench::binDirOfSelf().c_str(), 1);
   benchSystem sys;
   std::string doVA = sys.bin.link("doVA.x");
   sys.bin.link("cfgMaster.x");
