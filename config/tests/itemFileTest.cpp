@@ -1,9 +1,5 @@
-/*
-** Typed items and their files: clamping of text input, text output, binary
-** records, change booking for subscribers and registration refusals; the
-** exact text a file is written with, the reader on awkward input, refusals
-** in client mode and writes that fail half way.
-*/
+/* Typed items and their files: text in and out, binary records, change
+** booking, registration refusals, the exact file text and the reader. */
 #include "config/tests/cfgTestSet.h"
 #include "diag/shellSeam.h"
 

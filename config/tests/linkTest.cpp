@@ -1,8 +1,5 @@
-/*
-** The master/client link between real processes over real queues (keys
-** private to each test), and the master's and client's handling of bad
-** bytes from a queue.
-*/
+/* The master/client link between real processes over private queues, and
+** bad bytes from a queue handled in place. */
 #include "config/tests/cfgTestSet.h"
 #include "config/cfgInternal.h"
 #include "ipc/msgQ_IO.h"

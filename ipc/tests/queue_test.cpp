@@ -1,10 +1,5 @@
-/*
-** The queues as the programs meet them: the bytes on the queue, the kernel
-** limits and the stale-message check (what a 32-bit peer would read, what a
-** full or too small queue does to a sender, what lying or short messages do
-** to a receiver), and registration, over queues keyed on a private
-** directory.
-*/
+/* The queues as the programs meet them: the bytes, the kernel limits, the
+** stale-message check and registration, on private keys. */
 #include <gtest/gtest.h>
 
 #include <cerrno>

@@ -1,8 +1,4 @@
-/*
-** supervisor.x seen from a console: started from a private bin directory,
-** it grants the host link, answers pings and data requests, stops on the
-** shutdown request or SIGTERM with status 0 and leaves its queues in place.
-*/
+/* supervisor.x seen from a console, started from a private bin directory. */
 #include <gtest/gtest.h>
 
 #include <signal.h>

@@ -1,10 +1,8 @@
-/*
-** The configuration master as its clients and its files see it: a real
-** cfgMaster.x in a private bin directory, clients made of the data set in
-** this test process, the files in a private working directory.
-*/
+/* cfgMaster.x from a private bin directory as its clients (the data set in
+** this test process) and its files (a private directory) see it. */
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -65,9 +63,8 @@ struct testClient {
 
 /* Milliseconds of the monotonic clock since `since` (0: since boot). */
 uint32_t msSince(uint32_t since) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (uint32_t)(ts.tv_sec * 1000 + ts.tv_nsec / 1000000) - since;
+  using namespace std::chrono;
+  return (uint32_t)duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() - since;
 }
 
 class MasterTest : public ::testing::Test {

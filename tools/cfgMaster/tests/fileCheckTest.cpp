@@ -1,7 +1,4 @@
-/*
-** What the master counts as a damaged configuration file, how it keeps a
-** copy, and how its loop paces itself.
-*/
+/* The master's damaged-file check, the copy it keeps, its loop's pace. */
 #include <gtest/gtest.h>
 
 #include <string>

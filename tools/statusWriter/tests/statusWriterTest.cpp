@@ -1,7 +1,4 @@
-/*
-** statusWriter.x as the console sees it: a reader process watching the
-** region while the writer runs its scenarios, and the writer's exits.
-*/
+/* statusWriter.x as a reader of its region sees it, and its exits. */
 #include <gtest/gtest.h>
 
 #include <csignal>
