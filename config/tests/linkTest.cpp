@@ -352,9 +352,11 @@ TEST_F(Link, EightClientsSubscribingAtOnceToAQueueFullOfDeadClientsAllGetEveryVa
   }
 }
 
-/* The client-to-master queue is shared too: a subscription list that finds
-** it full is offered again until there is room, within the 3 s. */
-TEST_F(Link, SubscriptionListWaitsForRoomInAFullClientQueue) {
+/* Both queues are shared by every client.  A grant the full answer queue
+** refuses is not lost: it goes out on a later pass.  A subscription list
+** that finds the request queue full is offered again until there is room,
+** within the 3 s. */
+TEST_F(Link, GrantsAndListsMeetingAFullQueueGoOutWhenThereIsRoom) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, linkMaster(master));
   const std::string go = dir.file("go");
@@ -368,6 +370,25 @@ TEST_F(Link, SubscriptionListWaitsForRoomInAFullClientQueue) {
     return secondsSince(t0) > 0.25 ? 0 : 12;
   });
   ASSERT_TRUE(pumpUntil(master, [&] { return master.clientRecs.count(client.pid()) > 0; }, 8000));
+  ipcMsgQBase& tx = master.endpoint()->txQueue();
+  tx.setSendRetryMs(0);
+  std::vector<char> filler((size_t)tx.maxPayload() + 20, 'f');
+  int quiet = 0;
+  CaptureStdout();
+  while (master.endpoint()->ipcCopySendMsg(ipcMSG_DATA, 0, filler.data(), 16 + 1000, 999) == 0) {}
+  while (master.endpoint()->ipcCopySendMsgConst(ipcMSG_DATA, 0, 999) == 0) {}
+  msgQ_IO raw("raw", key(), 65, 10000, 0, &quiet, nullptr);
+  master.serviceCfg(0, 0); /* the request: granted, but the queue is full */
+  EXPECT_NE(std::string::npos, GetCapturedStdout().find("msgsnd(): EAGAIN"));
+  EXPECT_EQ(1u, master.pendingGrants.count(raw.typeId()));
+  EXPECT_TRUE(master.retryPending);
+  EXPECT_EQ(1u, master.clientRecs.count(raw.typeId()));
+  tx.ClearQueue(999); /* room again */
+  for (int i = 0; i < 4; ++i) master.serviceCfg(0, 0);
+  EXPECT_TRUE(master.pendingGrants.empty());
+  EXPECT_FALSE(master.retryPending);
+  EXPECT_EQ(ipcMSG_REG_GRANT, raw.msgQGetMsg());
+
   struct { long mtype; char text[1000]; } junk;
   junk.mtype = 777;
   memset(junk.text, 'j', sizeof junk.text);
@@ -380,30 +401,6 @@ TEST_F(Link, SubscriptionListWaitsForRoomInAFullClientQueue) {
   ASSERT_TRUE(pumpUntil(master, [&] { return !client.running(); }, 8000));
   EXPECT_EQ(0, client.wait(0)) << client.out();
   EXPECT_NE(std::string::npos, client.out().find("msgsnd(): EAGAIN"));
-}
-
-TEST_F(Link, GrantRefusedByAFullQueueIsSentOnALaterPass) {
-  generic_cfg master(&level, nullptr);
-  ASSERT_EQ(0, linkMaster(master));
-  ipcMsgQBase& tx = master.endpoint()->txQueue();
-  tx.setSendRetryMs(0);
-  std::vector<char> filler((size_t)tx.maxPayload() + 20, 'f');
-  int quiet = 0;
-  CaptureStdout();
-  while (master.endpoint()->ipcCopySendMsg(ipcMSG_DATA, 0, filler.data(), 16 + 1000, 999) == 0) {}
-  while (master.endpoint()->ipcCopySendMsgConst(ipcMSG_DATA, 0, 999) == 0) {}
-  msgQ_IO raw("raw", key(), 65, 10000, 0, &quiet, nullptr);
-  master.serviceCfg(0, 0); /* the request: granted, but the queue is full */
-  std::string out = GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("msgsnd(): EAGAIN"));
-  EXPECT_EQ(1u, master.pendingGrants.count(raw.typeId()));
-  EXPECT_TRUE(master.retryPending);
-  EXPECT_EQ(1u, master.clientRecs.count(raw.typeId()));
-  tx.ClearQueue(999); /* room again */
-  for (int i = 0; i < 4; ++i) master.serviceCfg(0, 0);
-  EXPECT_TRUE(master.pendingGrants.empty());
-  EXPECT_FALSE(master.retryPending);
-  EXPECT_EQ(ipcMSG_REG_GRANT, raw.msgQGetMsg());
 }
 
 /* ---- bad bytes from a queue, handled in place --------------------------- */
