@@ -22,7 +22,6 @@
 #include "console/cnslTerminal.h"
 #include "console/treeEditorCnsl.h"
 #include "dataset/doviduConfig.h"
-#include "dataset/itemIndex.h"
 #include "menu/menuTables.h"
 #include "tests/support/testSupport.h"
 
@@ -311,22 +310,6 @@ TEST_F(ConsoleEditor, theDisplayFitsTheWindowAndFollowsItsResizes) {
   EXPECT_EQ(1, open(10, 80));
   EXPECT_EQ("Terminal too small: the menu needs at least 22 columns and 2 rows\n",
             testing::internal::GetCapturedStdout());
-}
-
-TEST_F(ConsoleEditor, serviceReportsPendingConfigurationChangesOnly) {
-  ASSERT_EQ(0, open(4, 20));
-  ed->service();  // whatever the data set's build left pending
-  ed->clearChanged();
-  EXPECT_EQ(0, ed->service());
-  ed->queueChanged(itmSystem_Status);  // as a finished edit or a pushed value does
-  EXPECT_EQ(1, ed->service());
-  bool queued = false;
-  for (int k = 0; k < ed->changedCount(); k++) queued = queued || ed->changedItem(k) == itmSystem_Status;
-  EXPECT_TRUE(queued);
-  ed->clearChanged();
-  EXPECT_EQ(0, ed->service());
-  press({KEY_DOWN});
-  EXPECT_EQ(0, ed->service());
 }
 
 TEST_F(ConsoleEditor, onlyXtermAndVt100AreDriven) {
