@@ -109,8 +109,11 @@ TEST_F(Queues, envelopeOnTheQueueIsCodeArgumentStampPayloadAndFourSpareBytes) {
 }
 
 /* Short messages are no message, unknown codes keep their number, and a
-** message filling the receive capacity is delivered as possibly cut. */
-TEST_F(Queues, shortUnknownAndOverlongMessagesReachTheReceiverSafely) {
+** message filling the receive capacity is delivered as possibly cut.  The
+** largest message fits and one byte more fails at once with 15004; a full
+** queue makes a sender give up within tens of milliseconds with only a
+** trace, and takes even an envelope only once there is room again. */
+TEST_F(Queues, shortUnknownAndOverlongMessagesAndTheKernelLimits) {
   msgQ_IO& master = *open("m", 1, 500);
   int qid = master.rxQueue().queueId();
   RawMsg r;
@@ -139,13 +142,6 @@ TEST_F(Queues, shortUnknownAndOverlongMessagesReachTheReceiverSafely) {
   EXPECT_NE(out.find("Possibly truncated receive message"), npos);
   EXPECT_EQ(master.payloadLen(), 500 - 16);
   EXPECT_EQ(strlen(master.payload()), 500u - 16); /* a NUL right behind */
-}
-
-/* The largest message fits and one byte more fails at once with 15004; a
-** full queue makes a sender give up within tens of milliseconds with only
-** a trace, and takes even an envelope only once there is room again. */
-TEST_F(Queues, kernelLimitsOfOneMessageAndOfAFullQueue) {
-  msgQ_IO& master = *open("m", 1);
   msgQ_IO& client = *open("c", 0);
   int maxText = ipcMsgMax() < ipcMsgMnb() ? ipcMsgMax() : ipcMsgMnb();
   ASSERT_EQ(client.maxPayload(), maxText - 16);
@@ -159,7 +155,7 @@ TEST_F(Queues, kernelLimitsOfOneMessageAndOfAFullQueue) {
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(master.ipcCopySendMsg(ipcMSG_BIN_DATA_RESP, 0, big.data(), maxText + 1, client.typeId()), 1);
   EXPECT_LT(msSince(t0), 5);
-  std::string out = GetCapturedStdout();
+  out = GetCapturedStdout();
   EXPECT_EQ(master.txQueue().lastSendErrno(), EMSGSIZE);
   EXPECT_NE(out.find("never fits"), npos);
   EXPECT_NE(out.find("ERR #15004 in ipcMsgQ_Base::msgSend() - line "), npos);
