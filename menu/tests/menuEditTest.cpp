@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 /* Walk: SETTINGS child `menu`, then its `line`-th line, value view, edit. */
@@ -134,7 +133,7 @@ TEST_F(MenuOnDataSet, eachFieldKindTakesItsKeysAndSavesWhatItShows) {
     }
     std::string shown = e.row(3);
     e.play("{enter}");   /* the value stays under the confirmation */
-    EXPECT_EQ("'>'=continue editing|" + shown, e.rows(2).substr(0, 21) + e.row(3)) << c.stored;
+    EXPECT_EQ(padRow("'>'=continue editing", 20) + shown, e.row(2) + e.row(3)) << c.stored;
     e.play("{enter}");
     EXPECT_EQ(c.stored, value(c.item));
     EXPECT_EQ(tdm_MENU, e.displayMode()) << c.stored;

@@ -7,7 +7,6 @@
 #include "diag/shellSeam.h"
 
 #include <algorithm>
-#include <cstring>
 
 /* Browsing from the root: context lines, the value view, unknown keys
 ** and stray characters that change nothing, status screens paging between
