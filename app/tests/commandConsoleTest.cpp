@@ -138,7 +138,9 @@ TEST(CommandConsole, traceAndDisplayCommandsStoreTheirSettingsGetAllNeedsAHostCu
   EXPECT_EQ("cfg->", said.substr(said.size() - 5));  // "u" went back to the top level
 }
 
-TEST(CommandConsole, getAllAsksTheHostHoldsInputUntilTheAnswerAndGivesUpAfterFourSeconds) {
+/* (Its time limit is the console's answer timer, run out in the end-to-end
+** session by a change the master never echoes.) */
+TEST(CommandConsole, getAllAsksTheHostAndHoldsInputUntilTheAnswer) {
   ConsoleRig rig(true);
   rig.app.traceLevel = 2;
   rig.type("getAll\nx\n");
@@ -155,22 +157,6 @@ TEST(CommandConsole, getAllAsksTheHostHoldsInputUntilTheAnswerAndGivesUpAfterFou
   EXPECT_NE(std::string::npos, traced.find("cmd done: time = "));
   EXPECT_EQ(cmdConsole::PENDING_NONE, rig.console->pendingState());
   EXPECT_EQ(cmdSTEP_EXIT, rig.stepBusy());  // the line typed meanwhile is read now
-
-  // without an answer it gives up after four seconds
-  rig.app.traceLevel = 1;
-  rig.type("getAll\n");
-  kvTimeStamp start;
-  getTimeStamp(&start);
-  EXPECT_EQ(cmdSTEP_BUSY, rig.stepBusy());
-  testing::internal::CaptureStdout();
-  int steps = 0;
-  while (rig.console->pendingState() != cmdConsole::PENDING_NONE && steps++ < 20) rig.console->step();
-  traced = testing::internal::GetCapturedStdout();
-  float waited = elapsedSeconds(&start);
-  EXPECT_EQ(cmdConsole::PENDING_NONE, rig.console->pendingState());
-  EXPECT_GE(waited, 3.9f);
-  EXPECT_LT(waited, 5.5f);
-  EXPECT_NE(std::string::npos, traced.find("timeout after "));
 }
 
 /* A flooded host queue is taken one message per look and never hangs; a
