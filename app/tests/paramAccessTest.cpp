@@ -163,7 +163,12 @@ TEST_F(ParamAccess, withoutMasterTheConsoleGivesUpStopsAtOnceAndLeavesTheQueueUs
   auto t0 = std::chrono::steady_clock::now();
   stopped.signal(SIGTERM);
   EXPECT_EQ(0, stopped.wait(2000));
-  EXPECT_LT(secondsSince(t0), 0.1);
+#ifdef __SANITIZE_ADDRESS__
+  const double stopBound = 1.0;  /* the leak check at exit takes its time on a loaded machine */
+#else
+  const double stopBound = 0.1;
+#endif
+  EXPECT_LT(secondsSince(t0), stopBound);
   EXPECT_EQ("", stopped.out());
   EXPECT_EQ(std::string::npos, stopped.err().find("2000")) << stopped.err();
   EXPECT_EQ(std::string::npos, stopped.err().find("Invalid index")) << stopped.err();
