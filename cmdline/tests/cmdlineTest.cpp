@@ -99,9 +99,7 @@ TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
     std::vector<std::string> printed;
   } cases[] = {
       {{"-KILL"}, 0, nullptr, {"!Invalid"}},  /* a case-insensitive row */
-      {{"-MC"}, cmdLine::ERR_INVALID, " ", {"Invalid switch: -MC\n"}},
-      {{"-s", "x"}, cmdLine::ERR_PARAM_QTY, "Parameter quantity error", {"Error:\nSwitch -s requires 2 parameters.\n"}},
-      {{"-T"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -T requires 1 parameter.\n"}},
+      {{"-T"}, cmdLine::ERR_PARAM_QTY, "Parameter quantity error", {"Switch -T requires 1 parameter.\n"}},
       {{"-mc", "1", "2", "3"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -mc requires between 0 and 2 parameters.\n"}},
       {{"-kill", "now"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -kill requires 0 parameters.\n"}},
       {{"-s", "x", "-v"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -s requires", "!Switch -v requires"}},
@@ -127,8 +125,6 @@ TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
   }
   Parsed kill({"-KILL"});
   EXPECT_TRUE(kill.parser.isPresent(KILL));
-  Parsed mc({"-MC"});
-  EXPECT_FALSE(mc.parser.isPresent(MC));
   Parsed dup({"-v", "a", "-v", "b"});   /* the first instance kept, still taking parameters */
   EXPECT_STREQ(dup.parser.paramText(V, 0), "a");
   EXPECT_EQ(dup.parser.paramCount(V), 1);
@@ -161,17 +157,11 @@ TEST(SwitchJoin, JoinsWithSeparatorAndCutsAtTheDestinationSize) {
   EXPECT_STREQ(untouched, "untouched");
 }
 
-/* Every piece of a help row is its own stamped trace print (without a
-** trace level pointer every piece says so); help stops at a row without
-** help text. */
-TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
+/* The listing itself is compared byte for byte by the console's start-up
+** test; here: without a trace level pointer every piece says so, and help
+** stops at a row without help text. */
+TEST(SwitchHelp, MissingTraceLevelAndARowWithoutHelpText) {
   Parsed p({});
-  std::string out = testsup::maskStamps(p.help("HEAD %s\n"));
-  EXPECT_EQ(out.find("@HEAD doVA.x\n@\nSwitches:\n"), 0u) << out;
-  EXPECT_NE(out.find("@    -mc [nRows [nCols]] :  Mini display (2x20 etc) (@Case sensitive, @0 to 2 parameters@)\n"),
-            std::string::npos) << out;
-  EXPECT_NE(out.find("@  -kill  :  Terminate supervisor process (@no parameters@)\n"), std::string::npos);
-  EXPECT_EQ(out.substr(out.size() - 4), ")\n@\n");  /* the closing empty line */
   p.parser.setTraceLevel(nullptr);
   EXPECT_NE(p.help("HEAD\n").find("pTraceLevel not defined.   -kill  :  Terminate supervisor process ("
                                   "pTraceLevel not defined. no parameters"
@@ -180,7 +170,7 @@ TEST(SwitchHelp, EveryPieceOfARowIsItsOwnStampedTracePrint) {
   std::vector<SwitchDef> table = makeTable();
   table[2].helpText = nullptr;
   Parsed stop({}, table);
-  out = stop.help("%s\n");
+  std::string out = stop.help("%s\n");
   EXPECT_NE(out.find("-s Data Name"), std::string::npos);
   EXPECT_EQ(out.find("-kill"), std::string::npos);
   EXPECT_EQ(out.find("-mc"), std::string::npos);
@@ -312,9 +302,14 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
     }
   }
   EXPECT_EQ(0, ci.depth());
-  con.type("-t 12\n");
+  /* numbers read as on the 32-bit box: the int limits, never the low bits */
+  con.type("-t 4294967296\n");
   ASSERT_EQ(CMDID_TRACE, con.next());
-  EXPECT_EQ(12, ci.argInt(1));
+  EXPECT_EQ(INT32_MAX, ci.argInt(1));
+  con.type("ew 99999999999999999999 -4294967296\n");
+  ASSERT_EQ(CMDID_EDIT_WINDOW, con.next());
+  EXPECT_EQ(INT32_MAX, ci.argInt(1));
+  EXPECT_EQ(INT32_MIN, ci.argInt(2));
   EXPECT_EQ(0, ci.argInt(5));
   EXPECT_STREQ("", ci.arg(3));
   con.type("s");  // a partial line waits for its end across calls
@@ -387,22 +382,4 @@ TEST(CmdInterp, readsATerminalLineByLineAndLeavesItBlocking) {
   fclose(out);
   close(tty);
   close(master);
-}
-
-/* Numbers typed at the console read as on the 32-bit box: "-t" and "ew"
-** get the int limits, never the low 32 bits of a wider value. */
-TEST(CmdInterp, numberArgumentsSaturateAtTheIntLimits) {
-  Console con;
-  cmdInterp& ci = con.ci;
-  const struct { const char* line; int cmd; int first; int second; } rows[] = {
-      {"-t 4294967296\n", CMDID_TRACE, INT32_MAX, 0},
-      {"-t -4294967296\n", CMDID_TRACE, INT32_MIN, 0},
-      {"ew 99999999999999999999 -4294967296\n", CMDID_EDIT_WINDOW, INT32_MAX, INT32_MIN},
-  };
-  for (const auto& r : rows) {
-    con.type(r.line);
-    ASSERT_EQ(r.cmd, con.next()) << r.line;
-    EXPECT_EQ(r.first, ci.argInt(1)) << r.line;
-    EXPECT_EQ(r.second, ci.argInt(2)) << r.line;
-  }
 }

@@ -37,8 +37,6 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
       {ixVOLUME, "12", "7", 1},
       {ixVOLUME, "-20", "-8", 1},
       {ixVOLUME, "abc", "-8", 0},
-      {ixVOLUME, "99999999999", "7", 1},   /* would wrap to 1215752191 */
-      {ixVOLUME, "-4294967295", "-8", 1},  /* would wrap to 1 */
       {ixVOLUME, "4294967296", "7", 1},    /* would wrap to 0 */
       {ixMACENBL, "5", "1", 1},
       {ixMACENBL, "-3", "0", 1},
@@ -51,13 +49,6 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
       {ixTIME, "2009-08-09 08:09:00", "2009-08-09 08:09:00", 1},
       {ixIP, "192.168.x.4", "192.168.10.100", -1},
       {ixMAC, "a0:b1:c2:d3:e4:f5", "A0:B1:C2:D3:E4:F5", 1},
-      /* values are stored as the file gives them back */
-      {ixMONVOL, "-1.23456789", "-1.234568", 1},
-      {ixMONVOL, "nan", "-1.234568", 0},
-      {ixMONVOL, "-inf", "-1.234568", 0},
-      {ixUPDFILE, "  padded both ends  ", "padded both ends", 1},
-      {ixUPDFILE, std::string(59, 'b') + "  cut", std::string(59, 'b'), 1},
-      {ixUPDFILE, "a # comment", std::string(59, 'b'), 0},
   };
   for (const auto& r : rows) {
     data_itm_Base* it = cfg.getItem(r.index);
@@ -75,11 +66,9 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
   EXPECT_EQ(8, t.month);
   EXPECT_EQ(8, t.hour);
   EXPECT_EQ(9, t.minute);
-  EXPECT_EQ(-1.234568f, cfg.readFloat(ixMONVOL)); /* the very float "%f" reads back */
 }
 
-/* A choice's text or "Invalid Lookup"; the file line padded to the
-** comment column only when shorter, and bounded by the buffer; access by
+/* A choice's text or "Invalid Lookup"; a file line bounded by the buffer; access by
 ** index refuses bad indexes, and writes filter to the valid characters. */
 TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
   EXPECT_STREQ("Digital", cfg.getItem(ixBLEND)->lookupText());
@@ -91,18 +80,8 @@ TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
   ASSERT_EQ(3u, rows.size());
   EXPECT_EQ(3, rows[2].key);
   EXPECT_EQ(4, rows[2].textLen);
-  char buf[200];
-  int n = cfg.getItem(ixVOLUME)->strOut(buf, sizeof buf, "%25s: ", 42, nullptr, true);
-  EXPECT_EQ(std::string(12, ' ') + "Volume_Adjust: 0" + std::string(14, ' ') + " # Volume adjustment\n",
-            std::string(buf));
-  EXPECT_EQ((int)strlen(buf), n);
-  cfg.getItem(ixUPDFILE)->strIn("a_very_long_update_file_name_1234567890.tgz");
-  cfg.getItem(ixUPDFILE)->strOut(buf, sizeof buf, "%25s: ", 42, nullptr, false);
-  EXPECT_EQ("              UPDATE_FILE: a_very_long_update_file_name_1234567890.tgz # Update file",
-            std::string(buf));
-  /* bounded by the buffer */
-  char small[10];
-  n = cfg.getItem(ixVOLUME)->strOut(small, sizeof small, "%25s: ", 42, nullptr, true);
+  char small[10]; /* a file line (the file test compares them whole) bounded by the buffer */
+  int n = cfg.getItem(ixVOLUME)->strOut(small, sizeof small, "%25s: ", 42, nullptr, true);
   EXPECT_EQ(9, n);
   EXPECT_EQ(9u, strlen(small));
   int v = 99;
@@ -350,14 +329,6 @@ TEST_F(FileSet, ReaderAppliesOnlyWellFormedLinesAndSurvivesAwkwardInput) {
       {std::string(70000, ':'), ixUPDFILE, z60},
       {std::string(70000, '#'), ixUPDFILE, z60},
       {"Volume_Adjust: 4294967296\nExctr_MAC_Enbl: 4294967296\nExctr_IP_Addr: 4294967296.1.2.3\n", ixVOLUME, "7"},
-      {"", ixMACENBL, "1"},
-      {"", ixIP, "255.1.2.3"},
-      {"Volume_Adjust: -4294967296\nExctr_MAC_Enbl: -4294967296\nExctr_IP_Addr: -4294967296.1.2.3\n", ixVOLUME,
-       "-8"},
-      {"", ixMACENBL, "0"},
-      {"", ixIP, "0.1.2.3"},
-      {"Volume_Adjust: 99999999999999999999\nExctr_MAC_Enbl: 99999999999999999999\n"
-       "Exctr_IP_Addr: 99999999999999999999.1.2.3\n", ixVOLUME, "7"},
       {"", ixMACENBL, "1"},
       {"", ixIP, "255.1.2.3"},
   };
