@@ -161,9 +161,9 @@ TEST_F(Maintenance, anOperatingModeChangeIsAnnouncedButNotTheFirstModeSeen) {
   EXPECT_EQ("MAIN MENU    TORV-FM", text(0));
 }
 
-/* The extended restart alert needs GPS time and interface 30; the power-down
-** request commanded; of two alerts in one pass only the first shows. */
-TEST_F(Maintenance, alertsShowTheirTextsAndThePowerDownRequestIsAnswered) {
+/* The extended restart alert needs GPS time and interface 30; of two alerts
+** in one pass only the first shows. */
+TEST_F(Maintenance, alertsShowTheirTextsAndOnlyTheFirstOfTwoInOnePass) {
   set(itmSYSRESTART_CMD, "1");
   set(itmUseGPSTime, "1");
   set(itmEXT_IF_VERSION, "29");
@@ -178,13 +178,7 @@ TEST_F(Maintenance, alertsShowTheirTextsAndThePowerDownRequestIsAnswered) {
   EXPECT_EQ("extended GPS restart", text(2));
   fe->key(treeKEY_ENTER);
 
-  set(itmPOWEROFF_REQ, "1");  // answered yes (both answers: the window tests)
-  changed({itmPOWEROFF_REQ});
-  EXPECT_EQ("!Power Down Request!", text(0));
-  EXPECT_EQ("!  V to continue   !", text(1));
-  fe->key(treeKEY_ENTER);
-  EXPECT_EQ(0, item(itmPOWEROFF_REQ));
-  EXPECT_EQ(1, item(itmPOWEROFF_CMD));
+  set(itmPOWEROFF_CMD, "1");  // the request and both answers: the window tests
   changed({itmPOWEROFF_CMD, itmSYSRESTART_CMD});
   EXPECT_EQ("!!!! Power Down !!!!", text(0).substr(0, 20));
   EXPECT_EQ(" System is preparing", text(1));
@@ -280,19 +274,14 @@ TEST_F(Maintenance, powerWatchReadsTheDataSetAndRunsTheToolOfTheMovedRunDirector
   EXPECT_EQ(0u, app.restartSince);
 }
 
-/* The alert, then the real tool asked to wipe and restart (a cleared request
-** does nothing); the commands are run from the working directory. */
-TEST_F(Maintenance, factoryResetShowsItsAlertThenWipesAndRestarts) {
-  setItem(itmRESET_TO_FACTORY_DEFAULTS, "1");
-  changed({itmRESET_TO_FACTORY_DEFAULTS});
-  EXPECT_NE(std::string::npos, text(0).find("Factory Defaults"));
-  EXPECT_EQ(" Please wait for    ", text(1));
-  EXPECT_EQ((std::vector<std::string>{"-d", "-r"}), toolCalls(bin.file("kvUpgrade.log")));
-  setItem(itmRESET_TO_FACTORY_DEFAULTS, "0");
-  changed({itmRESET_TO_FACTORY_DEFAULTS});
-  EXPECT_EQ(2u, toolCalls(bin.file("kvUpgrade.log")).size());
+/* A set request runs the tool's wipe and restart from the working directory,
+** a cleared one nothing (the alert and the real tool's calls: the
+** window tests). */
+TEST_F(Maintenance, factoryResetWipesAndRestartsFromTheWorkingDirectory) {
   capture();
   setItem(itmRESET_TO_FACTORY_DEFAULTS, "1");
+  changed({itmRESET_TO_FACTORY_DEFAULTS});
+  setItem(itmRESET_TO_FACTORY_DEFAULTS, "0");
   changed({itmRESET_TO_FACTORY_DEFAULTS});
   EXPECT_EQ((std::vector<std::string>{"./kvUpgrade.x -d", "./kvUpgrade.x -r"}), commands);
 }

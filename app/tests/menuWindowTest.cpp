@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <memory>
 #include <set>
@@ -24,10 +23,6 @@
 using namespace testsup;
 
 namespace {
-
-double secondsSince(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 class MenuWindow : public AppFixture {
 protected:

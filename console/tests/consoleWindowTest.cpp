@@ -100,22 +100,15 @@ TEST_F(ConsoleWindow, otherTerminalTypesAndNoTerminalAreRefusedWithTheirReason) 
 }
 
 /* A 30 x 6 pane: the 10 x 80 menu shrinks to 6 x 24 (the recording editor
-** checks the details); Time Zone -300 opened and confirmed is still -300;
-** a 1 x 1 window and back, and the asked size returns. */
-TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndALookAtTimeZoneChangesNothing) {
+** checks the details; opening and confirming any item, Time Zone's -300
+** among them, changes nothing: the menu edit tests); a 1 x 1 window and
+** back, and the asked size returns. */
+TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndResizesBringTheAskedSizeBack) {
   if (!openPane("-mc 10 80", "xterm", 30, 6)) return;
   ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
   EXPECT_EQ("FM", pane->row(0).substr(5 + 1 + 22, 2)) << pane->screen();
-  pane->keys({"Right", "Down", "Right", "Right", "Enter"}, 30);  /* DATE & TIME, Time Zone Offset */
-  ASSERT_TRUE(pane->waitFor("New:-300", 3000)) << pane->screen();
-  pane->keys({"Enter", "Enter"}, 30);
-  ASSERT_TRUE(pane->waitFor("('Enter' to edit)", 3000)) << pane->screen();
-  EXPECT_EQ("-300 min", pane->row(2).substr(14, 8)) << pane->screen();  /* the saved value */
-  std::string out;
-  usleep(300000);  /* the master's copy */
-  console({"-v", "TimeZoneOffset"}, &out);
-  EXPECT_EQ("TimeZoneOffset=-300\n", out);
-
+  pane->keys({"Right", "Down", "Right"}, 30);  /* DATE & TIME */
+  ASSERT_TRUE(pane->waitFor("Time Zone Offset", 3000)) << pane->screen();
   ASSERT_TRUE(pane->resize(1, 1));  // ncurses with no room at all survives
   usleep(300000);
   ASSERT_TRUE(pane->resize(100, 30));

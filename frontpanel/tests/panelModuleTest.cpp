@@ -1,19 +1,17 @@
 /*
-** The menu on the front panel (treeEditorModule) against the display's
-** firmware on a real pty: the start-up log, the root menu after it, the
-** display's own contrast screen from the front-panel menu, LEDs from status
-** lines, refused boot text before initialisation, a display that stops
-** answering and none at all.
+** The front panel's module (treeEditorModule) against the display's
+** firmware on a real pty: the start-up log, LEDs from status lines, refused
+** boot text before initialisation, a display that stops answering and none
+** at all.  (The menu on the panel, the root after the log and the contrast
+** screen from the front-panel menu: the end-to-end runs over lcdEmu.x.)
 */
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <unistd.h>
 
-#include "dataset/doviduConfig.h"
 #include "frontpanel/tests/ptyDisplay.h"
 #include "frontpanel/treeEditorModule.h"
-#include "menu/menuTables.h"
 #include "tests/support/testSupport.h"
 
 namespace {
@@ -29,7 +27,6 @@ protected:
   }
   void TearDown() override {
     ed.reset();
-    cfg.reset();
     EXPECT_TRUE(dir.leave());
   }
   void openPanel() {
@@ -57,19 +54,11 @@ protected:
     });
     return s;
   }
-  bool waitRow(int r, const std::string& text, int ms = 1000) {
-    for (int waited = 0; waited <= ms; waited += 10) {
-      if (row(r).compare(0, text.size(), text) == 0) return true;
-      serviceFor(10);
-    }
-    return false;
-  }
   std::string screen() { return row(0) + "\n" + row(1) + "\n" + row(2) + "\n" + row(3); }
 
   ptyDisplay display;
   testsup::WorkDir dir;
   int traceLevel = 0;
-  std::unique_ptr<dovidu_config> cfg;
   std::unique_ptr<treeEditorModule> ed;
 };
 
@@ -136,37 +125,4 @@ TEST_F(PanelModule, theStartUpLogLedsRefusedBootTextASilentDisplayAndNoDisplay) 
   EXPECT_EQ(2u, display.framesOf(0).size());  // one ping per pass
   ASSERT_EQ(1, ed->logCount());
   EXPECT_EQ(" LCD Init Fail", std::string(ed->logLine(0)).substr(4, 14));
-}
-
-/* The root menu follows the log; the display's contrast screen runs from
-** the front-panel menu without the menu painted over it.  (Keys while
-** editing: the end-to-end runs over lcdEmu.x, in a terminal and a browser.) */
-TEST_F(PanelModule, theRootMenuFollowsTheLogAndTheContrastScreenRunsFromTheMenu) {
-  openPanel();
-  cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
-  ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
-  ASSERT_EQ(0, ed->init(cfg.get(), treeMainMenuTable(), nullptr, 3, 1, 0, 20, &traceLevel, 1,
-                        tal_FULL_EDIT, treeFrontPanelMenuTable));
-  EXPECT_TRUE(ed->logShown());
-  ASSERT_TRUE(waitRow(0, "MAIN MENU", 3000)) << screen();
-  EXPECT_FALSE(ed->logShown());
-  EXPECT_TRUE(waitRow(1, "->Edit Settings")) << screen();
-  display.with([](emuLine& l) { EXPECT_EQ(16, l.panel.screen[1][1]); });  // selection marker
-
-  keys({2, 2, 4});
-  ASSERT_TRUE(waitRow(0, "LCD Settings")) << screen();
-  keys({4});  // LCD Contrast
-  ASSERT_TRUE(waitRow(0, "CONTRAST=120")) << screen();
-  keys({1});
-  EXPECT_TRUE(waitRow(0, "CONTRAST=122")) << screen();
-  keys({6});  // cancel: the menu comes back where it was
-  EXPECT_TRUE(waitRow(0, "LCD Settings")) << screen();
-  EXPECT_TRUE(waitRow(1, "->LCD Contrast")) << screen();
-  display.with([](emuLine& l) { EXPECT_EQ(120, l.panel.contrast); });
-
-  display.key(6, 1);  // X alone (held, then released): back to the top, where it was
-  display.key(12, 0);
-  serviceFor(200);
-  EXPECT_TRUE(waitRow(0, "MAIN MENU")) << screen();
-  EXPECT_TRUE(waitRow(3, "->LCD Settings")) << screen();
 }
