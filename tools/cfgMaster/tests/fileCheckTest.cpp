@@ -12,23 +12,18 @@ using namespace testsup;
 
 namespace {
 
-/* The file as written is sound; garbage, unknown names, bad values, a NUL
-** in a line and a cut end are damage. */
-TEST(FileCheck, fileAsWrittenIsSoundGarbageAndCutEndsAreDamage) {
+/* Garbage, unknown names, bad values, a NUL in a line and a cut end are
+** damage (a file as the master writes it is sound: its restart tests). */
+TEST(FileCheck, garbageAndCutEndsAreDamage) {
   int level = 0;
   dovidu_config cfg{&level, nullptr}; /* files, groups and items only, no link */
   cfg.defineFiles();
   cfg.addAllItems(1);
-  std::string text(60000, '\0');
-  cfgFileReport r = checkCfgText(cfg, 1, text.data(), (size_t)cfg.formatValues(1, &text[0], (int)text.size()));
-  EXPECT_FALSE(r.damaged());
-  EXPECT_EQ(r.missingItems, 0);
-  EXPECT_EQ(r.badLines, 0);
   const std::string hash = std::string(80, '#') + "\n";
-  text = hash + "# Primary System Configuration #\n" + hash +
+  std::string text = hash + "# Primary System Configuration #\n" + hash +
          "  Volume_Adjust: -3   # fine\n\njust words\n  Unheard_Of: 4\n  EXCITER_PORT: abc\n"
          "  Exctr_IP_Addr: 1.2\n  Blend_Control:   # no value\n" + hash;
-  r = checkCfgText(cfg, 1, text.data(), text.size());
+  cfgFileReport r = checkCfgText(cfg, 1, text.data(), text.size());
   EXPECT_TRUE(r.damaged());
   EXPECT_EQ(r.badLines, 5);
   EXPECT_EQ(r.unknownNames, 1);
