@@ -2,9 +2,8 @@
 ** The terminal front end on a recording screen: what lands in which
 ** terminal cell and colour, the status indicators and their blinking, the
 ** key map, the cursor while a text is typed, and the terminal check.  The
-** menu is the real main menu over the real data set (master role, private
-** queue keys in a temporary directory).  The real ncurses terminal is
-** driven in consoleWindowTest.cpp.
+** menu is the real main menu over the real data set (the menu tests'
+** fixture).  The real ncurses terminal is driven in consoleWindowTest.cpp.
 */
 #define NCURSES_NOMACROS 1
 #include <curses.h>
@@ -15,15 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "console/cnslTerminal.h"
 #include "console/treeEditorCnsl.h"
-#include "dataset/doviduConfig.h"
-#include "menu/menuTables.h"
-#include "tests/support/testSupport.h"
+#include "menu/tests/menuTestUtil.h"
 
 namespace {
 
@@ -87,37 +83,35 @@ private:
   screenLog* log;
 };
 
-class ConsoleEditor : public ::testing::Test {
+/* The menu's data-set fixture with TERM=xterm: the console's own editor. */
+class ConsoleEditor : public MenuOnDataSet {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(dir.enter());
-    cfg = std::make_unique<dovidu_config>(&traceLevel, nullptr);
-    ASSERT_EQ(0, cfg->initDataSet(&traceLevel, nullptr, 1, "cfgMaster.x", 0, -1));
+    MenuOnDataSet::SetUp();
     const char* t = getenv("TERM");
     if (t) oldTerm = t;
     setenv("TERM", "xterm", 1);
   }
   void TearDown() override {
-    ed.reset();
-    cfg.reset();
+    con.reset();
     if (oldTerm.empty()) unsetenv("TERM"); else setenv("TERM", oldTerm.c_str(), 1);
-    EXPECT_TRUE(dir.leave());
+    MenuOnDataSet::TearDown();
   }
   /* The console unit's call for a rows x cols window. */
   int open(int rows, int cols, bool labels = false) {
-    ed = std::make_unique<treeEditorCnsl>(new recordingTerminal(&log));
-    int r = ed->init(cfg.get(), treeMainMenuTable(), nullptr, rows - 1, 1, 0, cols, &traceLevel,
+    con = std::make_unique<treeEditorCnsl>(new recordingTerminal(&log));
+    int r = con->init(cfg.get(), treeMainMenuTable(), nullptr, rows - 1, 1, 0, cols, &traceLevel,
                      cols > 60 ? 2 : 1, tal_FULL_EDIT, nullptr);
     if (r == 0 && labels) {
-      ed->setShowLabels(true);
+      con->setShowLabels(true);
       const char* names[] = {"System", "Audio", "GPS", "Importer"};
-      for (int i = 0; i < 4; i++) ed->setStatusLabel(i, names[i]);
+      for (int i = 0; i < 4; i++) con->setStatusLabel(i, names[i]);
     }
     return r;
   }
   void press(std::initializer_list<int> keys) {
     for (int k : keys) log.keys.push_back(k);
-    ed->service();
+    con->service();
   }
   std::string cells(int row, int col, int n) const { return log.cells.at(row).substr(col, n); }
   int pairAt(int row, int col) const { return log.pairs.at(row).at(col); }
@@ -135,11 +129,8 @@ protected:
     for (const auto& w : want) EXPECT_EQ(w.pair, pairAt(w.row, w.col)) << w.row << "," << w.col;
   }
 
-  testsup::WorkDir dir;
   std::string oldTerm;
-  int traceLevel = 0;
-  std::unique_ptr<dovidu_config> cfg;
-  std::unique_ptr<treeEditorCnsl> ed;
+  std::unique_ptr<treeEditorCnsl> con;
   screenLog log;
 };
 
@@ -151,14 +142,14 @@ TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveIndicatorsSitAtTheLeftEdgeInColou
   EXPECT_TRUE(log.raw);
   // no status line defined yet: blanks at the left edge
   expectCells({{0, 5, " MAIN MENU    TORV-FM"}, {1, 5, " ->Edit Settings"}, {2, 5, "   View Status"}, {0, 0, "     "}});
-  for (int line = 0; line < 4; line++) ed->setStatusLine(line, line == 3 ? 7 : line, false);
+  for (int line = 0; line < 4; line++) con->setStatusLine(line, line == 3 ? 7 : line, false);
   // four coloured cells each; the menu text still starts where it did
   expectCells({{0, 1, " ok "}, {1, 1, "Warn"}, {2, 1, "Err!"}, {3, 1, " ?? "}, {1, 5, " ->Edit Settings"}});
   expectPairs({{0, 1, cnslPAIR_BLACK_ON_GREEN}, {0, 4, cnslPAIR_BLACK_ON_GREEN}, {0, 5, 0},
                {1, 1, cnslPAIR_BLACK_ON_YELLOW}, {2, 2, cnslPAIR_YELLOW_ON_RED}, {3, 3, cnslPAIR_YELLOW_ON_RED}});
   EXPECT_EQ(0, log.cursorRow);
   EXPECT_EQ(0, log.cursorCol);
-  ed.reset();  // raw mode is left once
+  con.reset();  // raw mode is left once
   EXPECT_FALSE(log.raw);
   EXPECT_TRUE(log.ended);
   EXPECT_EQ(1, log.rawOffCalls);
@@ -166,17 +157,17 @@ TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveIndicatorsSitAtTheLeftEdgeInColou
   log = screenLog();  // without colours the indicators are plain text
   log.colours = false;
   ASSERT_EQ(0, open(4, 20));
-  EXPECT_FALSE(ed->coloursOn());
-  ed->setStatusLine(2, 2, false);
+  EXPECT_FALSE(con->coloursOn());
+  con->setStatusLine(2, 2, false);
   EXPECT_EQ("Err!", cells(2, 1, 4));
   EXPECT_EQ(0, pairAt(2, 1));
 }
 
 TEST_F(ConsoleEditor, labelsMoveTheMenuToTheLongestLabelPlusTenAndWidenTheIndicators) {
   ASSERT_EQ(0, open(10, 80, true));
-  for (int i = 0; i < 4; i++) ed->setStatusLine(i, i == 3 ? 9 : i, false);
-  ed->service();
-  EXPECT_EQ(18, ed->menuColumn());
+  for (int i = 0; i < 4; i++) con->setStatusLine(i, i == 3 ? 9 : i, false);
+  con->service();
+  EXPECT_EQ(18, con->menuColumn());
   expectCells({{0, 0, "    System: OK     "}, {1, 0, "     Audio: WARN   "}, {2, 0, "       GPS: ERR    "},
                {3, 0, "  Importer: xxxxxxx "}, {0, 19, "MAIN MENU    TORV-"}, {0, 19 + 78, "FM"},
                {1, 19, "->Edit Settings"}});
@@ -189,16 +180,16 @@ TEST_F(ConsoleEditor, labelsMoveTheMenuToTheLongestLabelPlusTenAndWidenTheIndica
 
 TEST_F(ConsoleEditor, aStatusChangeBlinksInHalfSecondPhasesAndThenShowsSteadily) {
   ASSERT_EQ(0, open(4, 20));
-  ed->setBlinkSeconds(1.6f);
-  ed->setStatusLine(0, 2, false);
-  ed->setStatusLine(1, 1, true);  // long blink: until the next change
-  EXPECT_TRUE(ed->lineBlinking(0));
+  con->setBlinkSeconds(1.6f);
+  con->setStatusLine(0, 2, false);
+  con->setStatusLine(1, 1, true);  // long blink: until the next change
+  EXPECT_TRUE(con->lineBlinking(0));
   std::vector<std::string> seen;
   int darkPairs[2] = {-1, -1};  /* the dark phase shows blanks in the indicator's colour */
   kvTimeStamp start;
   getTimeStamp(&start);
   while (elapsedSeconds(&start) < 2.8f) {
-    ed->service();
+    con->service();
     if (seen.empty() || seen.back() != cells(0, 1, 4)) seen.push_back(cells(0, 1, 4));
     if (cells(0, 1, 4) == "    ") {
       darkPairs[0] = pairAt(0, 1);
@@ -213,12 +204,12 @@ TEST_F(ConsoleEditor, aStatusChangeBlinksInHalfSecondPhasesAndThenShowsSteadily)
   EXPECT_EQ("Err!", seen[0]);
   EXPECT_EQ("    ", seen[1]);
   EXPECT_EQ("Err!", seen[2]);
-  EXPECT_FALSE(ed->lineBlinking(0));
+  EXPECT_FALSE(con->lineBlinking(0));
   EXPECT_EQ("Err!", cells(0, 1, 4));
-  EXPECT_TRUE(ed->lineBlinking(1));
+  EXPECT_TRUE(con->lineBlinking(1));
   // a change restarts the blink with the new indicator, lit first
-  ed->setStatusLine(1, 0, false);
-  EXPECT_TRUE(ed->lineBlinking(1));
+  con->setStatusLine(1, 0, false);
+  EXPECT_TRUE(con->lineBlinking(1));
   EXPECT_TRUE(cells(1, 1, 4) == " ok " || cells(1, 1, 4) == "    ") << cells(1, 1, 4);
 }
 
@@ -243,16 +234,16 @@ TEST_F(ConsoleEditor, typingMovesTheCursorAndUnknownSequencesAreDropped) {
   press({KEY_RIGHT, KEY_RIGHT});
   EXPECT_NE(std::string::npos, log.cells[3].find("('Enter' to edit)")) << log.cells[3];
   press({'\n'});
-  ASSERT_TRUE(ed->isEditing());
+  ASSERT_TRUE(con->isEditing());
   press({27, '[', '1', '5', ';', '2', '~', 'w', 27, 'O', 'R', 'x'});  // Shift-F5, an F3 of vt100
   EXPECT_EQ("  New:WXRV", cells(3, 6, 10));
   EXPECT_EQ(3, log.cursorRow);
   EXPECT_EQ(5 + 1 + 8, log.cursorCol);  // on the third character
-  EXPECT_TRUE(ed->isEditing());
+  EXPECT_TRUE(con->isEditing());
   press({27});  // a lone Esc asks to save
   EXPECT_EQ("Enter=Save Esc=Quit", cells(1, 6, 19));
   press({'\r'});
-  EXPECT_FALSE(ed->isEditing());
+  EXPECT_FALSE(con->isEditing());
   EXPECT_EQ(0, log.cursorRow);  // the cursor is parked again
   EXPECT_EQ(0, log.cursorCol);
 }
@@ -264,8 +255,8 @@ TEST_F(ConsoleEditor, theDisplayFitsTheWindowAndFollowsItsResizes) {
   log.rows = 6;
   log.cols = 30;
   ASSERT_EQ(0, open(10, 80));
-  EXPECT_EQ(6, ed->rowCount());
-  EXPECT_EQ(24, ed->columnCount());   // 30 - menu column 5 - one blank
+  EXPECT_EQ(6, con->rowCount());
+  EXPECT_EQ(24, con->columnCount());   // 30 - menu column 5 - one blank
   press({KEY_RIGHT});
   for (int i = 0; i < 9; i++) press({KEY_DOWN});   // MAINTENANCE, the tenth line
   int shown = -1;
@@ -286,25 +277,25 @@ TEST_F(ConsoleEditor, theDisplayFitsTheWindowAndFollowsItsResizes) {
   log.rows = SCREEN_ROWS;
   log.cols = SCREEN_COLS;
   press({KEY_RESIZE});
-  EXPECT_EQ(10, ed->rowCount());
-  EXPECT_EQ(80, ed->columnCount());
+  EXPECT_EQ(10, con->rowCount());
+  EXPECT_EQ(80, con->columnCount());
   expectCells({{0, 5, " SETTINGS"}, {0, 5 + 1 + 78, "FM"}});
 
   // a resize while an item is edited waits for the edit to end
   for (int i = 0; i < 12; i++) press({KEY_UP});
   press({KEY_RIGHT, KEY_RIGHT, '\n'});   // SYSTEM, System Name
-  ASSERT_TRUE(ed->isEditing());
+  ASSERT_TRUE(con->isEditing());
   log.rows = 6;
   log.cols = 30;
   press({KEY_RESIZE});
-  EXPECT_TRUE(ed->isEditing());
-  EXPECT_EQ(10, ed->rowCount());
+  EXPECT_TRUE(con->isEditing());
+  EXPECT_EQ(10, con->rowCount());
   press({27, 27});   // the save prompt, then cancel
-  EXPECT_FALSE(ed->isEditing());
-  EXPECT_EQ(6, ed->rowCount());
-  EXPECT_EQ(24, ed->columnCount());
+  EXPECT_FALSE(con->isEditing());
+  EXPECT_EQ(6, con->rowCount());
+  EXPECT_EQ(24, con->columnCount());
 
-  ed.reset();
+  con.reset();
   log.rows = 1;   // at start-up: the message, and no menu
   testing::internal::CaptureStdout();
   EXPECT_EQ(1, open(10, 80));

@@ -48,18 +48,6 @@ TEST_F(MenuOnDataSet, rootBrowsingWithContextLinesTheValueViewAndStatusScreens) 
             testing::internal::GetCapturedStdout().find("Invalid lineNum for 'somethingChanged'.  value=17"));
 }
 
-TEST_F(MenuOnDataSet, largestMenuOnATerminalShowsNineLinesAndItsMarkers) {
-  testFrontEnd& e = open(10, 80);
-  openSettingsChild(8);   /* SIS SCHEDULE: 34 lines */
-  ASSERT_EQ(34, e.currentItem()->visibleCount());
-  EXPECT_EQ(padRow("SIS SCHEDULE", 78) + "FM", e.row(0));
-  EXPECT_EQ(0u, e.rows(1).find("->Set Basic Schedule|  Set Def Schedule|  Block  0 Payload 1|")) << e.rows(1);
-  EXPECT_EQ(padRow("v Block  3 Payload 1", 80), e.row(9));
-  e.play("{down*40}");
-  EXPECT_EQ(padRow("^ Block 11 Payload 2", 80), e.row(1));
-  EXPECT_EQ(padRow("->Block 15 Payload 2", 80), e.row(9));
-}
-
 TEST_F(MenuOnDataSet, emptyMenuShowsNoDataAndEscapeReturnsToTheTopInOneStep) {
   testFrontEnd& e = open(4, 20, tal_VIEW_ONLY);
   e.play("{right}{right}");   /* System Settings: nothing at level 0 */
