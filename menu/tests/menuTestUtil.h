@@ -87,12 +87,6 @@ public:
     }
   }
   std::string row(int r) const { return image.at(r); }
-  /* The painted screen, rows joined with '\n', trailing blanks kept. */
-  std::string screen() const {
-    std::string s;
-    for (const std::string& r : image) s += r + "\n";
-    return s;
-  }
   /* Rows from `first` on, trailing blanks cut, joined with '|'. */
   std::string rows(int first) const {
     std::string s;
