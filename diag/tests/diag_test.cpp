@@ -33,31 +33,27 @@ std::string captureStderr(const std::function<void()>& fn) {
 
 }  // namespace
 
-TEST(Trace, ThresholdsStampsAndTheMissingLevel) {
+/* (The stamp of every print is checked byte for byte through the console's
+** help listing, the print without a level through the switch help.) */
+TEST(Trace, AThresholdPrintsBelowTheLevelAndMinusOneAlways) {
   int level = 0;
   std::string out = captureStdout([&] {
     TRACE(&level, -1, "always\n");
     TRACE(&level, 0, "never at 0\n");
   });
-  /* "%8u.%06u: " then the text */
-  ASSERT_EQ(out.size(), 17u + 7u) << out;
-  EXPECT_EQ(out.substr(8, 1), ".");
-  EXPECT_EQ(out.substr(15), ": always\n");
+  EXPECT_NE(out.find(": always\n"), std::string::npos);
+  EXPECT_EQ(out.find("never"), std::string::npos);
   level = 9;
   out = captureStdout([&] {
     for (int n = -1; n <= 9; n++) TRACE(&level, n, "<%d>", n);
   });
   for (int n = -1; n <= 8; n++) EXPECT_NE(out.find("<" + std::to_string(n) + ">"), std::string::npos) << n;
   EXPECT_EQ(out.find("<9>"), std::string::npos);
-  EXPECT_EQ(captureStdout([] { TRACE(nullptr, 8, "bulk %d\n", 7); }), "pTraceLevel not defined. bulk 7\n");
 }
 
-TEST(ErrorReport, StdoutWithoutLogStderrWithLogQuietInfoPercentsAndCut) {
-  std::string out = captureStdout([] { ERRLOG(nullptr, 3, 20001, "doVA", "Could not %s", "x"); });
-  EXPECT_EQ(out.rfind("ERR #20001 in doVA::", 0), 0u) << out;
-  EXPECT_NE(out.find("() - line "), std::string::npos);
-  EXPECT_EQ(out.substr(out.size() - 11), "Could not x");
-
+/* (A report without a log object, on stdout, is checked by nearly every
+** test of a module.) */
+TEST(ErrorReport, StderrWithLogQuietInfoPercentsAndCut) {
   ErrTrcLog log;
   std::string big(3000, 'a');
   std::string err = captureStderr([&] {

@@ -17,8 +17,9 @@ static long regionBytes(const std::string& name) {
   return stat(("/dev/shm" + name).c_str(), &st) == 0 ? long(st.st_size) : -1;
 }
 
-/* In one process: no region; a region shorter than the channel table is
-** refused by a reader, one just long enough is read to its last byte; a
+/* In one process (no region at all: the console's start-up test): a region
+** shorter than the channel table is refused by a reader, one just long
+** enough is read to its last byte; a
 ** writer grows a short region, reports a second open and starts from an
 ** empty region; the first poll of each channel; a reader cannot write; a
 ** write index outside the ring; the newest of a ring gone round several
@@ -27,12 +28,6 @@ static long regionBytes(const std::string& name) {
 TEST(kvSharedMem, missing_short_and_long_regions_first_poll_and_a_write_index_outside_the_ring) {
   testsup::ShmName name;
   kvSharedMem r;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(r.initSharedMem(nullptr, false, name.c_str()), -1);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("ERR #18004 in kvSharedMem::initSharedMem()"), std::string::npos) << out;
-  EXPECT_NE(out.find("Shared memory: shm_open call failed"), std::string::npos);
-  EXPECT_FALSE(r.isOpen());
   int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, 100), 0);
