@@ -62,13 +62,12 @@ TEST_F(ConsoleWindow, rootMenuAndIndicatorsShowAnEditTravelsThroughTheMasterAndI
   EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
 }
 
-/* SIGTERM (on a vt100, with the indicators labelled) and Ctrl-C in the
-** middle of an edit end the window and give the terminal back. */
+/* SIGTERM (on a vt100, with the indicators labelled: the labels' cells are
+** the recording editor's) and Ctrl-C in the middle of an edit end the
+** window and give the terminal back. */
 TEST_F(ConsoleWindow, sigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
   if (!openPane("-mc 4 20 -sl", "vt100")) return;
-  ASSERT_TRUE(pane->waitForRow(0, 18, " MAIN MENU", 8000)) << pane->screen();
-  const char* labels[] = {"    System: ERR    ", "     Audio: OK     ", "       GPS: WARN   ", "  Importer: WARN   "};
-  for (int r = 0; r < 4; r++) EXPECT_EQ(labels[r], pane->row(r).substr(0, 19)) << pane->screen();
+  ASSERT_TRUE(pane->waitForRow(0, 18, " MAIN MENU", 8000)) << pane->screen();  // moved for the labels
   pid_t pid = pane->programPid("./doVA.x", 2000);
   ASSERT_GT(pid, 0);
   ASSERT_EQ(0, kill(pid, SIGTERM));
