@@ -177,11 +177,21 @@ TEST_F(Link, DeniedRegistrationThenPingRecordsAndTerminationFromAScriptedMaster)
   EXPECT_EQ(0, fake.wait(3000));
 }
 
+/* The stamp of every message the master sends, and "now" of the stale
+** check, are shifted by this many seconds. */
+int gClockShift = 0;
+uint32_t shiftedClock() {
+  kvTimeStamp ts;
+  getTimeStamp(&ts);
+  return ts.sec + (uint32_t)gClockShift;
+}
+
 /* Raw client endpoints in this process talk to the master: what it prints
 ** depends on the trace level and link faults are reported under its name;
 ** a list subscribing to 1 and 3 is answered with both records, a request
-** for "3,3,1" with each once in ascending order. */
-TEST_F(Link, RawEndpointsSeeTracesByLevelLinkFaultsAndIndexListsAnsweredOnceInOrder) {
+** for "3,3,1" with each once in ascending order.  Then exports wait for
+** idle polls, and a client that stops reading is dropped. */
+TEST_F(Link, RawEndpointsSeeTracesListsAnsweredInOrderExportsAfterIdlePollsAndAStaleDrop) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, linkMaster(master));
   int quiet = 0;
@@ -223,35 +233,11 @@ TEST_F(Link, RawEndpointsSeeTracesByLevelLinkFaultsAndIndexListsAnsweredOnceInOr
   };
   EXPECT_EQ("1,3", ask(ipcMSG_CONFIG_LIST, std::string("1,Monitor_Vol\n3,Exctr_IP_Addr\n", 31))); /* NUL too */
   EXPECT_EQ("1,3", ask(ipcMSG_BIN_DATA_REQ, "3,3,1\n"));
-}
-
-/* The stamp of every message the master sends, and "now" of the stale
-** check, are shifted by this many seconds. */
-int gClockShift = 0;
-uint32_t shiftedClock() {
-  kvTimeStamp ts;
-  getTimeStamp(&ts);
-  return ts.sec + (uint32_t)gClockShift;
-}
-
-TEST_F(Link, ExportsWaitThreeIdlePollsAndAStaleClientIsDropped) {
-  generic_cfg master(&level, nullptr);
-  ASSERT_EQ(0, linkMaster(master));
-  Child sleeper(dir.file("sleeper.out"), [&]() {
-    generic_cfg c(&level, nullptr);
-    if (int r = linkClient(c)) return r;
-    printf("subscribed\n");
-    sleep(20); /* stops reading: killed by the test */
-    return 0;
-  });
-  pid_t pid = sleeper.pid();
-  ASSERT_TRUE(pumpUntil(master, [&] { return master.getItem(ixVOLUME)->subscribers.count(pid) > 0; },
-                        8000));
-  ASSERT_TRUE(pumpUntil(master, [&] { return sleeper.out().find("subscribed") != std::string::npos; },
-                        8000));
+  /* subscribed to 1 and 3, the endpoint reads no more: a change waits for
+  ** three idle polls, the fourth exports it */
+  const int32_t pid = raw.typeId();
   for (int i = 0; i < 4; ++i) master.serviceCfg(0, 0); /* settle the idle count */
-  /* a change waits for three idle polls, the fourth exports it */
-  master.changeValue(ixVOLUME, "1");
+  master.changeValue(ixMONVOL, "-1");
   master.idleCount = 0;
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(0, master.serviceCfg(0, 0));
@@ -262,18 +248,18 @@ TEST_F(Link, ExportsWaitThreeIdlePollsAndAStaleClientIsDropped) {
   master.serviceCfg(0, 0);
   setIpcClockHook(nullptr);
   EXPECT_TRUE(master.pendingExport.clients[pid].empty());
-  /* the client has not read it: the next change is held back, client kept */
-  master.changeValue(ixVOLUME, "2");
+  /* unread: the next change is held back, the client kept */
+  master.changeValue(ixMONVOL, "-2");
   EXPECT_EQ(0, master.exportUpdates());
   EXPECT_TRUE(master.retryPending);
   EXPECT_EQ(1u, master.pendingExport.clients[pid].size());
-  EXPECT_EQ(1u, master.getItem(ixVOLUME)->subscribers.count(pid));
+  EXPECT_EQ(1u, master.getItem(ixMONVOL)->subscribers.count(pid));
   /* 12 s later the waiting message is dropped and so is the client */
   gClockShift = 7;
   setIpcClockHook(shiftedClock);
   EXPECT_EQ(1, master.exportUpdates());
   setIpcClockHook(nullptr);
-  EXPECT_EQ(0u, master.getItem(ixVOLUME)->subscribers.count(pid));
+  EXPECT_EQ(0u, master.getItem(ixMONVOL)->subscribers.count(pid));
   EXPECT_EQ(0u, master.clientRecs.count(pid));
   EXPECT_EQ(0u, master.pendingExport.clients.count(pid));
 }
