@@ -93,56 +93,13 @@ void subscriberChild(int readyFd, int stopFd, int resultFd) {
   _exit(0);
 }
 
-struct subscribers {
-  std::vector<pid_t> pids;
-  int stopW = -1, resultR = -1;
-
-  bool start(int count) {
-    int stop[2], result[2];
-    if (pipe(stop) != 0 || pipe(result) != 0) return false;
-    stopW = stop[1];
-    resultR = result[0];
-    for (int i = 0; i < count; i++) {  /* one at a time: see the report */
-      int ready[2];
-      if (pipe(ready) != 0) return false;
-      fflush(stdout);
-      pid_t pid = fork();
-      if (pid == 0) {
-        close(ready[0]);
-        close(stop[1]);
-        close(result[0]);
-        subscriberChild(ready[1], stop[0], result[1]);
-      }
-      pids.push_back(pid);
-      close(ready[1]);
-      struct pollfd p = {ready[0], POLLIN, 0};
-      char c = 0;
-      bool ok = poll(&p, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c == 'R';
-      close(ready[0]);
-      if (!ok) return false;
-    }
-    close(stop[0]);
-    close(result[1]);
-    return true;
-  }
-  /* Stop them; the fewest changes any of them saw (INT_MAX for none). */
+/* Subscribers in children; the fewest changes any of them saw (INT_MAX
+** for none, -1 when one did not answer). */
+struct subscribers : bench::childClients {
+  bool start(int count) { return childClients::start(count, subscriberChild); }
   int finish() {
-    if (stopW >= 0 && !pids.empty() && write(stopW, "x", 1) != 1) perror("stop");
     int fewest = INT_MAX;
-    for (size_t i = 0; i < pids.size(); i++) {
-      int32_t seen = 0;
-      struct pollfd p = {resultR, POLLIN, 0};
-      if (poll(&p, 1, 5000) == 1 && read(resultR, &seen, sizeof seen) == sizeof seen)
-        fewest = std::min(fewest, (int)seen);
-      else
-        fewest = -1;
-    }
-    for (pid_t pid : pids) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-    if (stopW >= 0) close(stopW);
-    if (resultR >= 0) close(resultR);
+    for (int32_t seen : childClients::finish()) fewest = seen < 0 ? -1 : std::min(fewest, (int)seen);
     return fewest;
   }
 };

@@ -78,56 +78,26 @@ void idleChild(bool watch, int readyFd, int stopFd, int resultFd) {
   delete cfg;
   _exit(0);
 }
+void idleChildWatching(int readyFd, int stopFd, int resultFd) { idleChild(true, readyFd, stopFd, resultFd); }
+void idleChildQuiet(int readyFd, int stopFd, int resultFd) { idleChild(false, readyFd, stopFd, resultFd); }
 
 /* One phase: kClients idle consoles for `seconds`.  Prints and returns
 ** false when a client could not subscribe. */
 bool phase(bool watch, int seconds, pid_t master) {
-  int stop[2], result[2];
-  if (pipe(stop) != 0 || pipe(result) != 0) return false;
-  std::vector<pid_t> pids;
-  bool ok = true;
-  for (int i = 0; i < kClients && ok; i++) {
-    int ready[2];
-    if (pipe(ready) != 0) return false;
-    fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-      close(ready[0]);
-      close(stop[1]);
-      close(result[0]);
-      idleChild(watch, ready[1], stop[0], result[1]);
-    }
-    pids.push_back(pid);
-    close(ready[1]);
-    struct pollfd p = {ready[0], POLLIN, 0};
-    char c = 0;
-    ok = poll(&p, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c == 'R';
-    close(ready[0]);
-  }
-  close(stop[0]);
-  close(result[1]);
+  bench::childClients clients;
+  bool ok = clients.start(kClients, watch ? idleChildWatching : idleChildQuiet);
   double cpu0 = cpuSeconds(master);
   auto t0 = std::chrono::steady_clock::now();
   if (ok) sleep((unsigned)seconds);
   double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   double cpu = cpuSeconds(master) - cpu0;
-  if (write(stop[1], "x", 1) != 1) ok = false;
   long total = 0;
   int answered = 0;
-  for (size_t i = 0; i < pids.size(); i++) {
-    int32_t got = 0;
-    struct pollfd p = {result[0], POLLIN, 0};
-    if (poll(&p, 1, 5000) == 1 && read(result[0], &got, sizeof got) == sizeof got) {
-      total += got;
-      answered++;
-    }
+  for (int32_t got : clients.finish()) {
+    if (got < 0) continue;
+    total += got;
+    answered++;
   }
-  for (pid_t pid : pids) {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-  close(stop[1]);
-  close(result[0]);
   if (!ok || answered != kClients) {
     printf("  watch %-3s: the clients could not all subscribe\n", watch ? "on" : "off");
     return false;
