@@ -5,13 +5,13 @@
 #include "tests/support/testSupport.h"
 
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <signal.h>
 #include <sstream>
@@ -257,25 +257,9 @@ int runProgram(const std::vector<std::string>& argv, std::string* out, std::stri
 }
 
 std::string maskStamps(const std::string& text) {
-  std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t d = i;
-    while (d < text.size() && isdigit((unsigned char)text[d])) d++;
-    size_t digits = d - i;
-    bool stamp = digits > 0 && d + 9 <= text.size() && text[d] == '.' &&
-                 text.compare(d + 7, 2, ": ") == 0;
-    for (size_t k = d + 1; stamp && k < d + 7; k++) stamp = isdigit((unsigned char)text[k]);
-    if (!stamp) {
-      out += text[i++];
-      continue;
-    }
-    /* the seconds are right-aligned in 8 columns: drop their padding */
-    for (size_t pad = digits; pad < 8 && !out.empty() && out.back() == ' '; pad++) out.pop_back();
-    out += '@';
-    i = d + 9;
-  }
-  return out;
+  /* "%8u.%06u: ": the seconds right-aligned in 8 columns, padding and all */
+  static const std::regex stamp(R"(( {7}\d| {6}\d\d| {5}\d{3}| {4}\d{4}| {3}\d{5}| {2}\d{6}| \d{7}|\d{8,})\.\d{6}: )");
+  return std::regex_replace(text, stamp, "@");
 }
 
 std::string readFile(const std::string& path) {
