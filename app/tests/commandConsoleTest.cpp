@@ -227,17 +227,6 @@ TEST(HostLink, closingSendsGoodbyeOrShutdown) {
 
 namespace {
 
-size_t countOf(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
-  return n;
-}
-
-/* Polls until `what` appears `times` times in the process's output. */
-bool waitForCount(Proc& p, const std::string& what, size_t times, int timeoutMs) {
-  return waitUntil([&] { return countOf(p.out(), what) >= times; }, timeoutMs);
-}
-
 const char FALLBACK[] =
     "Failed to connect with configuration master, access will be limited to config library "
     "functions";
@@ -297,7 +286,7 @@ TEST_F(ConsoleE2E, withoutAnsweringSupervisorTheKillPathFallsBackToACommandConso
   EXPECT_NE(std::string::npos, con.out().find(FALLBACK));
   auto send = [&](const char* lines, const char* until, size_t times) {
     con.writeStdin(lines);
-    return waitForCount(con, until, times, 5000);
+    return waitUntil([&] { return countOf(con.out(), until) >= times; }, 5000);
   };
   const char* done = "cmd done: time = ";
   ASSERT_TRUE(send("sv SYSTEM_NAME Hello\n", done, 1)) << con.out();

@@ -345,9 +345,7 @@ TEST_F(FileSet, UnknownNamesAreReportedNineteenTimes) {
   CaptureStdout();
   EXPECT_EQ(0, cfg.readFile(1));
   std::string out = GetCapturedStdout();
-  size_t count = 0;
-  for (size_t p = out.find("ERR #13020"); p != std::string::npos; p = out.find("ERR #13020", p + 1)) ++count;
-  EXPECT_EQ(19u, count);
+  EXPECT_EQ(19u, testsup::countOf(out, "ERR #13020"));
   EXPECT_NE(std::string::npos,
             out.find("Item from file not available in dataset. Item=<NoSuchItem0> map_itms.size() = 12"));
   EXPECT_EQ("big.tgz", valueText(cfg, ixUPDFILE));

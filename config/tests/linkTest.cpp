@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace cfgtest;
+using testsup::secondsSince;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
@@ -37,10 +38,6 @@ struct Link : ::testing::Test {
     return c.subscribeListSend() ? 11 : 0;
   }
 };
-
-double secondsSince(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 /* Clients in their own processes: one registers within 3 s, gets every
 ** value with its subscription (long ones split over several messages),

@@ -128,12 +128,6 @@ protected:
 };
 
 namespace {
-int countOf(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 std::string textOf(const char* p) { return p ? std::string("\"") + p + "\"" : "<null>"; }
 
 /* Group mask of an item as the groups hold it. */
@@ -255,11 +249,12 @@ TEST_F(DataSetInTempDir, buildTraceNamesEveryIndexAndPassesOverFamilyMembersButN
     EXPECT_EQ(0, cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1));
   }
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(320, countOf(out, ": Add "));
-  for (int empty : {67, 319}) EXPECT_EQ(1, countOf(out, ": Add " + std::to_string(empty) + " \n"));
+  EXPECT_EQ(320u, testsup::countOf(out, ": Add "));
+  for (int empty : {67, 319}) EXPECT_EQ(1u, testsup::countOf(out, ": Add " + std::to_string(empty) + " \n"));
   /* 32 + 47 + 31 + 71 family members after each family's first index. */
-  EXPECT_EQ(181, countOf(out, "No work done to add "));
-  for (int i : {91, 90, 67, 319}) EXPECT_EQ(i == 91, countOf(out, "No work done to add " + std::to_string(i) + "\n"));
+  EXPECT_EQ(181u, testsup::countOf(out, "No work done to add "));
+  for (int i : {91, 90, 67, 319})
+    EXPECT_EQ(i == 91 ? 1u : 0u, testsup::countOf(out, "No work done to add " + std::to_string(i) + "\n"));
   size_t subscribe = out.find("Subscribe all...");
   size_t firstAdd = out.find(": Add 0 \n");
   size_t last = out.find("itmMAX_ITEM = 320\n");

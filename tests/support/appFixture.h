@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,10 +19,6 @@
 #include "tests/support/tmuxPane.h"
 
 namespace testsup {
-
-inline double secondsSince(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
 
 class AppFixture : public ::testing::Test {
 protected:

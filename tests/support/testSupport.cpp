@@ -237,6 +237,12 @@ bool Child::waitForOutput(const std::string& text, int timeoutMs) {
   return waitUntil([&] { return out().find(text) != std::string::npos; }, timeoutMs, 5);
 }
 
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+  return n;
+}
+
 bool waitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs) {
   for (int waited = 0; waited <= timeoutMs; waited += stepMs) {
     if (cond()) return true;

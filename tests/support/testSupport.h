@@ -9,6 +9,7 @@
 #ifndef TESTS_SUPPORT_TESTSUPPORT_H
 #define TESTS_SUPPORT_TESTSUPPORT_H
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -134,6 +135,13 @@ private:
 int runProgram(const std::vector<std::string>& argv, std::string* out, std::string* err = nullptr,
                const std::vector<std::string>& env = {}, int timeoutMs = 10000,
                const std::string& cwd = "");
+
+/* How often `what` occurs in `text` (overlapping occurrences too). */
+size_t countOf(const std::string& text, const std::string& what);
+
+inline double secondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
 
 /* Poll cond() every stepMs until it holds (true) or timeoutMs passed (false). */
 bool waitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs = 10);
