@@ -227,9 +227,7 @@ TEST(HostLink, closingSendsGoodbyeOrShutdown) {
 
 namespace {
 
-const char FALLBACK[] =
-    "Failed to connect with configuration master, access will be limited to config library "
-    "functions";
+const char FALLBACK[] = "Failed to connect with configuration master, access will be limited";
 
 class ConsoleE2E : public AppFixture {
 protected:
