@@ -9,8 +9,6 @@
 #include <sys/resource.h>
 
 using namespace cfgtest;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -63,9 +61,7 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
   }
   kvtime_s t;
   ASSERT_EQ(0, cfg.readTime(ixTIME, &t));
-  EXPECT_EQ(8, t.month);
-  EXPECT_EQ(8, t.hour);
-  EXPECT_EQ(9, t.minute);
+  EXPECT_TRUE(t.month == 8 && t.hour == 8 && t.minute == 9);
 }
 
 /* A choice's text or "Invalid Lookup"; a file line bounded by the buffer; access by
@@ -86,13 +82,11 @@ TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
   EXPECT_EQ(9, n);
   EXPECT_EQ(9u, strlen(small));
   int v = 99;
-  CaptureStdout();
-  EXPECT_EQ(1, cfg.readInt(8, &v));
-  EXPECT_EQ(1, cfg.readInt(500, &v));
-  EXPECT_EQ(1, cfg.changeValue(500, "1"));
-  std::string out = GetCapturedStdout();
-  expectAll(out, {"Data item for index 8 is NULL", "Invalid index: 500",
-                  "Invalid configuration item ID (500)"});
+  expectAll(stdoutOf([&] {
+    EXPECT_EQ(1, cfg.readInt(8, &v));
+    EXPECT_EQ(1, cfg.readInt(500, &v));
+    EXPECT_EQ(1, cfg.changeValue(500, "1"));
+  }), {"Data item for index 8 is NULL", "Invalid index: 500", "Invalid configuration item ID (500)"});
   EXPECT_EQ(99, v);
   EXPECT_FALSE(cfg.isChanged(8, true));
   EXPECT_EQ(0, cfg.writeInt(ixVOLUME, 0)); /* unchanged: nothing done */
@@ -108,83 +102,49 @@ TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
   EXPECT_FALSE(cfg.isChanged(ixVOLUME, false));
 }
 
-TEST_F(LocalSet, EveryTypeRoundTripsAsBinaryRecordsOneWithoutRoomOrCutShortIsRefused) {
+/* Records as the queue carries them (little-endian, the three spare bytes
+** untouched; every type's round trip: the master's restart test); one
+** without room is not written, reported for numbers only; a text record
+** whose length runs past the bytes received is a data fault of the 1..3
+** kind, traced, nothing read past the bytes. */
+TEST_F(LocalSet, BinaryRecordsLayoutOneWithoutRoomOrCutShortIsRefused) {
   cfg.getItem(ixVOLUME)->strIn("-5");
-  cfg.getItem(ixMONVOL)->strIn("-12.25");
-  cfg.getItem(ixMACENBL)->strIn("1");
-  cfg.getItem(ixIP)->strIn("1.2.3.4");
-  cfg.getItem(ixMAC)->strIn("01:02:03:04:05:06");
-  cfg.getItem(ixTIME)->strIn("2020-12-31 23:59:58");
   cfg.getItem(ixUPDFILE)->strIn("abc.tgz");
-  const int order[] = {ixVOLUME, ixMONVOL, ixMACENBL, ixIP, ixMAC, ixTIME, ixUPDFILE};
-  const int lens[] = {12, 12, 12, 12, 14, 32, 17};
-  uint8_t buf[200];
-  memset(buf, 0xEE, sizeof buf);
-  int pos = 0;
-  for (int i = 0; i < 7; ++i) {
-    int n = cfg.getItem(order[i])->binOut(buf + pos, (int)sizeof buf - pos, -1);
-    EXPECT_EQ(lens[i], n) << i;
-    EXPECT_EQ(order[i], buf[pos]);
-    EXPECT_EQ(0xEE, buf[pos + 5]); /* the three spare bytes are not written */
-    pos += n;
-  }
-  /* little-endian layout of two of them */
   const uint8_t intRec[] = {0, 0, 0, 0, 1, 0xEE, 0xEE, 0xEE, 0xFB, 0xFF, 0xFF, 0xFF};
+  const uint8_t textRec[] = {7, 0, 0, 0, 8, 0xEE, 0xEE, 0xEE, 7, 0, 'a', 'b', 'c', '.', 't', 'g', 'z'};
+  uint8_t buf[40];
+  memset(buf, 0xEE, sizeof buf);
+  ASSERT_EQ(12, cfg.getItem(ixVOLUME)->binOut(buf, sizeof buf, -1));
+  ASSERT_EQ(17, cfg.getItem(ixUPDFILE)->binOut(buf + 12, sizeof buf - 12, -1));
   EXPECT_EQ(0, memcmp(buf, intRec, 12));
-  const uint8_t textHead[] = {7, 0, 0, 0, 8, 0xEE, 0xEE, 0xEE, 7, 0, 'a', 'b', 'c'};
-  EXPECT_EQ(0, memcmp(buf + 94, textHead, sizeof textHead));
-  int level = 0;
-  generic_cfg other(&level, nullptr);
-  buildSmallSet(other, nullptr);
-  ASSERT_EQ(0, other.binInList(buf, pos, 0));
-  for (int ix : order) {
-    char a[100], b[100];
-    cfg.getItem(ix)->strOut(a, sizeof a, nullptr, 0, nullptr, false);
-    other.getItem(ix)->strOut(b, sizeof b, nullptr, 0, nullptr, false);
-    EXPECT_STREQ(a, b) << ix;
-  }
-  memset(buf, 0x55, sizeof buf); /* a record without room writes nothing */
-  CaptureStdout();
-  EXPECT_EQ(12, cfg.getItem(ixVOLUME)->binOut(buf, 11, -1));
-  EXPECT_EQ(17, cfg.getItem(ixUPDFILE)->binOut(buf, 16, -1)); /* "abc.tgz" */
-  std::string out = GetCapturedStdout();
+  EXPECT_EQ(0, memcmp(buf + 12, textRec, 17));
+  memset(buf, 0x55, sizeof buf);
+  std::string out = stdoutOf([&] {
+    EXPECT_EQ(12, cfg.getItem(ixVOLUME)->binOut(buf, 11, -1));
+    EXPECT_EQ(17, cfg.getItem(ixUPDFILE)->binOut(buf, 16, -1));
+  });
   EXPECT_NE(std::string::npos, out.find("ERR #13013 in genericConfig::binOut()"));
-  EXPECT_EQ(out.find("13013"), out.rfind("13013")); /* text items report nothing */
+  EXPECT_EQ(out.find("13013"), out.rfind("13013"));
   EXPECT_EQ(0x55, buf[0]);
-  /* a text record whose length runs past the bytes received: a data fault
-  ** of the 1..3 kind, traced, nothing read past the bytes */
   uint8_t rec[] = {7, 0, 0, 0, 8, 0, 0, 0, 200, 0, 'x', 'y'};
-  CaptureStdout();
-  EXPECT_EQ(3, cfg.binInList(rec, sizeof rec, 0));
-  out = GetCapturedStdout();
+  out = stdoutOf([&] { EXPECT_EQ(3, cfg.binInList(rec, sizeof rec, 0)); });
   EXPECT_NE(std::string::npos, out.find("'BinIn' record cut short. Index:7 has 4 value bytes. ItmCount=1"));
   EXPECT_EQ(std::string::npos, out.find("ERR #"));
   EXPECT_EQ("abc.tgz", valueText(cfg, ixUPDFILE));
-  EXPECT_EQ(-1, cfg.getItem(ixUPDFILE)->binIn(rec + 8, 4, 0));
 }
 
 TEST_F(LocalSet, ChangeFromOneClientGoesToEveryOtherSubscriberNeverTheSender) {
   data_itm_Base* it = cfg.getItem(ixVOLUME);
-  uint8_t buf[32];
-  EXPECT_EQ(0, it->binOut(buf, sizeof buf, 17));  /* not subscribed: no record */
+  uint8_t buf[32], v[4] = {3, 0, 0, 0};
+  EXPECT_EQ(0, it->binOut(buf, sizeof buf, 17)); /* not subscribed: no record */
   for (int id : {17, 18, 19}) it->subscribers.insert(id);
-  EXPECT_EQ(12, it->binOut(buf, sizeof buf, 17));
-  uint8_t v[4] = {3, 0, 0, 0};
   EXPECT_EQ(4, it->binIn(v, 4, 17));
   EXPECT_EQ(0u, cfg.pendingExport.clients.count(17));
   EXPECT_EQ(1u, cfg.pendingExport.clients[18].count(ixVOLUME));
   EXPECT_EQ(1u, cfg.pendingExport.clients[19].count(ixVOLUME));
-  EXPECT_TRUE(cfg.pendingExport.hasWork);
-  cfg.pendingExport.clients.clear();
-  it->strIn("4"); /* source 0: a file or local text */
-  for (int id : {17, 18, 19}) EXPECT_EQ(1u, cfg.pendingExport.clients[id].count(ixVOLUME));
-  /* the same value again is no change */
   cfg.takeChangedIndexes(nullptr);
-  cfg.pendingExport.clients.clear();
-  uint8_t same[4] = {4, 0, 0, 0};
-  EXPECT_EQ(4, it->binIn(same, 4, 18));
+  EXPECT_EQ(4, it->binIn(v, 4, 18)); /* the same value again is no change */
   EXPECT_EQ(0, cfg.takeChangedIndexes(nullptr));
-  EXPECT_TRUE(cfg.pendingExport.clients.empty());
 }
 
 /* Items, files and groups that cannot be registered are refused and said;
@@ -195,7 +155,7 @@ TEST(ItemRegistration, DuplicatesBadChoiceListsTooManyFilesAndClientFileAccessAr
   generic_cfg cfg(nullptr, nullptr);
   int level = 0;
   cfg.pTraceLevel = &level;
-  CaptureStdout();
+  testing::internal::CaptureStdout();
   EXPECT_EQ(0, cfg.addCfgFile(path.c_str(), "A", 2, -1, 5));
   EXPECT_EQ(-1, cfg.addCfgFile(path.c_str(), "A again", 2, -1, 5));
   for (int i = 1; i < 25; ++i) EXPECT_EQ(i, cfg.addCfgFile(nullptr, "n", 2, -1, 5));
@@ -213,16 +173,13 @@ TEST(ItemRegistration, DuplicatesBadChoiceListsTooManyFilesAndClientFileAccessAr
   EXPECT_EQ(1, cfg.readFilesAll());
   EXPECT_EQ(1, cfg.writeFilesAll());
   EXPECT_EQ(1, cfg.writeToFile(0));
-  std::string out = GetCapturedStdout();
-  expectAll(out, {"ERR #13026 in genericConfig::noAccess() - line ",
-                  "Must be in master mode to write to files."});
+  expectAll(testing::internal::GetCapturedStdout(),
+            {"ERR #13026 in genericConfig::noAccess() - line ", "Must be in master mode to write to files.",
+             "ERR #13019 in genericConfig::addItemHelper() - line ", "Duplicate data item ignored: First",
+             "Attempt to assign item: Second with same index as: First", "Invalid lookup for OneChoice.",
+             "Invalid lookup for ThreeBool.", ("Duplicated file name: <" + path + ">").c_str(),
+             "Too many files. Maximum = 25", "Duplicate group ID: 4"});
   EXPECT_EQ(-1, access(path.c_str(), F_OK));
-  expectAll(out, {"ERR #13019 in genericConfig::addItemHelper() - line ",
-                  "Duplicate data item ignored: First",
-                  "Attempt to assign item: Second with same index as: First",
-                  "Invalid lookup for OneChoice.", "Invalid lookup for ThreeBool."});
-  EXPECT_NE(std::string::npos, out.find("Duplicated file name: <" + path + ">"));
-  expectAll(out, {"Too many files. Maximum = 25", "Duplicate group ID: 4"});
   EXPECT_STREQ("First", cfg.getItemName(3));
   EXPECT_NE(nullptr, cfg.findItem("Second")); /* named, but has no slot */
   EXPECT_EQ(nullptr, cfg.getItem(4));
@@ -342,9 +299,7 @@ TEST_F(FileSet, UnknownNamesAreReportedNineteenTimes) {
   std::string text;
   for (int i = 0; i < 25; ++i) text += "NoSuchItem" + std::to_string(i) + ": 1\n";
   testsup::writeFile(path, text + "UPDATE_FILE: big.tgz\n");
-  CaptureStdout();
-  EXPECT_EQ(0, cfg.readFile(1));
-  std::string out = GetCapturedStdout();
+  std::string out = stdoutOf([&] { EXPECT_EQ(0, cfg.readFile(1)); });
   EXPECT_EQ(19u, testsup::countOf(out, "ERR #13020"));
   EXPECT_NE(std::string::npos,
             out.find("Item from file not available in dataset. Item=<NoSuchItem0> map_itms.size() = 12"));

@@ -37,12 +37,7 @@ struct testClient {
     return cfg.subscribeListSend() == 0;
   }
   bool pollUntil(const std::function<bool()>& done, int timeoutMs) {
-    for (int waited = 0; waited <= timeoutMs; waited += 2) {
-      cfg.serviceCfg(0, 0);
-      if (done()) return true;
-      usleep(2000);
-    }
-    return false;
+    return waitUntil([&] { cfg.serviceCfg(0, 0); return done(); }, timeoutMs, 2);
   }
   void idle(int ms) { pollUntil([] { return false; }, ms); }
   /* Set an int item and wait for the master's echo. */
@@ -60,12 +55,6 @@ struct testClient {
     return buf;
   }
 };
-
-/* Milliseconds of the monotonic clock since `since` (0: since boot). */
-uint32_t msSince(uint32_t since) {
-  using namespace std::chrono;
-  return (uint32_t)duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() - since;
-}
 
 class MasterTest : public ::testing::Test {
 protected:
@@ -130,22 +119,21 @@ TEST_F(MasterTest, startRefusalsEchoAndSavesAfterTheDelayOrAtOnceOnRequest) {
 ** quiet) is on file within 5 s of the first change: at most the changes of
 ** the last 5 s are lost. */
 TEST_F(MasterTest, everyStopSignalSavesAndAKillLosesAtMostTheLastFiveSeconds) {
-  static const struct { int sig; int port; } rows[] = {
-      {SIGTERM, 9123}, {SIGINT, 9124}, {SIGHUP, 9125}, {SIGQUIT, 9126}, {SIGKILL, 0}, {0, 0}};
-  for (int r = 0; rows[r].sig != 0; r++) {
-    SCOPED_TRACE(strsignal(rows[r].sig));
+  int port = 9123;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
+    SCOPED_TRACE(strsignal(sig));
     Proc p;
     startMaster(p);
     testClient a;
     ASSERT_TRUE(a.link(bin.path(), "clientA"));
-    if (rows[r].sig == SIGKILL) {
-      const int stepMs = 400, steps = 16;
-      uint32_t t0 = msSince(0);
-      for (int k = 1; k <= steps; k++) {
+    if (sig == SIGKILL) {
+      const int stepMs = 400;
+      auto t0 = std::chrono::steady_clock::now();
+      for (int k = 1; k <= 16; k++) {
         a.cfg.writeInt(itmEXCITER_PORT, 20000 + k);
         a.idle(stepMs - 10);
       }
-      uint32_t killedAt = msSince(t0);
+      int killedAt = (int)(secondsSince(t0) * 1000);
       p.signal(SIGKILL);
       p.wait(3000);
       std::string text = readFile(cfgPath());
@@ -153,13 +141,13 @@ TEST_F(MasterTest, everyStopSignalSavesAndAKillLosesAtMostTheLastFiveSeconds) {
       ASSERT_NE(at, npos);
       int k = atoi(text.c_str() + at + 14) - 20000;
       ASSERT_GE(k, 1) << "nothing saved in " << killedAt << " ms";
-      EXPECT_LE((int)killedAt - k * stepMs, 5000 + stepMs) << "saved value " << k;
+      EXPECT_LE(killedAt - k * stepMs, 5000 + stepMs) << "saved value " << k;
       continue;
     }
-    ASSERT_TRUE(a.setInt(itmEXCITER_PORT, rows[r].port));
-    p.signal(rows[r].sig);
+    ASSERT_TRUE(a.setInt(itmEXCITER_PORT, ++port));
+    p.signal(sig);
     EXPECT_EQ(p.wait(3000), 0);
-    EXPECT_TRUE(fileHas("EXCITER_PORT: " + std::to_string(rows[r].port) + " "));
+    EXPECT_TRUE(fileHas("EXCITER_PORT: " + std::to_string(port) + " "));
     EXPECT_TRUE(a.pollUntil([&] { return a.cfg.shutdownReceived; }, 2000));
   }
 }
@@ -253,16 +241,21 @@ std::string randomValue(data_itm_Base* it, unsigned* seed) {
   return b;
 }
 
+/* The items that go to a file. */
+std::vector<data_itm_Base*> savedItems(generic_cfg& cfg) {
+  std::vector<data_itm_Base*> v;
+  for (data_itm_Base* it : cfg.allItems())
+    if (it->file && !it->file->noName) v.push_back(it);
+  return v;
+}
+
 /* Every saved item's binary record: the exact value, float bits included. */
 std::map<int, std::string> savedValues(generic_cfg& cfg) {
   std::map<int, std::string> v;
   uint8_t rec[1000];
-  for (int i = 0; i < 320; i++) {
-    data_itm_Base* it = cfg.getItem(i);
-    if (!it || !it->file || it->file->noName) continue;
+  for (data_itm_Base* it : savedItems(cfg)) {
     memset(rec, 0, sizeof rec); /* bytes 5..7 are not written */
-    int n = it->binOut(rec, sizeof rec, -1);
-    v[i] = std::string((const char*)rec, (size_t)n);
+    v[it->index] = std::string((const char*)rec, (size_t)it->binOut(rec, sizeof rec, -1));
   }
   return v;
 }
@@ -278,17 +271,14 @@ TEST_F(MasterTest, everyItemKeepsItsValueThroughARestart) {
     ASSERT_TRUE(a.link(bin.path(), "clientA"));
     unsigned seed = 20261206;
     int sent = 0;
-    for (int i = 0; i < 320; i++) {
-      data_itm_Base* it = a.cfg.getItem(i);
-      if (!it || !it->file || it->file->noName) continue;
+    for (data_itm_Base* it : savedItems(a.cfg)) {
       a.cfg.sendChangeRequest(it->name.c_str(), randomValue(it, &seed).c_str(), true);
       if (++sent % 16 == 0) a.idle(20); /* room in the queue */
     }
     int quietMs = 0, lastCount = -1;
-    a.pollUntil([&] {
+    a.pollUntil([&] { /* until the echoes stop for 0.6 s */
       int count = 0;
-      for (int i = 0; i < 320; i++)
-        if (data_itm_Base* it = a.cfg.getItem(i)) count += it->changeCount;
+      for (data_itm_Base* it : a.cfg.allItems()) count += it->changeCount;
       quietMs = count == lastCount ? quietMs + 2 : 0;
       lastCount = count;
       return quietMs >= 600;
