@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
 #include "tests/support/appFixture.h"
@@ -113,36 +114,31 @@ TEST_F(ConsoleWindow, aSmallPaneShrinksTheMenuAndResizesBringTheAskedSizeBack) {
 }
 
 /* scripts/demo in a terminal opens the live menu (10 x 80 in a 100 x 30
-** pane); Ctrl-C leaves it, and the demo stops and removes all it started.
-** With --panel the menu runs on the emulated panel drawn in the pane; q
-** leaves it the same way. */
+** pane: the band at column 84); Ctrl-C leaves it, and the demo stops and
+** removes all it started.  With --panel the menu runs on the emulated panel
+** drawn in the pane; q leaves it the same way. */
 TEST(Demo, inATerminalItOpensTheLiveMenuOrThePanelAndLeavesNothingBehind) {
   std::string tmux = findProgram("tmux");
   if (tmux.empty()) GTEST_SKIP() << "tmux is not installed (scripts/test installs it)";
-  tmuxPane pane(tmux, "dovaDemo");
-  ASSERT_TRUE(pane.start("cd '" DOVA_SOURCE_DIR "' && DOVA_DEMO_BIN='" DOVA_BIN_DIR
-                         "' scripts/demo; echo DEMO_EXIT=$?; sleep 60"));
-  ASSERT_TRUE(pane.waitForRow(0, 5, " MAIN MENU", 20000)) << pane.screen();
-  EXPECT_EQ("FM", pane.row(0).substr(5 + 1 + 78, 2)) << pane.screen();
-  EXPECT_TRUE(pane.waitForRow(9, 5, " ", 100)) << pane.screen();
-  pane.keys({"Right"});
-  ASSERT_TRUE(pane.waitForRow(0, 5, " SETTINGS", 3000)) << pane.screen();
-  pane.keys({"C-c"});
-  ASSERT_TRUE(pane.waitFor("DEMO_EXIT=0", 20000)) << pane.screen();
-  EXPECT_TRUE(pane.waitFor("nothing left behind", 100)) << pane.screen();
-  std::string screen = pane.screen();
-  size_t at = screen.find("private bin directory ");
-  ASSERT_NE(std::string::npos, at) << screen;
-  std::string binDir = screen.substr(at + 22, screen.find(',', at) - at - 22);
-  EXPECT_NE(0, access(binDir.c_str(), F_OK)) << binDir;
-
-  tmuxPane panel(tmux, "dovaDemo");
-  ASSERT_TRUE(panel.start("cd '" DOVA_SOURCE_DIR "' && DOVA_DEMO_BIN='" DOVA_BIN_DIR
-                          "' scripts/demo --panel; echo DEMO_EXIT=$?; sleep 60"));
-  ASSERT_TRUE(panel.waitForRow(2, 2, "|MAIN MENU    TORV-FM|", 20000)) << panel.screen();
-  panel.keys({"Right"});
-  ASSERT_TRUE(panel.waitForRow(2, 2, "|SETTINGS          FM|", 3000)) << panel.screen();
-  panel.keys({"q"});
-  ASSERT_TRUE(panel.waitFor("DEMO_EXIT=0", 20000)) << panel.screen();
-  EXPECT_TRUE(panel.waitFor("nothing left behind", 100)) << panel.screen();
+  const struct { const char *opt, *menu, *band, *settings, *quit; int row, col, bandCol; } runs[] = {
+      {"", " MAIN MENU", "FM", " SETTINGS", "C-c", 0, 5, 5 + 1 + 78},
+      {" --panel", "|MAIN MENU    TORV-FM|", "FM|", "|SETTINGS          FM|", "q", 2, 2, 2 + 19}};
+  for (const auto& r : runs) {
+    SCOPED_TRACE(r.quit);
+    tmuxPane pane(tmux, "dovaDemo");
+    ASSERT_TRUE(pane.start("cd '" DOVA_SOURCE_DIR "' && DOVA_DEMO_BIN='" DOVA_BIN_DIR "' scripts/demo" +
+                           std::string(r.opt) + "; echo DEMO_EXIT=$?; sleep 60"));
+    ASSERT_TRUE(pane.waitForRow(r.row, r.col, r.menu, 20000)) << pane.screen();
+    EXPECT_EQ(r.band, pane.row(r.row).substr(r.bandCol, strlen(r.band))) << pane.screen();
+    pane.keys({"Right"});
+    ASSERT_TRUE(pane.waitForRow(r.row, r.col, r.settings, 3000)) << pane.screen();
+    pane.keys({r.quit});
+    ASSERT_TRUE(pane.waitFor("DEMO_EXIT=0", 20000)) << pane.screen();
+    EXPECT_TRUE(pane.waitFor("nothing left behind", 100)) << pane.screen();
+    std::string screen = pane.screen();
+    size_t at = screen.find("private bin directory ");
+    ASSERT_NE(std::string::npos, at) << screen;
+    std::string binDir = screen.substr(at + 22, screen.find(',', at) - at - 22);
+    EXPECT_NE(0, access(binDir.c_str(), F_OK)) << binDir;
+  }
 }

@@ -17,38 +17,16 @@
 #include "diag/trace.h"
 #include "tests/support/testSupport.h"
 
-namespace {
-
-std::string captureStdout(const std::function<void()>& fn) {
-  testing::internal::CaptureStdout();
-  fn();
-  return testing::internal::GetCapturedStdout();
-}
-
-std::string captureStderr(const std::function<void()>& fn) {
-  testing::internal::CaptureStderr();
-  fn();
-  return testing::internal::GetCapturedStderr();
-}
-
-}  // namespace
-
 /* (The stamp of every print is checked byte for byte through the console's
 ** help listing, the print without a level through the switch help.) */
 TEST(Trace, AThresholdPrintsBelowTheLevelAndMinusOneAlways) {
-  int level = 0;
-  std::string out = captureStdout([&] {
-    TRACE(&level, -1, "always\n");
-    TRACE(&level, 0, "never at 0\n");
-  });
-  EXPECT_NE(out.find(": always\n"), std::string::npos);
-  EXPECT_EQ(out.find("never"), std::string::npos);
-  level = 9;
-  out = captureStdout([&] {
-    for (int n = -1; n <= 9; n++) TRACE(&level, n, "<%d>", n);
-  });
-  for (int n = -1; n <= 8; n++) EXPECT_NE(out.find("<" + std::to_string(n) + ">"), std::string::npos) << n;
-  EXPECT_EQ(out.find("<9>"), std::string::npos);
+  for (int level : {0, 9}) {
+    testing::internal::CaptureStdout();
+    for (int n = -1; n <= 9; n++) TRACE(&level, n, "<%d>\n", n);
+    std::string out = testing::internal::GetCapturedStdout();
+    for (int n = -1; n <= 9; n++)
+      EXPECT_EQ(out.find("<" + std::to_string(n) + ">\n") != std::string::npos, n < level) << level << "/" << n;
+  }
 }
 
 /* (A report without a log object, on stdout, is checked by nearly every
@@ -56,18 +34,18 @@ TEST(Trace, AThresholdPrintsBelowTheLevelAndMinusOneAlways) {
 TEST(ErrorReport, StderrWithLogQuietInfoPercentsAndCut) {
   ErrTrcLog log;
   std::string big(3000, 'a');
-  std::string err = captureStderr([&] {
-    log.logError(3, 13019, "genericConfig", "addItemHelper", 42, "100%% %s", "sure");
-    log.logError(6, 1, "m", "f", 1, "quiet");
-    log.logMessage(7, "Parent processing exiting now.\n");
-    log.logMessage(4, "%s", "rate 50%d %n");
-  });
+  testing::internal::CaptureStderr();
+  log.logError(3, 13019, "genericConfig", "addItemHelper", 42, "100%% %s", "sure");
+  log.logError(6, 1, "m", "f", 1, "quiet");
+  log.logMessage(7, "Parent processing exiting now.\n");
+  log.logMessage(4, "%s", "rate 50%d %n");
+  log.logMessage(6, "%s", big.c_str());
+  std::string err = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(log.isOpened());
   EXPECT_NE(err.find("Err #13019 in genericConfig::addItemHelper() - line 42: 100% sure"), std::string::npos) << err;
   EXPECT_EQ(err.find("quiet"), std::string::npos);
   EXPECT_EQ(err.find("Parent"), std::string::npos);
   EXPECT_NE(err.find("rate 50%d %n"), std::string::npos);
-  captureStderr([&] { log.logMessage(6, "%s", big.c_str()); });
   EXPECT_EQ(strlen(log.lastMessage()), 1000u);
 }
 
@@ -91,9 +69,7 @@ TEST(ProgramDir, AbsoluteRelativeBareAndTooLongPaths) {
 
 TEST(DeadlineTimer, DeadlineDisabledPeriodsRearmAndElapsedTime) {
   deadlineTimer t;
-  t.setPeriodFrom(0.5f, kvTimeStamp{10, 800000});
-  EXPECT_EQ(t.deadline.sec, 11u);
-  EXPECT_EQ(t.deadline.usec, 300000u);
+  t.setPeriodFrom(0.5f, kvTimeStamp{10, 800000});  // the microseconds carry into the second
   EXPECT_FALSE(t.isExpiredAt(kvTimeStamp{11, 299999}));
   EXPECT_TRUE(t.isExpiredAt(kvTimeStamp{11, 300000}));
   for (float v : {0.0f, -3.0f, NAN}) {
