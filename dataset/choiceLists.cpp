@@ -5,8 +5,6 @@
 */
 #include "dataset/choiceLists.h"
 
-#include <cstring>
-
 const choiceEntry lstNoYes[] = {
   {0, "No"},
   {1, "Yes"},
@@ -251,13 +249,6 @@ const choiceListRow choiceListTable[] = {
   {"lstToneChannels", lstToneChannels},
   {nullptr, nullptr},
 };
-
-const choiceEntry* findChoiceList(const char* name) {
-  if (name == nullptr) return nullptr;
-  for (const choiceListRow* r = choiceListTable; r->name != nullptr; ++r)
-    if (std::strcmp(r->name, name) == 0) return r->list;
-  return nullptr;
-}
 
 int choiceCount(const choiceEntry* list) {
   int n = 0;

@@ -9,8 +9,7 @@
 ** ascending value order.  Lists are shared by every item that names them
 ** and never change at run time.
 **
-** choiceListTable names every list (for the menus, the tests and the
-** parameter access); it ends with a row whose name is null.
+** choiceListTable names every list; it ends with a row whose name is null.
 */
 #ifndef DATASET_CHOICELISTS_H
 #define DATASET_CHOICELISTS_H
@@ -47,9 +46,6 @@ struct choiceListRow {
 };
 
 extern const choiceListRow choiceListTable[];
-
-/* The list of that name, or null. */
-const choiceEntry* findChoiceList(const char* name);
 
 /* Number of choices before the closing entry. */
 int choiceCount(const choiceEntry* list);

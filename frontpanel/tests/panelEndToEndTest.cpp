@@ -1,13 +1,8 @@
 /*
-** The whole front-panel road between real processes: lcdEmu.x plays the
-** display on a pty (answering with bit 6 set, -r), doVA.x -i runs its menu
-** on it against cfgMaster.x and statusWriter.x, all from one private bin
-** directory with a private status region.  The emulator dumps its screen
-** on every change (-w), so the test reads what the operator would have
-** seen, in order; its command language (keys, raw bytes, frames, dump)
-** drives the panel.  Then lcdEmu.x -v draws the panel in a tmux pane for
-** the next console, and keys typed in the pane walk the menu (skipped
-** without tmux).
+** The front panel between real processes: lcdEmu.x plays the display on a
+** pty (bit-6 answers, a screen dump on every change), doVA.x -i runs its
+** menu on it against cfgMaster.x and statusWriter.x; then lcdEmu.x -v draws
+** the panel in a tmux pane whose keys walk the menu (skipped without tmux).
 */
 #include <gtest/gtest.h>
 

@@ -1,10 +1,5 @@
-/*
-** The front panel's module (treeEditorModule) against the display's
-** firmware on a real pty: the start-up log, LEDs from status lines, refused
-** boot text before initialisation, a display that stops answering and none
-** at all.  (The menu on the panel, the root after the log and the contrast
-** screen from the front-panel menu: the end-to-end runs over lcdEmu.x.)
-*/
+/* The front panel's module against the display's firmware on a real pty
+** (the menu on the panel: the end-to-end run over lcdEmu.x). */
 #include <gtest/gtest.h>
 
 #include <memory>

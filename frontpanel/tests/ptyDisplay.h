@@ -1,9 +1,7 @@
 /*
-** Test support: the front-panel display on a real pseudo-terminal.  A
-** thread runs the emulator's line (emuLine: the pty pair and the display's
-** firmware) and keeps every frame the console unit sends; the test hands it
-** keys and raw bytes (garbage, partial frames) to put on the line.  The
-** link under test opens the slave through DOVA_LCD_DEVICE (select()).
+** The front-panel display on a real pseudo-terminal: a thread runs the
+** emulator's line (pty pair and firmware), keeps every frame it receives
+** and puts the test's keys and raw bytes on the line.
 */
 #ifndef FRONTPANEL_TESTS_PTYDISPLAY_H
 #define FRONTPANEL_TESTS_PTYDISPLAY_H

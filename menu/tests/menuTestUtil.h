@@ -1,11 +1,8 @@
 /*
-** Test front end and fixtures of the menu editor tests.
-**
-** testFrontEnd implements the four operations a front end must have and
-** keeps a screen image built only from what paint() is told to repaint
-** (row, first changed column), so a wrong change mark shows up as a wrong
-** screen.  The fixture builds the real data set (master role, private
-** queue keys in a temporary directory) and the real main menu table.
+** Test front end of the menu editor: a screen image built only from what
+** paint() is told to repaint, so a wrong change mark shows as a wrong
+** screen.  The fixture: the real data set (master role, private queue keys
+** in a temporary directory) under the real main menu table.
 */
 #ifndef MENU_TESTS_MENUTESTUTIL_H
 #define MENU_TESTS_MENUTESTUTIL_H
