@@ -90,12 +90,9 @@ TEST(SwitchSplitting, ParametersFollowTheirSwitchAndNegativeNumbersAreNoSwitches
 ** errors the console prints whole: its start-up tests.) */
 TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
   std::string huge = "-" + std::string(100000, 'k');
-  const struct {
-    std::vector<std::string> args;
-    int result;
-    const char* errorText;  /* nullptr: not checked */
-    std::vector<std::string> printed;
-  } cases[] = {
+  /* errorText nullptr: not checked */
+  const struct { std::vector<std::string> args; int result; const char* errorText; std::vector<std::string> printed; }
+      cases[] = {
       {{"-T"}, cmdLine::ERR_PARAM_QTY, "Parameter quantity error", {"Switch -T requires 1 parameter.\n"}},
       {{"-mc", "1", "2", "3"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -mc requires between 0 and 2 parameters.\n"}},
       {{"-kill", "now"}, cmdLine::ERR_PARAM_QTY, nullptr, {"Switch -kill requires 0 parameters.\n"}},
@@ -234,12 +231,8 @@ TEST(CmdInterp, oneSessionOfHelpBadCountsSplittingRecallAndPartialLines) {
   const std::string v300(300, 'v');
   std::string many;
   for (int i = 0; i < 59; i++) many += "a,";
-  const struct {
-    std::string typed;
-    int id;
-    std::string arg2;  /* empty: not checked */
-    std::string said;  /* "?": not checked */
-  } rows[] = {
+  /* arg2 empty, or said "?": not checked */
+  const struct { std::string typed; int id; std::string arg2, said; } rows[] = {
       {"r\n", CMD_REJECTED, "", "cfg->Invalid command\n"},  // nothing to recall yet
       // levels: "u" at the top stays there, "em" is no row of the data level
       {"u\n", CMDID_UP, "", "cfg->"},
@@ -318,11 +311,7 @@ TEST(CmdInterp, faultyTablesThrowWithTheReason) {
                clashWithCommon[] = {row(7, "help"), row(-1, "")}, zeroEndsFirst[] = {row(4, "a"), row(0, "")},
                zeroInCommon[] = {row(0, "")};
   const std::string term = "\n\n Command list must be terminated with command id -1 and a null command\n";
-  const struct {
-    const CmdDef* table;
-    const CmdDef* common;
-    std::string said;
-  } cases[] = {
+  const struct { const CmdDef *table, *common; std::string said; } cases[] = {
       {badEnd, nullptr, term + " Found -1 cmd but command = 'zz'\n\n"},
       {emptyName, nullptr, term + " Found empty command but command id = 3\n\n"},
       {zeroEndsFirst, zeroInCommon, term + " Found empty command but command id = 0\n\n"},

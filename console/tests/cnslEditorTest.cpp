@@ -1,7 +1,7 @@
 /*
 ** The terminal front end on a recording screen: what lands in which
 ** terminal cell and colour, the status indicators and their blinking, the
-** key map, the cursor while a text is typed, and the terminal check.  The
+** edit's keys and cursor, resizes, and the terminal check.  The
 ** menu is the real main menu over the real data set (the menu tests'
 ** fixture).  The real ncurses terminal is driven in consoleWindowTest.cpp.
 */
@@ -200,16 +200,6 @@ TEST_F(ConsoleEditor, aStatusChangeBlinksInHalfSecondPhasesAndThenShowsSteadily)
   con->setStatusLine(1, 0, false);
   EXPECT_TRUE(con->lineBlinking(1));
   EXPECT_TRUE(cells(1, 1, 4) == " ok " || cells(1, 1, 4) == "    ") << cells(1, 1, 4);
-}
-
-TEST_F(ConsoleEditor, terminalKeysReachTheEditorAsItsKeyCodes) {
-  const int map[][2] = {{10, treeKEY_ENTER},       {13, treeKEY_ENTER},         {27, treeKEY_ESCAPE},
-                        {KEY_BACKSPACE, treeKEY_ESCAPE}, {KEY_DC, treeKEY_ESCAPE}, {KEY_DOWN, treeKEY_DOWN},
-                        {KEY_UP, treeKEY_UP},       {KEY_LEFT, treeKEY_LEFT},    {KEY_RIGHT, treeKEY_RIGHT},
-                        {KEY_IC, 4111},             {'a', 'a'},                  {KEY_F(1), treeKEY_HELP},
-                        {KEY_F(2), treeKEY_AUX},    {KEY_F(3), KEY_F(3)}};
-  for (const auto& m : map) EXPECT_EQ(m[1], cnslMapKey(m[0])) << m[0];
-  EXPECT_TRUE(cnslIsResize(KEY_RESIZE));
 }
 
 /* In an edit, typed letters go over the old name in capitals; an escape

@@ -1,7 +1,8 @@
 /*
-** Diagnostics as a user of the box sees them: trace filtering and stamps,
-** error lines, the program directory that keys the queues, the deadline
-** timer, the date command, the shell seam, the tokenizer and the hex dump.
+** Diagnostics as a user of the box sees them: error lines, the program
+** directory that keys the queues, the deadline timer, the date command, the
+** number parser, the shell seam, the tokenizer and the hex dump.  (Trace
+** levels and stamps: the console's end-to-end runs, byte for byte.)
 */
 #include <gtest/gtest.h>
 
@@ -14,20 +15,7 @@
 #include "diag/cppUtils.h"
 #include "diag/numParse.h"
 #include "diag/shellSeam.h"
-#include "diag/trace.h"
 #include "tests/support/testSupport.h"
-
-/* (The stamp of every print is checked byte for byte through the console's
-** help listing, the print without a level through the switch help.) */
-TEST(Trace, AThresholdPrintsBelowTheLevelAndMinusOneAlways) {
-  for (int level : {0, 9}) {
-    testing::internal::CaptureStdout();
-    for (int n = -1; n <= 9; n++) TRACE(&level, n, "<%d>\n", n);
-    std::string out = testing::internal::GetCapturedStdout();
-    for (int n = -1; n <= 9; n++)
-      EXPECT_EQ(out.find("<" + std::to_string(n) + ">\n") != std::string::npos, n < level) << level << "/" << n;
-  }
-}
 
 /* (A report without a log object, on stdout, is checked by nearly every
 ** test of a module.) */
@@ -170,14 +158,9 @@ TEST(ShellSeam, QuotedTextSurvivesTheShellAndPlainWordsStayBare) {
 }
 
 TEST(Tokenize, QuotesSeparatorsTerminatorsLimitsAndLength) {
-  const struct {
-    const char* line;
-    int length;  /* -1: the whole line */
-    int maxTokens;
-    const char* terms;
-    int consumed, count;
-    std::vector<std::string> tokens;  /* the first ones */
-  } rows[] = {
+  /* length -1: the whole line; tokens: the first ones */
+  const struct { const char* line; int length, maxTokens; const char* terms; int consumed, count;
+                 std::vector<std::string> tokens; } rows[] = {
       {"  abc , def , \"x, y\"  ", -1, 5, "\r\n", 22, 3, {"abc", "def", "x, y"}},
       {"Slogan , two words here ,\"a\"", -1, 4, "", 28, 3, {"Slogan", "two words here", "a"}},
       /* the terminator ends the scan; tokens beyond the array still count */

@@ -136,19 +136,11 @@ TEST(kvSharedMem, console_reading_survives_a_writer_that_restarts_over_and_over)
 ** record comes while the region is lost, and a region that is back (grown
 ** again or recreated, larger) is followed: its newest records come in. */
 TEST(kvSharedMem, region_shrunk_removed_or_recreated_under_a_reader_never_kills_it) {
-  struct change {
-    const char* what;
-    long truncateTo;  /* -1: remove the name instead */
-    bool recreate;    /* then a new region, twice the size */
-  };
-  static const change changes[] = {
-      {"truncated to 0", 0, false},
-      {"truncated to half", 14000, false},
-      {"removed", -1, false},
-      {"removed and recreated larger", -1, true},
-      {nullptr, 0, false},
-  };
-  for (const change* c = changes; c->what; c++) {
+  /* truncateTo -1: the name removed instead; recreate: then a new region, twice the size */
+  const struct { const char* what; long truncateTo; bool recreate; } changes[] = {
+      {"truncated to 0", 0, false}, {"truncated to half", 14000, false}, {"removed", -1, false},
+      {"removed and recreated larger", -1, true}};
+  for (const auto& c : changes) {
     testsup::ShmName name;
     testsup::Child reader("/dev/null", [&]() {
       kvSharedMem w;
@@ -159,9 +151,9 @@ TEST(kvSharedMem, region_shrunk_removed_or_recreated_under_a_reader_never_kills_
       if (r.initSharedMem(nullptr, false, name.c_str()) != 0) return 2;
       const volatile unsigned char* rec = r.readNewest(shmCH_ALARMS);
       if (!rec || rec[0] != 'b') return 3;
-      if (c->truncateTo >= 0 && truncate(("/dev/shm" + name.str()).c_str(), c->truncateTo) != 0)
+      if (c.truncateTo >= 0 && truncate(("/dev/shm" + name.str()).c_str(), c.truncateTo) != 0)
         return 4;
-      if (c->truncateTo < 0) kvSharedMem::unlinkRegion(name.c_str());
+      if (c.truncateTo < 0) kvSharedMem::unlinkRegion(name.c_str());
       unsigned sink = rec[0] + rec[4096];  /* the tail page: SIGBUS without the trap */
       (void)sink;
       usleep(600 * 1000);                  /* past the half-second look at the name */
@@ -170,11 +162,11 @@ TEST(kvSharedMem, region_shrunk_removed_or_recreated_under_a_reader_never_kills_
         if (r.readNewest(ch)) return 6;
       if (r.checkRegion() != 0) return 7;
       kvSharedMem w2;
-      if (c->recreate) {
+      if (c.recreate) {
         int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
         if (fd < 0 || ftruncate(fd, off_t(2 * w.size())) != 0) return 8;
         close(fd);
-      } else if (c->truncateTo < 0) {
+      } else if (c.truncateTo < 0) {
         return 0;  /* gone for good: nothing more to follow */
       }
       if (w2.initSharedMem(nullptr, true, name.c_str()) != 0) return 9;
@@ -185,6 +177,6 @@ TEST(kvSharedMem, region_shrunk_removed_or_recreated_under_a_reader_never_kills_
       rec = r.readNewest(shmCH_ALARMS);
       return rec && rec[0] == 'a' ? 0 : 11;
     });
-    EXPECT_EQ(reader.wait(5000), 0) << c->what << " (128: the reader died of a signal)";
+    EXPECT_EQ(reader.wait(5000), 0) << c.what << " (128: the reader died of a signal)";
   }
 }
