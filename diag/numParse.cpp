@@ -20,17 +20,23 @@ int digitValue(char c, int base) {
   return d >= 0 && d < base ? d : -1;
 }
 
+/* What a scan of blanks, sign and digits found.  No digit: ok is false,
+** negative false and magnitude 0, which both conversions read as 0. */
+struct scanned {
+  bool ok, negative;
+  uint64_t magnitude;
+};
+
 /* Blanks, sign, digits of at most `width` characters (0: no limit, blanks
-** not counted, as sscanf).  Returns false when no digit came; then *end is
-** text. */
-bool scanMagnitude(const char* text, int base, int width, bool* negative, uint64_t* magnitude,
-                   const char** end) {
+** not counted, as sscanf).  *end gets the first character not used, text
+** itself when no digit came. */
+scanned scanMagnitude(const char* text, int base, int width, const char** end) {
   const char* p = text;
   while (isspace((unsigned char)*p)) p++;
   const char* limit = width > 0 ? p + width : nullptr;
   auto room = [&](const char* q) { return limit == nullptr || q < limit; };
-  *negative = false;
-  if (room(p) && (*p == '+' || *p == '-')) *negative = *p++ == '-';
+  bool negative = false;
+  if (room(p) && (*p == '+' || *p == '-')) negative = *p++ == '-';
   if (base == 16 && room(p + 1) && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
       digitValue(p[2], 16) >= 0 && room(p + 2))
     p += 2;
@@ -42,41 +48,39 @@ bool scanMagnitude(const char* text, int base, int width, bool* negative, uint64
   }
   if (p == first) {
     *end = text;
-    return false;
+    return {false, false, 0};
   }
-  *magnitude = m;
   *end = p;
-  return true;
+  return {true, negative, m};
 }
 
-int32_t toInt32(bool negative, uint64_t m) {
-  if (negative) return m >= uint64_t(INT32_MAX) + 1 ? INT32_MIN : -int32_t(m);
+int32_t toInt32(const scanned& s) {
+  uint64_t m = s.magnitude;
+  if (s.negative) return m >= uint64_t(INT32_MAX) + 1 ? INT32_MIN : -int32_t(m);
   return m > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(m);
 }
 
-uint32_t toUint32(bool negative, uint64_t m) {
-  if (m > UINT32_MAX) return UINT32_MAX;
-  return negative ? uint32_t(0) - uint32_t(m) : uint32_t(m);
+uint32_t toUint32(const scanned& s) {
+  if (s.magnitude > UINT32_MAX) return UINT32_MAX;
+  return s.negative ? uint32_t(0) - uint32_t(s.magnitude) : uint32_t(s.magnitude);
+}
+
+/* The whole text's number, for the two strtol-like readers. */
+scanned scanText(const char* text, const char** end, int base) {
+  const char* e = text;
+  scanned s = scanMagnitude(text, base, 0, &e);
+  if (end) *end = e;
+  return s;
 }
 
 }  // namespace
 
 int32_t parseInt32(const char* text, const char** end, int base) {
-  bool negative = false;
-  uint64_t m = 0;
-  const char* e = text;
-  bool ok = scanMagnitude(text, base, 0, &negative, &m, &e);
-  if (end) *end = e;
-  return ok ? toInt32(negative, m) : 0;
+  return toInt32(scanText(text, end, base));
 }
 
 uint32_t parseUint32(const char* text, const char** end, int base) {
-  bool negative = false;
-  uint64_t m = 0;
-  const char* e = text;
-  bool ok = scanMagnitude(text, base, 0, &negative, &m, &e);
-  if (end) *end = e;
-  return ok ? toUint32(negative, m) : 0;
+  return toUint32(scanText(text, end, base));
 }
 
 int scanInt32(const char* text, const char* format, int32_t* out, int maxOut) {
@@ -103,11 +107,9 @@ int scanInt32(const char* text, const char* format, int32_t* out, int maxOut) {
     char conv = *f++;
     int base = conv == 'x' || conv == 'X' ? 16 : 10;
     if (!strchr("diuxX", conv) || conv == '\0') break;
-    bool negative = false;
-    uint64_t m = 0;
-    if (!scanMagnitude(t, base, width, &negative, &m, &t)) break;
-    out[stored++] = conv == 'd' || conv == 'i' ? toInt32(negative, m)
-                                               : int32_t(toUint32(negative, m));
+    scanned s = scanMagnitude(t, base, width, &t);
+    if (!s.ok) break;
+    out[stored++] = conv == 'd' || conv == 'i' ? toInt32(s) : int32_t(toUint32(s));
   }
   return stored;
 }
