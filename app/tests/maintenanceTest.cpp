@@ -1,19 +1,15 @@
 /*
-** The display loop and the maintenance actions, in process: the real data
-** set in the master role (a value set here is the item's value at once)
-** under a menu front end that also records indicators and boot text.  The
-** loop's indicators, alerts and their answers; the power watch; the factory
-** reset's tool calls; and the software update on the menu's update screen.
-** Commands are either captured at the shell seam or run for real against
-** the kvUpgrade.x stand-in linked into a private run directory, whose call
-** log shows what the tool was asked.
+** The display loop and the maintenance actions in process: the real data set
+** in the master role under a menu front end that records indicators and boot
+** text.  Commands are captured at the shell seam or run for real against the
+** kvUpgrade.x stand-in in a private run directory, whose call log shows what
+** the tool was asked.
 */
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -62,7 +58,7 @@ public:
 class Maintenance : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_EQ(0, symlink((testsup::buildBinDir() + "/kvUpgrade.x").c_str(), bin.file("kvUpgrade.x").c_str()));
+    bin.link("kvUpgrade.x");
     ASSERT_TRUE(bin.enter());
     setenv("DOVA_RUN_DIR", bin.path().c_str(), 1);
     unsetenv("KVUPGRADE_LOG");
@@ -109,6 +105,13 @@ protected:
   std::string text(int r) {
     fe->refresh();
     return fe->rowText(r);
+  }
+  /* The update's steps from the start until it finishes (10 s at most). */
+  int runUpdate(softwareUpdate& u, char (&text)[softwareUpdate::OUTPUT_SIZE]) {
+    int step = softwareUpdate::STEP_START;
+    for (auto end = clk::now() + std::chrono::seconds(10); step != softwareUpdate::STEP_FINISHED && clk::now() < end;)
+      u.runStep(&step, text, sizeof text), usleep(5000);
+    return step;
   }
   testsup::WorkDir bin;
   consoleApp app;

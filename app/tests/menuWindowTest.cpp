@@ -1,18 +1,13 @@
 /*
-** The menu window end to end: the real doVA.x menu in a tmux pane
-** (TERM=xterm) against a real cfgMaster.x and statusWriter.x, with the
-** kvUpgrade.x stand-in in a private run directory (DOVA_RUN_DIR).  The
-** software update and the factory reset through the tool, the power-down
-** request answered in the window, and the faults an operator's console must
-** survive and say so: the status region truncated and recreated under the
-** menu, the master killed with SIGKILL and started again.  Every wait is
-** bounded; without tmux the tests are skipped.
+** The menu window end to end: the real doVA.x menu in a tmux pane against a
+** real cfgMaster.x, statusWriter.x and the kvUpgrade.x stand-in (private run
+** directory).  The update and factory reset through the tool, the power-down
+** request answered in the window, and the faults the menu must survive.
 */
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <memory>
 #include <set>
 #include <string>
 
@@ -38,14 +33,6 @@ protected:
       return;
     ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
   }
-  /* From the root to SETTINGS > MAINTENANCE, then `downs` lines down. */
-  void openMaintenance(int downs) {
-    pane->keys({"Right"}, 30);
-    ASSERT_TRUE(pane->waitFor("SETTINGS", 2000)) << pane->screen();
-    pane->keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"}, 30);
-    ASSERT_TRUE(pane->waitFor("MAINTENANCE", 2000)) << pane->screen();
-    for (int i = 0; i < downs; i++) pane->keys({"Down"}, 30);
-  }
 };
 
 }  // namespace
@@ -56,13 +43,15 @@ protected:
 ** every row stay whole.  Then a factory reset saved in the menu. */
 TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeAndAResetReachesTheTool) {
   tmuxPane& pane = *this->pane;
-  openMaintenance(6);
-  pane.keys({"Right"}, 30);
+  pane.keys({"Right"}, 30);  // SETTINGS > MAINTENANCE > Run SW Update
+  ASSERT_TRUE(pane.waitFor("SETTINGS", 2000)) << pane.screen();
+  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"}, 30);
+  ASSERT_TRUE(pane.waitFor("MAINTENANCE", 2000)) << pane.screen();
+  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Right"}, 30);
   ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
   /* the glyphs of the panel's confirm and cancel keys, one cell each */
-  EXPECT_EQ("!! **Run Update?** !", pane.row(0).substr(6, 20)) << pane.screen();
-  EXPECT_EQ("!  V to continue   !", pane.row(1).substr(6, 20)) << pane.screen();
-  EXPECT_EQ("!  X to cancel     !", pane.row(2).substr(6, 20)) << pane.screen();
+  const char* box[] = {"!! **Run Update?** !", "!  V to continue   !", "!  X to cancel     !"};
+  for (int r = 0; r < 3; r++) EXPECT_EQ(box[r], pane.row(r).substr(6, 20)) << pane.screen();
   pane.keys({"F1"}, 30);
   ASSERT_TRUE(pane.waitFor("Upgrade canceled", 3000)) << pane.screen();
   pane.keys({"Left", "Right"}, 30);
@@ -89,9 +78,7 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeA
   EXPECT_EQ(std::string::npos, screen.find("Downloading")) << screen;
   for (int r = 0; r < tmuxPane::ROWS; r++) {  /* nothing left of the rows, nothing past them */
     std::string row = pane.row(r);
-    if (r >= 4) {
-      EXPECT_EQ(std::string(5, ' '), row.substr(0, 5)) << screen;
-    }
+    EXPECT_TRUE(r < 4 || row.compare(0, 5, "     ") == 0) << screen;
     EXPECT_EQ(std::string(tmuxPane::COLS - 86, ' '), row.substr(86)) << screen;
   }
   EXPECT_NE(std::string::npos, readFile(bin.file("doVA.console.log")).find("Downloading\n"));
@@ -122,41 +109,40 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeA
 ** test is a second client of the same master (keys of the bin directory),
 ** which also sees the version the menu announced once linked. */
 TEST_F(MenuWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
-  char here[4096];
-  ASSERT_NE(nullptr, getcwd(here, sizeof here));
-  ASSERT_EQ(0, chdir(bin.path().c_str()));
   int level = 0;
-  std::unique_ptr<dovidu_config> client(new dovidu_config(&level, nullptr));
-  int started = client->initDataSet(&level, nullptr, 0, "doVA.x", 0, -1);
-  EXPECT_EQ(0, chdir(here));
+  dovidu_config client(&level, nullptr);
+  char here[4096];
+  ASSERT_TRUE(getcwd(here, sizeof here) != nullptr && chdir(bin.path().c_str()) == 0);
+  int started = client.initDataSet(&level, nullptr, 0, "doVA.x", 0, -1);
+  ASSERT_EQ(0, chdir(here));
   ASSERT_EQ(0, started);
-  client->addAllItems(2);
-  ASSERT_EQ(0, client->subscribeListSend());
+  client.addAllItems(2);
+  ASSERT_EQ(0, client.subscribeListSend());
   auto item = [&](int index, int ms) {  /* the client's copy after `ms` of polling */
-    waitUntil([&] { return client->serviceCfg(0, 0), false; }, ms, 5);
+    waitUntil([&] { return client.serviceCfg(0, 0), false; }, ms, 5);
     int v = -1;
-    client->readInt(index, &v);
+    client.readInt(index, &v);
     return v;
   };
   auto waitItem = [&](int index, int want) { return waitUntil([&] { return item(index, 50) == want; }, 3000, 50); };
+  auto request = [&] {
+    client.sendChangeRequest("POWEROFF_REQ", "1", false);
+    return pane->waitFor("Power Down Request", 3000);
+  };
 
   ASSERT_TRUE(waitItem(itmPOWEROFF_CMD, 0));
   EXPECT_TRUE(waitItem(itmUSER_IF_VERSION, 0x01080003));  // the menu announced its version
-  client->sendChangeRequest("POWEROFF_REQ", "1", false);
-  ASSERT_TRUE(pane->waitFor("Power Down Request", 3000)) << pane->screen();
+  ASSERT_TRUE(request()) << pane->screen();
   EXPECT_TRUE(pane->waitFor("!  X to cancel     !", 100)) << pane->screen();
   pane->keys({"F1"});
   EXPECT_TRUE(waitItem(itmPOWEROFF_REQ, 0));
   EXPECT_EQ(0, item(itmPOWEROFF_CMD, 500));
   EXPECT_TRUE(pane->waitFor("MAIN MENU", 2000)) << pane->screen();
-
-  client->sendChangeRequest("POWEROFF_REQ", "1", false);
-  ASSERT_TRUE(pane->waitFor("Power Down Request", 3000)) << pane->screen();
+  ASSERT_TRUE(request()) << pane->screen();
   pane->keys({"Enter"});
   EXPECT_TRUE(waitItem(itmPOWEROFF_CMD, 1));
   EXPECT_EQ(0, item(itmPOWEROFF_REQ, 0));
   EXPECT_TRUE(pane->waitFor("!!! Power Down !!!", 3000)) << pane->screen();
-  client.reset();
 }
 
 /* The menu survives faults and says so. */

@@ -12,41 +12,29 @@
 #include <vector>
 
 #include "status/kvSharedMem.h"
-#include "tests/support/testSupport.h"
+#include "tests/support/appFixture.h"
 
 using namespace testsup;
 
 namespace {
 
 /* The parameter: the console (doVA.x and cfgProbe.x) runs on this build's
-** width; the master, the status writer and the supervisor on the other. */
-class CrossWidth : public ::testing::TestWithParam<bool> {
+** width; the master, the status writer and the supervisor on the other,
+** whose doVA.x (as doVA.peer.x) reads the region too, to compare with. */
+class CrossWidth : public AppFixture, public ::testing::WithParamInterface<bool> {
 protected:
-  BinDir bin;
-  TempDir work;
-  ShmName shm;
-  Proc writer, master;
   std::string consoleDir, peerDir;
 
   void SetUp() override {
     consoleDir = GetParam() ? buildBinDir() : DOVA_OTHER_WIDTH_BIN_DIR;
     peerDir = GetParam() ? DOVA_OTHER_WIDTH_BIN_DIR : buildBinDir();
-    for (const char* p : {"doVA.x", "cfgProbe.x"}) bin.linkFrom(consoleDir, p, p);
-    for (const char* p : {"cfgMaster.x", "statusWriter.x", "supervisor.x"})
-      bin.linkFrom(peerDir, p, p);
-    /* the writer's own width reads the region too, to compare with */
-    bin.linkFrom(peerDir, "doVA.x", "doVA.peer.x");
     ASSERT_EQ(0, access((peerDir + "/cfgMaster.x").c_str(), X_OK))
         << "no programs of the other width in " << DOVA_OTHER_WIDTH_BIN_DIR;
-    /* GPS records are slow (one each 10 s) so both consoles see the same */
-    ASSERT_TRUE(writer.start({bin.prog("statusWriter.x"), "-shm", shm.str(), "-q", "-s", "0.1",
-                              "-lock", "0"}, {}, bin.path()));
-    std::string region = "/dev/shm" + shm.str();
-    ASSERT_TRUE(waitUntil([&] { return access(region.c_str(), F_OK) == 0; }, 3000))
-        << "statusWriter.x made no region";
-    ASSERT_TRUE(master.start({bin.prog("cfgMaster.x"), "-C", work.path(), "-T", "1"}, {},
-                             bin.path()));
-    ASSERT_TRUE(master.waitForOutput("configuration master ready", 5000)) << master.err();
+    for (const char* p : {"doVA.x", "cfgProbe.x"}) bin.linkFrom(consoleDir, p, p);
+    for (const char* p : {"cfgMaster.x", "statusWriter.x", "supervisor.x"}) bin.linkFrom(peerDir, p, p);
+    bin.linkFrom(peerDir, "doVA.x", "doVA.peer.x");
+    startWriter({"-q", "-s", "0.1", "-lock", "0"});  // GPS records slow: both consoles see the same
+    startMaster();
   }
   void TearDown() override {
     EXPECT_EQ(0, writer.stop());
@@ -56,8 +44,8 @@ protected:
     std::vector<std::string> argv{bin.prog(prog)};
     argv.insert(argv.end(), args.begin(), args.end());
     std::string out, err;
-    EXPECT_EQ(0, runProgram(argv, &out, &err, {"DOVA_STATUS_SHM=" + shm.str()}, 15000,
-                            bin.path())) << prog << " " << args[0] << ": " << err;
+    EXPECT_EQ(0, runProgram(argv, &out, &err, env(), 15000, bin.path()))
+        << prog << " " << args[0] << ": " << err;
     return out;
   }
 };
@@ -77,12 +65,8 @@ TEST_P(CrossWidth, theStatusRegionValuesAndTheKillPathCrossTheWidths) {
 
   /* both widths print the same; a few pieces are known */
   struct { const char* name; std::string has; } rows[] = {
-      {"GPSStatus", "N39.0991"},
-      {"GPSStatus", "W 94.5781"},
-      {"SoftwareVersion", expected},
-      {"MonitorDivDelay", "DiversityDelay= 4.500000 s\n"},
-      {"AudioStatus", "Analog"},
-  };
+      {"GPSStatus", "N39.0991"}, {"GPSStatus", "W 94.5781"}, {"SoftwareVersion", expected},
+      {"MonitorDivDelay", "DiversityDelay= 4.500000 s\n"}, {"AudioStatus", "Analog"}};
   for (const auto& r : rows) {
     std::string console = run("doVA.x", {"-v", r.name});
     EXPECT_EQ(run("doVA.peer.x", {"-v", r.name}), console) << r.name;
@@ -125,9 +109,8 @@ TEST_P(CrossWidth, theStatusRegionValuesAndTheKillPathCrossTheWidths) {
     at = dump.find('\n', at) + 1;
     std::string held = dump.substr(at, dump.find("=== ", at) - at);
     /* the master writes on the probe's request; wait for the last change */
-    std::string path = work.file(file);
-    EXPECT_TRUE(waitForFile(path, held, 5000)) << file << "\nprobe:\n" << held
-                                                << "\nmaster:\n" << readFile(path);
+    EXPECT_TRUE(waitForFile(work.file(file), held, 5000))
+        << file << "\nprobe:\n" << held << "\nmaster:\n" << readFile(work.file(file));
   }
 
   Proc supervisor;
@@ -137,11 +120,9 @@ TEST_P(CrossWidth, theStatusRegionValuesAndTheKillPathCrossTheWidths) {
   EXPECT_EQ(0, supervisor.wait(5000)) << "the supervisor did not take the shutdown";
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, CrossWidth, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& p) {
-                           bool here32 = sizeof(void*) == 4;
-                           return std::string(p.param == here32 ? "console32_peers64"
-                                                                : "console64_peers32");
-                         });
+std::string widths(const ::testing::TestParamInfo<bool>& p) {
+  return p.param == (sizeof(void*) == 4) ? "console32_peers64" : "console64_peers32";
+}
+INSTANTIATE_TEST_SUITE_P(Widths, CrossWidth, ::testing::Bool(), widths);
 
 }  // namespace

@@ -28,18 +28,6 @@ private:
   std::string dir;
 };
 
-/* A private working directory that is also the key path of every queue a
-** test makes inside it: enter() changes into it, leave() (also run at
-** destruction) goes back to where the test was and removes those queues. */
-class WorkDir : public TempDir {
-public:
-  ~WorkDir();
-  bool enter();
-  bool leave();
-private:
-  std::string oldDir;
-};
-
 /* A temporary bin directory holding symlinks to the built programs
 ** (doVA.x, cfgMaster.x, ...).  On destruction removes every System V queue
 ** whose key derives from this directory. */
@@ -52,6 +40,18 @@ public:
   ** cross-width tests mix the programs of two builds). */
   std::string linkFrom(const std::string& dir, const std::string& program, const std::string& as);
   std::string prog(const std::string& program) const { return file(program); }
+};
+
+/* A private bin directory that is also the working directory and the key
+** path of every queue a test makes inside it: enter() changes into it,
+** leave() (also run at destruction) goes back and removes those queues. */
+class WorkDir : public BinDir {
+public:
+  ~WorkDir();
+  bool enter();
+  bool leave();
+private:
+  std::string oldDir;
 };
 
 /* Remove every message queue whose key is ftok(dir, b) + 99 for any byte b. */
