@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -19,17 +18,12 @@
 #include "app/doVA.h"
 #include "app/maintenance.h"
 #include "app/statusAccess.h"
-#include "dataset/doviduConfig.h"
 #include "dataset/itemIndex.h"
 #include "diag/shellSeam.h"
-#include "menu/menuTables.h"
 #include "menu/tests/menuTestUtil.h"
 #include "status/kvSharedMem.h"
-#include "tests/support/testSupport.h"
 
 namespace {
-
-using clk = std::chrono::steady_clock;
 
 /* Lines of the stand-in's call log, without their time stamps. */
 std::vector<std::string> toolCalls(const std::string& log) {
@@ -92,25 +86,23 @@ protected:
   }
   void setItem(int item, const char* text) { ASSERT_EQ(0, cfg->parseItem(cfg->getItemName(item), text)); }
   void set(int item, const char* value) { cfg->changeValue(item, value); }
-  int item(int index) {
-    int v = -1;
-    cfg->readInt(index, &v);
-    return v;
-  }
   /* One display-loop pass over these changed items. */
   void changed(std::initializer_list<int> items) {
     for (int i : items) fe->queueChanged(i);
     handleChangedData(app);
   }
-  std::string text(int r) {
+  /* Rows r .. r + n - 1 of the display, joined with '|'. */
+  std::string text(int r, int n = 1) {
     fe->refresh();
-    return fe->rowText(r);
+    std::string rows = fe->rowText(r);
+    while (--n > 0) rows = rows + "|" + fe->rowText(++r);
+    return rows;
   }
   /* The update's steps from the start until it finishes (10 s at most). */
   int runUpdate(softwareUpdate& u, char (&text)[softwareUpdate::OUTPUT_SIZE]) {
     int step = softwareUpdate::STEP_START;
-    for (auto end = clk::now() + std::chrono::seconds(10); step != softwareUpdate::STEP_FINISHED && clk::now() < end;)
-      u.runStep(&step, text, sizeof text), usleep(5000);
+    auto finished = [&] { return u.runStep(&step, text, sizeof text), step == softwareUpdate::STEP_FINISHED; };
+    testsup::waitUntil(finished, 10000, 5);
     return step;
   }
   testsup::WorkDir bin;
@@ -146,17 +138,17 @@ TEST_F(Maintenance, changedItemsRefreshIndicatorsAndANewStationNameTheBootTextAn
 /* A changed mode is announced and switches the band; the first mode seen
 ** after start-up only switches it. */
 TEST_F(Maintenance, anOperatingModeChangeIsAnnouncedButNotTheFirstModeSeen) {
-  std::string fm = std::to_string(item(itmPrmryCarrierCfg));
+  int fm = -1;
+  cfg->readInt(itmPrmryCarrierCfg, &fm);
   set(itmPrmryCarrierCfg, "4");
   changed({itmPrmryCarrierCfg});
   EXPECT_TRUE(fe->messageBoxShown());
-  EXPECT_EQ("!!! AM/FM CHANGE !!!", text(0));
-  EXPECT_EQ("! system will re-  !", text(1));
+  EXPECT_EQ("!!! AM/FM CHANGE !!!|! system will re-  !", text(0, 2));
   fe->key(treeKEY_ENTER);
   EXPECT_EQ("MAIN MENU    TORV-AM", text(0));
   changed({itmPrmryCarrierCfg});  // the same mode again: no alert
   EXPECT_FALSE(fe->messageBoxShown());
-  set(itmPrmryCarrierCfg, fm.c_str());
+  set(itmPrmryCarrierCfg, std::to_string(fm).c_str());
   resetChangeHandling();
   changed({itmIF_WDog_Enbl});
   EXPECT_FALSE(fe->messageBoxShown());
@@ -170,14 +162,11 @@ TEST_F(Maintenance, alertsShowTheirTextsAndOnlyTheFirstOfTwoInOnePass) {
   set(itmUseGPSTime, "1");
   set(itmEXT_IF_VERSION, "29");
   changed({itmSYSRESTART_CMD});
-  EXPECT_EQ("!! System Restart !!", text(0));
-  EXPECT_EQ(" Please wait for    ", text(1));
+  EXPECT_EQ("!! System Restart !!| Please wait for    ", text(0, 2));
   fe->key(treeKEY_ENTER);
   set(itmEXT_IF_VERSION, "30");
   changed({itmSYSRESTART_CMD});
-  EXPECT_EQ("!!Extended Restart!!", text(0));
-  EXPECT_EQ("Please wait 30s for ", text(1));
-  EXPECT_EQ("extended GPS restart", text(2));
+  EXPECT_EQ("!!Extended Restart!!|Please wait 30s for |extended GPS restart", text(0, 3));
   fe->key(treeKEY_ENTER);
 
   set(itmPOWEROFF_CMD, "1");  // the request and both answers: the window tests
@@ -203,9 +192,7 @@ TEST_F(Maintenance, idlePassFeedsTheScreensAndShowsTheDspFaultAlertOncePerRun) {
   cfg->getItem(itmDSPHwFault)->strIn("1");
   idleRefresh(app);
   EXPECT_TRUE(fe->messageBoxShown());
-  EXPECT_EQ("!!! DSP HW FAULT !!!", text(0));
-  EXPECT_EQ(" DSP Hardware Fault ", text(1));
-  EXPECT_EQ(" (Memory or FIFO)   ", text(2));
+  EXPECT_EQ("!!! DSP HW FAULT !!!| DSP Hardware Fault | (Memory or FIFO)   ", text(0, 3));
   fe->key(treeKEY_ENTER);
   EXPECT_FALSE(fe->messageBoxShown());
   cfg->getItem(itmDSPHwFault)->strIn("0");
@@ -215,7 +202,7 @@ TEST_F(Maintenance, idlePassFeedsTheScreensAndShowsTheDspFaultAlertOncePerRun) {
   EXPECT_FALSE(fe->messageBoxShown());
 }
 
-/* ---- power watch and factory reset --------------------------------------- */
+/* ---- power watch ------------------------------------------------------- */
 
 /* The tool runs once an item stays set for more than 10 s, then every 11 s;
 ** a cleared item forgets its timer; the restart has its own timer and says
@@ -245,8 +232,8 @@ TEST_F(Maintenance, powerWatchRunsTheToolAfterTenSecondsThenEveryElevenAndForget
     EXPECT_EQ(s.printed, testing::internal::GetCapturedStdout()) << s.at;
     EXPECT_EQ(before + s.calls, commands.size()) << s.at;
   }
-  const std::string tool = "/mnt/run/kvUpgrade.x ";
-  EXPECT_EQ((std::vector<std::string>{tool + "-s", tool + "-s", tool + "-s", tool + "-s", tool + "-r"}), commands);
+  const std::string s = "/mnt/run/kvUpgrade.x -s", r = "/mnt/run/kvUpgrade.x -r";
+  EXPECT_EQ((std::vector<std::string>{s, s, s, s, r}), commands);
 }
 
 TEST_F(Maintenance, powerWatchReadsTheDataSetAndRunsTheToolOfTheMovedRunDirectory) {
@@ -270,18 +257,6 @@ TEST_F(Maintenance, powerWatchReadsTheDataSetAndRunsTheToolOfTheMovedRunDirector
   EXPECT_EQ(0u, app.restartSince);
 }
 
-/* A set request runs the tool's wipe and restart from the working directory,
-** a cleared one nothing (the alert and the real tool's calls: the
-** window tests). */
-TEST_F(Maintenance, factoryResetWipesAndRestartsFromTheWorkingDirectory) {
-  capture();
-  setItem(itmRESET_TO_FACTORY_DEFAULTS, "1");
-  changed({itmRESET_TO_FACTORY_DEFAULTS});
-  setItem(itmRESET_TO_FACTORY_DEFAULTS, "0");
-  changed({itmRESET_TO_FACTORY_DEFAULTS});
-  EXPECT_EQ((std::vector<std::string>{"./kvUpgrade.x -d", "./kvUpgrade.x -r"}), commands);
-}
-
 /* ---- software update, commands captured ---------------------------------- */
 
 /* Any client can set the name and the host: an option, a path, a blank,
@@ -291,19 +266,13 @@ TEST_F(Maintenance, anUpdateNameOrHostThatIsNoPlainFileOrAddressRunsNothingAndSa
   capture();
   unsetenv("DOVA_RUN_DIR");
   const struct {
-    const char* host;
-    const char* file;
-    const char* says;
-  } rows[] = {
-      {"10.1.2.3", "-r", "file name starts with -"},
-      {"10.1.2.3", "../x", "file name holds .."},
-      {"10.1.2.3", "a b", "file name holds a blank"},
-      {"10.1.2.3", "$(id)", "file name holds $"},
-      {"10.1.2.3", "a/b.tgz", "file name holds /"},
-      {"0.0.0.0", "pkg.tar", "update host 0.0.0.0 is no valid address"},
-      {"255.255.255.255", "pkg.tar", "update host 255.255.255.255 is no valid address"},
-      {"192.168.0.7", "my_update.tgz", nullptr},
-  };
+    const char *host, *file, *says;
+  } rows[] = {{"10.1.2.3", "-r", "file name starts with -"},  {"10.1.2.3", "../x", "file name holds .."},
+              {"10.1.2.3", "a b", "file name holds a blank"}, {"10.1.2.3", "$(id)", "file name holds $"},
+              {"10.1.2.3", "a/b.tgz", "file name holds /"},
+              {"0.0.0.0", "pkg.tar", "update host 0.0.0.0 is no valid address"},
+              {"255.255.255.255", "pkg.tar", "update host 255.255.255.255 is no valid address"},
+              {"192.168.0.7", "my_update.tgz", nullptr}};
   for (const auto& r : rows) {
     setItem(itmUPDATE_HOST_IP, r.host);
     cfg->getItem(itmUPDATE_FILE)->strIn(r.file); /* as the master holds it, unfiltered */
@@ -324,12 +293,9 @@ TEST_F(Maintenance, anUpdateNameOrHostThatIsNoPlainFileOrAddressRunsNothingAndSa
 
 TEST(DownloadSize, sizeTextChangesUnitByTheNumberOfDigits) {
   char t[32];
-  const struct {
-    int64_t bytes;
-    const char* text;
-  } rows[] = {{0, "      0B"},           {999, "    999B"},          {1000, "  1.000kB"},
-              {999999, "999.999kB"},    {1234567, "  1.235MB"},      {4200000000LL, "  4.200GB"},
-              {1234567890123LL, "  1.235TB"}, {-1, nullptr}};
+  const struct { int64_t bytes; const char* text; } rows[] = {
+      {0, "      0B"},           {999, "    999B"},       {1000, "  1.000kB"},        {999999, "999.999kB"},
+      {1234567, "  1.235MB"},     {4200000000LL, "  4.200GB"}, {1234567890123LL, "  1.235TB"}, {-1, nullptr}};
   for (int i = 0; rows[i].text != nullptr; i++) {
     downloadSizeText(t, sizeof t, rows[i].bytes);
     EXPECT_STREQ(rows[i].text, t) << rows[i].bytes;
@@ -342,22 +308,14 @@ TEST_F(Maintenance, aToolThatFetchesNothingOrAnEmptyFileEndsTheUpdateWithoutTheI
   setenv("KVUPGRADE_MS", "0", 1);
   setItem(itmUPDATE_HOST_IP, "10.0.0.2");
   setItem(itmUPDATE_FILE, "pkg.tar");
-  const struct {
-    const char* result;
-    const char* report;
-  } cases[] = {{"none", "Error! No Such File"}, {"empty", "\nError Downloading File(s)"}};
+  const struct { const char *result, *report; } cases[] = {{"none", "Error! No Such File"},
+                                                            {"empty", "\nError Downloading File(s)"}};
   for (const auto& c : cases) {
     setenv("KVUPGRADE_RESULT", c.result, 1);
     unlink(bin.file("update/pkg.tar").c_str());
     softwareUpdate u(&app);
-    int step = softwareUpdate::STEP_START;
     char text[softwareUpdate::OUTPUT_SIZE] = "";
-    auto end = clk::now() + std::chrono::seconds(10);
-    while (step != softwareUpdate::STEP_FINISHED && clk::now() < end) {
-      u.runStep(&step, text, sizeof text);
-      usleep(5000);
-    }
-    EXPECT_EQ(softwareUpdate::STEP_FINISHED, step) << c.result;
+    EXPECT_EQ(softwareUpdate::STEP_FINISHED, runUpdate(u, text)) << c.result;
     EXPECT_NE(std::string::npos, std::string(text).find(c.report)) << text;
     EXPECT_EQ(-1, access(bin.file("update/update.sh").c_str(), F_OK));
   }
@@ -365,13 +323,10 @@ TEST_F(Maintenance, aToolThatFetchesNothingOrAnEmptyFileEndsTheUpdateWithoutTheI
 
 TEST_F(Maintenance, theStandInLogsEveryCallToItsLogAndRefusesBadArguments) {
   std::string log = bin.file("calls.log"), out, err;
-  const struct {
-    std::vector<std::string> args;
-    int rc;
-    const char* says;
-  } runs[] = {{{"-h"}, 0, "-t  <host-ip> <file>"}, {{"-s"}, 0, ""}, {{"-x"}, 2, "unknown switch '-x'"},
-              {{"-t", "10.0.0.1"}, 2, ""}, {{"-t", "10.0.0.300", "pkg"}, 2, ""},
-              {{"-t", "10.0.0.1", "../escape"}, 2, ""}};
+  const struct { std::vector<std::string> args; int rc; const char* says; } runs[] = {
+      {{"-h"}, 0, "-t  <host-ip> <file>"}, {{"-s"}, 0, ""}, {{"-x"}, 2, "unknown switch '-x'"},
+      {{"-t", "10.0.0.1"}, 2, ""}, {{"-t", "10.0.0.300", "pkg"}, 2, ""},
+      {{"-t", "10.0.0.1", "../escape"}, 2, ""}};
   for (const auto& r : runs) {
     std::vector<std::string> argv{bin.file("kvUpgrade.x")};
     argv.insert(argv.end(), r.args.begin(), r.args.end());
@@ -399,10 +354,8 @@ TEST_F(Maintenance, installerOutputIsKeptPrintableAndWithinTheScreenText) {
   });
   setItem(itmUPDATE_HOST_IP, "10.0.0.3");
   setItem(itmUPDATE_FILE, "pkg.tar");
-  int step = softwareUpdate::STEP_START;
   char text[softwareUpdate::OUTPUT_SIZE];
-  for (int i = 0; i < 6 && step != softwareUpdate::STEP_FINISHED; i++) update.runStep(&step, text, sizeof text);
-  ASSERT_EQ(softwareUpdate::STEP_FINISHED, step);
+  ASSERT_EQ(softwareUpdate::STEP_FINISHED, runUpdate(update, text));
   std::string out = update.output();
   EXPECT_EQ((size_t)softwareUpdate::OUTPUT_SIZE - 1, out.size());
   EXPECT_NE(std::string::npos, out.find("\nokhidden?\n [2Jtab here\nzzz")) << out.substr(0, 80);

@@ -28,11 +28,13 @@ protected:
     writeFile(savedFile(), "UPDATE_HOST_IP: 10.0.0.9\n");
     startMaster();
     startWriter();
+    run.link("kvUpgrade.x");  // the console's working directory (bin) has one too
     if (!openPane("-mc 10 80", "xterm", tmuxPane::COLS, tmuxPane::ROWS,
-                  "DOVA_RUN_DIR='" + bin.path() + "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000"))
+                  "DOVA_RUN_DIR='" + run.path() + "' KVUPGRADE_MS=2500 KVUPGRADE_SIZE=3000000"))
       return;
     ASSERT_TRUE(pane->waitForRow(0, 5, " MAIN MENU", 8000)) << pane->screen();
   }
+  BinDir run;
 };
 
 }  // namespace
@@ -88,7 +90,8 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeA
   EXPECT_TRUE(pane.waitFor("->Run SW Update", 3000)) << pane.screen();
 
   /* a reset to defaults saved in the menu: the master echoes the request,
-  ** the alert shows, then the tool wipes and restarts */
+  ** the alert shows, then the tool of the working directory (not the run
+  ** directory's) wipes and restarts, once */
   pane.keys({"Down", "Down"}, 30);
   ASSERT_TRUE(pane.waitFor("->Reset to Defaults", 2000)) << pane.screen();
   pane.keys({"Right", "Enter"}, 30);
@@ -97,11 +100,12 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeA
   ASSERT_TRUE(pane.waitFor("YES!", 2000)) << pane.screen();
   pane.keys({"Enter", "Enter"}, 100);  // the save prompt, then save
   ASSERT_TRUE(pane.waitFor("Factory Defaults", 5000)) << pane.screen();
-  std::string log = bin.file("kvUpgrade.log");
-  EXPECT_TRUE(waitForFile(log, "\t-r\n", 5000));
-  std::string calls = readFile(log);
-  EXPECT_LT(calls.find("\t-t 10.0.0.9 update.tgz\n"), calls.find("\t-d\n")) << calls;
+  EXPECT_TRUE(waitForFile(bin.file("kvUpgrade.log"), "\t-r\n", 5000));
+  std::string calls = readFile(bin.file("kvUpgrade.log")), updates = readFile(run.file("kvUpgrade.log"));
   EXPECT_LT(calls.find("\t-d\n"), calls.find("\t-r\n")) << calls;
+  EXPECT_EQ(2u, countOf(calls, "\t")) << calls;
+  EXPECT_EQ(1u, countOf(updates, "\t")) << updates;
+  EXPECT_NE(std::string::npos, updates.find("\t-t 10.0.0.9 update.tgz\n")) << updates;
 }
 
 /* The master's power-down request, answered in the window: F1 (the panel's

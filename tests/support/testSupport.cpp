@@ -5,7 +5,6 @@
 #include "tests/support/testSupport.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -153,18 +152,18 @@ bool Proc::start(const std::vector<std::string>& argv, const std::vector<std::st
   return true;
 }
 
-static int decodeStatus(int st) {
-  if (WIFEXITED(st)) return WEXITSTATUS(st);
-  if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
-  return -1;
+/* Wait at most timeoutMs for pid to end: its exit status (128+signal for a
+** signal), -1 while it still runs. */
+static int reap(pid_t pid, int timeoutMs) {
+  for (int waited = 0, st = 0;; waited += 2) {
+    if (waitpid(pid, &st, WNOHANG) == pid) return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    if (waited >= timeoutMs) return -1;
+    usleep(2000);
+  }
 }
 
 int Proc::wait(int timeoutMs) {
-  for (int waited = 0, st = 0; child > 0; waited += 5) {
-    if (waitpid(child, &st, WNOHANG) == child) status = decodeStatus(st), child = -1;
-    else if (waited >= timeoutMs) return -1;
-    else usleep(5000);
-  }
+  if (child > 0 && (status = reap(child, timeoutMs)) != -1) child = -1;
   return status;
 }
 
@@ -223,11 +222,7 @@ Child::~Child() {
 }
 
 int Child::wait(int timeoutMs) {
-  for (int waited = 0, st = 0; status < 0; waited += 2) {
-    if (waitpid(child, &st, WNOHANG) == child) status = decodeStatus(st);
-    else if (waited >= timeoutMs) return -1;
-    else usleep(2000);
-  }
+  if (status < 0) status = reap(child, timeoutMs);
   return status;
 }
 

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
@@ -27,8 +26,7 @@ namespace {
 ** request: *all tells whether every byte went); the socket, -1 when none. */
 int sendTo(int port, const std::string& data, bool* all = nullptr) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a;
-  memset(&a, 0, sizeof a);
+  sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_port = htons((uint16_t)port);
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -102,8 +100,7 @@ protected:
     AppFixture::TearDown();
   }
   void startPanel(Proc& panel, const std::vector<std::string>& extra) {
-    std::vector<std::string> argv = {bin.prog("webPanel.x"), "-l", "127.0.0.1:0", "-o",
-                                     work.file("lcd.dev")};
+    std::vector<std::string> argv = {bin.prog("webPanel.x"), "-l", "127.0.0.1:0", "-o", work.file("lcd.dev")};
     argv.insert(argv.end(), extra.begin(), extra.end());
     ASSERT_TRUE(panel.start(argv, {}, bin.path()));
     ASSERT_TRUE(panel.waitForOutput("Web panel: http://127.0.0.1:", 5000)) << panel.err();
@@ -114,13 +111,6 @@ protected:
     device = readFile(work.file("lcd.dev"));
     while (!device.empty() && device.back() == '\n') device.pop_back();
     ASSERT_EQ(0u, out.find("LCD device: " + device + "\n")) << out;
-  }
-  /* The master, the status writer and the console on the panel. */
-  void startSystem() {
-    startMaster();
-    startWriter({"-lock", "0"});
-    setenv("DOVA_LCD_DEVICE", device.c_str(), 1);
-    startConsole(console, {"-i"}, false);
   }
   void startBrowser() {
     /* its profile lives in the test's directory, removed even after a crash */
@@ -135,21 +125,23 @@ protected:
     std::string tag = "#" + id + " ";
     if (!browser.waitForOutput(tag, timeoutMs)) return "";
     std::string out;  /* the line may still be arriving */
-    waitUntil([&] { return (out = browser.out()).find('\n', out.find(tag)) != std::string::npos; },
-              500);
+    waitUntil([&] { return (out = browser.out()).find('\n', out.find(tag)) != std::string::npos; }, 500);
     size_t at = out.find(tag) + tag.size();
     return out.substr(at, out.find('\n', at) - at);
   }
   /* The page's display shows `text` within ms. */
   bool shows(int page, const std::string& text, int ms) {
-    return ask("wait " + std::to_string(page) + " " + std::to_string(ms) + " " + screenText +
-                   ".includes(\"" + text + "\")",
-               ms + 10000) == "ok";
+    std::string cond = screenText + ".includes(\"" + text + "\")";
+    return ask("wait " + std::to_string(page) + " " + std::to_string(ms) + " " + cond, ms + 10000) == "ok";
   }
   std::string screenOf(int page) { return ask("eval " + std::to_string(page) + " " + screenText); }
+  /* A panel key clicked ("down") or a keyboard event ("down Escape"), at a
+  ** finger's pace: the console reads the key state between keys. */
   void click(int page, const std::string& key) {
-    ASSERT_EQ("ok", ask("click " + std::to_string(page) + " #k-" + key));
-    usleep(150000);  /* a finger's pace: the console reads the key state between keys */
+    bool keyboard = key.find(' ') != std::string::npos;
+    std::string command = (keyboard ? "key " : "click ") + std::to_string(page) + (keyboard ? " " : " #k-");
+    ASSERT_EQ("ok", ask(command + key));
+    usleep(150000);
   }
 
   const std::string screenText = "document.getElementById('screen').innerText";
@@ -166,7 +158,11 @@ protected:
 TEST_F(WebPanel, menuAnEditSavedEveryPageShowsItAndTheLevelMetersMove) {
   startBrowser();
   ASSERT_EQ("0", ask("open " + url));
-  startSystem();  // the start-up log before the menu: the lcdEmu.x run
+  // the master, the writer and the console on the panel (its start-up log: the lcdEmu.x run)
+  startMaster();
+  startWriter({"-lock", "0"});
+  setenv("DOVA_LCD_DEVICE", device.c_str(), 1);
+  startConsole(console, {"-i"}, false);
   ASSERT_TRUE(shows(0, "MAIN MENU", 10000)) << screenOf(0) << console.out();
   // the menu takes keys once the start-up log, which stays a second after
   // the menu is ready (the display shows the boot text meanwhile), is gone
@@ -180,26 +176,19 @@ TEST_F(WebPanel, menuAnEditSavedEveryPageShowsItAndTheLevelMetersMove) {
   // clicks walk the menu: down and back up, into the settings, to Station Info
   click(0, "down");
   ASSERT_TRUE(shows(0, "\u25BAView Status", 3000)) << screenOf(0);
-  click(0, "up");
-  click(0, "right");
+  for (const char* k : {"up", "right"}) click(0, k);
   ASSERT_TRUE(shows(0, "SETTINGS", 3000)) << screenOf(0);
   for (int i = 0; i < 7; ++i) click(0, "down");
   ASSERT_TRUE(shows(0, "\u25BAStation Info", 3000)) << screenOf(0);
-  click(0, "right");
-  click(0, "right");
+  for (const char* k : {"right", "right"}) click(0, k);
   ASSERT_TRUE(shows(0, "Press \u2713 to EDIT", 3000)) << screenOf(0);
 
   // edit the short name: the first letter one step up (T -> U)
-  click(0, "select");
-  click(0, "up");
+  for (const char* k : {"select", "up"}) click(0, k);
   ASSERT_TRUE(shows(0, "New:UORV", 3000)) << screenOf(0);
   EXPECT_TRUE(ask("eval 0 document.querySelector('.cur') !== null") == "true");
   // Esc held with the up arrow is X+up: five steps at once (U -> Z)
-  ASSERT_EQ("ok", ask("key 0 down Escape"));
-  usleep(150000);
-  ASSERT_EQ("ok", ask("key 0 press ArrowUp"));
-  usleep(150000);
-  ASSERT_EQ("ok", ask("key 0 up Escape"));
+  for (const char* k : {"down Escape", "press ArrowUp", "up Escape"}) click(0, k);
   ASSERT_TRUE(shows(0, "New:ZORV", 3000)) << screenOf(0);
   click(0, "select");
   ASSERT_TRUE(shows(0, "\u2713=Save  \u2717=Cancel", 3000)) << screenOf(0);
@@ -248,13 +237,11 @@ TEST_F(WebPanel, badRequestsAndSwitchesGetAnErrorAndAUserFileAsksForALogin) {
       {"path traversal", "GET /../../../etc/passwd HTTP/1.1\r\n\r\n", "4"},
       {"encoded traversal", "GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\n\r\n", "404"},
       {"a post", "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", "405"},
-      {"huge headers", "GET / HTTP/1.1\r\nX-A: " + std::string(64 * 1024, 'a') + "\r\n\r\n",
-       "4"},
+      {"huge headers", "GET / HTTP/1.1\r\nX-A: " + std::string(64 * 1024, 'a') + "\r\n\r\n", "4"},
       {"no HTTP at all", "\x16\x03\x01\x02\x00garbage\r\n\r\n", "4"},
       {"keys from another origin", upgrade(port, "", "http://evil.example"), "403"},
       {"keys without an origin", upgrade(port, "", ""), "403"},
-      {"a rebound host name", upgrade(port, "evil.example:80", "http://evil.example:80"),
-       "403"},
+      {"a rebound host name", upgrade(port, "evil.example:80", "http://evil.example:80"), "403"},
       {"its own page", upgrade(port, "", "self"), "101"},
   };
   for (const auto& c : cases) {
@@ -279,8 +266,7 @@ TEST_F(WebPanel, badRequestsAndSwitchesGetAnErrorAndAUserFileAsksForALogin) {
   EXPECT_TRUE(panel.running());
   EXPECT_EQ(0u, statusOf(port, "GET / HTTP/1.1\r\n\r\n").find("HTTP/1.1 200"));
 
-  // with a user file every request needs a login: user "op", password
-  // "pw", md5("op:doVA:pw")
+  // with a user file every request needs a login: "op", "pw", md5("op:doVA:pw")
   writeFile(work.file("users"), "op:doVA:1998de171350a3b376bcf5d0759a8023\n");
   Proc guarded;
   startPanel(guarded, {"-u", work.file("users")});
@@ -303,18 +289,12 @@ TEST_F(WebPanel, badRequestsAndSwitchesGetAnErrorAndAUserFileAsksForALogin) {
   EXPECT_EQ("401\n", out);
 
   // help, bad switches, and an open address without a login
-  struct {
-    std::vector<std::string> args;
-    int status;
-    const char* says;  /* on stdout or stderr */
-  } switches[] = {
-      {{"-h"}, 0, "-l ADDRESS:PORT"},
-      {{"-z"}, 2, "unknown or incomplete switch '-z'"},
+  struct { std::vector<std::string> args; int status; const char* says; } switches[] = {
+      {{"-h"}, 0, "-l ADDRESS:PORT"}, {{"-z"}, 2, "unknown or incomplete switch '-z'"},
       {{"-l"}, 2, "unknown or incomplete switch '-l'"},
       {{"-l", "localhost"}, 1, "bad listen address 'localhost'"},
       {{"-l", "127.0.0.1:99999"}, 1, "bad listen address"},
-      {{"-u", "/nonexistent/users"}, 1, "cannot read the user file /nonexistent/users"},
-  };
+      {{"-u", "/nonexistent/users"}, 1, "cannot read the user file /nonexistent/users"}};
   for (const auto& c : switches) {
     std::vector<std::string> argv = {bin.prog("webPanel.x")};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
