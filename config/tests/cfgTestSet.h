@@ -1,7 +1,4 @@
-/*
-** A small data set of every item type, shared by the configuration tests,
-** and the helpers that drive a configuration end and read what it holds.
-*/
+/* A small data set of every item type for the configuration tests, and helpers that drive a configuration end. */
 #ifndef CONFIG_TESTS_CFGTESTSET_H
 #define CONFIG_TESTS_CFGTESTSET_H
 
@@ -31,8 +28,7 @@ enum {
   ixLONGTEXT3 = 12
 };
 
-/* Files 0 (no name) and 1 (cfgPath, may be null), groups 1 and 2, then the
-** items above.  Returns the number of items created. */
+/* Files 0 (no name) and 1 (cfgPath, may be null), groups 1 and 2, the items above; returns the item count. */
 inline int buildSmallSet(generic_cfg& c, const char* cfgPath) {
   static const choiceEntry_s lstNoYes[] = {{0, "No"}, {1, "Yes"}, {-1, nullptr}};
   static const choiceEntry_s lstBlend[] = {{1, "Analog"}, {2, "Digital"}, {3, "Auto"}, {-1, ""}};

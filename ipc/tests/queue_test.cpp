@@ -1,8 +1,9 @@
-/* The queues as the programs meet them: the bytes, the kernel limits, the
-** stale-message check and registration, on private keys. */
+/* The queues as the programs meet them, on private keys: the bytes, the kernel limits, the stale-message
+** check, registration, and the supervisor over them. */
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -266,4 +267,35 @@ TEST_F(Queues, keyByteNamesThePairAndAnUnusablePathLeavesTheLinkDown) {
                         "Could not initiate msg queue: nowhere - Tx.", "ERR #15003", "ERR #15002",
                         "ERR #14001 in ipcMsgQ_Mstr_Clnt::msgQ_IO() - line ", "Queue has not been initialized"})
     EXPECT_NE(out.find(s), npos) << s;
+}
+
+/* supervisor.x from a private bin directory, seen from a console (the shutdown request of a console's kill:
+** the console's end-to-end tests). */
+TEST(Supervisor, grantsPingsReportsStateAndStopsOnSigtermTellingItsClients) {
+  std::string prog = testsup::buildBinDir() + "/supervisor.x", out;
+  if (access(prog.c_str(), X_OK) != 0) GTEST_SKIP() << "supervisor.x not built";
+  EXPECT_EQ(testsup::runProgram({prog, "-h"}, &out), 0);
+  EXPECT_TRUE(out.find("USAGE: ") != npos && out.find("-T") != npos) << out;
+  EXPECT_EQ(testsup::runProgram({prog, "-nope"}, &out), 1);
+  testsup::BinDir dir;
+  testsup::Proc sup;
+  ASSERT_TRUE(sup.start({dir.link("supervisor.x"), "-T", "1"}, {}, dir.path()));
+  ASSERT_TRUE(sup.waitForOutput("Supervisor ready", 3000)) << sup.out() << sup.err();
+  msgQ_IO host("Console to Host", dir.path().c_str(), 104, 50000, 0, &gQuiet, nullptr);
+  auto got = [&](int code, int timeoutMs) {
+    return testsup::waitUntil([&] { return host.msgQGetMsg() == code; }, timeoutMs, 5);
+  };
+  ASSERT_TRUE(host.linkOk());
+  ASSERT_TRUE(got(ipcMSG_REG_GRANT, 3000)) << sup.out();
+  ASSERT_EQ(host.ipcSendMsgConst(ipcMSG_PING_REQ, 0), 0);
+  EXPECT_TRUE(got(ipcMSG_PING_RESP, 1000));
+  ASSERT_EQ(host.ipcSendMsgConst(ipcMSG_ALL_DATA_REQ, 0), 0);
+  ASSERT_TRUE(got(ipcMSG_ALL_DATA_RESP, 1000));
+  std::string state(host.payload());
+  for (std::string s : {std::string("Uptime="), std::string("Clients=1"), std::to_string(getpid()) + " Console to Host"})
+    EXPECT_NE(state.find(s), npos) << state;
+  sup.signal(SIGTERM);
+  EXPECT_EQ(sup.wait(3000), 0);
+  EXPECT_TRUE(got(ipcMSG_REG_SHUTDOWN, 1000)); /* it tells registered clients */
+  EXPECT_GE(msgget(ftok(dir.path().c_str(), 104) + 99, 0), 0); /* still there; the bin dir removes it */
 }

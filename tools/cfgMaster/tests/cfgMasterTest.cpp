@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <dirent.h>
+#include <filesystem>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,6 +20,7 @@
 #include "tests/support/testSupport.h"
 
 using namespace testsup;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -142,6 +143,7 @@ TEST_F(MasterTest, everyStopSignalSavesAndAKillLosesAtMostTheLastFiveSeconds) {
     EXPECT_EQ(p.wait(3000), 0);
     EXPECT_TRUE(fileHas("EXCITER_PORT: " + std::to_string(port) + " "));
     EXPECT_TRUE(a.pollUntil([&] { return a.cfg.shutdownReceived; }, 2000));
+    EXPECT_TRUE(!a.cfg.isRegistered() && a.cfg.registrationRefused); /* no new registration after it */
   }
 }
 
@@ -151,16 +153,12 @@ TEST_F(MasterTest, laggingClientAndClosedOutputCostNothing) {
   int out[2];
   ASSERT_EQ(pipe(out), 0);
   std::string prog = bin.prog("cfgMaster.x");
-  struct reaper { /* the master never outlives the test, whatever fails */
-    pid_t pid;
-    ~reaper() { if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0); }
-  } m{fork()};
-  if (m.pid == 0) {
+  Child m(work.file("master.out"), [&] { /* the master writing into the pipe */
     dup2(out[1], 1);
     close(out[0]);
     execl(prog.c_str(), prog.c_str(), "-C", work.path().c_str(), "-T", "1", (char*)nullptr);
-    _exit(127);
-  }
+    return 127;
+  });
   close(out[1]);
   fcntl(out[0], F_SETFL, O_NONBLOCK);
   std::string seen;
@@ -191,12 +189,9 @@ TEST_F(MasterTest, laggingClientAndClosedOutputCostNothing) {
     a.cfg.writeInt(itmEXCITER_PORT, 31000 + k);
     a.idle(20);
   }
-  int st = 0;
-  ASSERT_EQ(waitpid(m.pid, &st, WNOHANG), 0) << "the master died of its closed output: " << st;
-  kill(m.pid, SIGTERM);
-  for (int waited = 0; waitpid(m.pid, &st, WNOHANG) == 0 && waited < 3000; waited += 10) usleep(10000);
-  m.pid = -1;
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
+  ASSERT_TRUE(m.running()) << "the master died of its closed output: " << m.wait(0);
+  kill(m.pid(), SIGTERM);
+  EXPECT_EQ(m.wait(3000), 0);
   EXPECT_TRUE(fileHas("EXCITER_PORT: 31019 "));
 }
 
@@ -384,11 +379,7 @@ TEST_F(MasterTest, writesGoThroughTheLinkLeaveNoLeftoversAndFailuresNameTheirCau
   EXPECT_EQ(access(live.c_str(), F_OK), 0);
   EXPECT_NE(restarted.err().find("left by a write that did not finish"), npos);
   unlink(live.c_str());
-  DIR* d = opendir(flash.c_str());
-  int entries = 0;
-  while (struct dirent* e = readdir(d)) entries += e->d_name[0] != '.';
-  closedir(d);
-  EXPECT_EQ(entries, 1); /* prime.cfg alone */
+  EXPECT_EQ(std::distance(fs::directory_iterator(flash), {}), 1); /* prime.cfg alone */
 
   testClient b;
   ASSERT_TRUE(b.link(bin.path(), "clientB"));
