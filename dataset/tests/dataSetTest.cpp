@@ -121,9 +121,10 @@ bool sameChoices(data_itm_Base* it, const choiceEntry* list) {
 }  // namespace
 
 /* Every creation parameter of a row must land in the matching field of the
-** item: a swapped or dropped argument shows up here. */
+** item: a swapped or dropped argument shows up here.  Then the switches that
+** reach files and groups, and definitions repeated or out of place. */
 TEST_F(DataSetInTempDir, masterHolds311ItemsAndEveryRowsCreationParametersReachItsItem) {
-  auto cfg = master();
+  auto cfg = master(5, 3);
   /* 311 items under unique names; the nine slots no row fills stay empty */
   EXPECT_EQ(311u, cfg->allItems().size());
   std::set<std::string> names;
@@ -167,12 +168,6 @@ TEST_F(DataSetInTempDir, masterHolds311ItemsAndEveryRowsCreationParametersReachI
       EXPECT_EQ(r.dfltText, valueText(*cfg, r.index)) << e.name;
     }
   }
-}
-
-/* Each item's file and groups are checked row by row above; here the
-** switches that reach them, and definitions repeated or out of place. */
-TEST_F(DataSetInTempDir, filesAndGroupsAreCreatedOnceAndMisplacedIndexesDefineNothing) {
-  auto cfg = master(5, 3);
   EXPECT_EQ(5, cfg->auxSetting());
   EXPECT_EQ(3, cfg->getFile(1)->flashArea);
   EXPECT_EQ(-1, cfg->getFile(2)->flashArea);

@@ -79,8 +79,7 @@ TEST(LcdFrame, checkValuesAndLayoutAreTheDisplaysOwn) {
   EXPECT_EQ((std::vector<uint8_t>{0x00, 0x00, 0x47, 0x0F}), wire(0, {}));
   EXPECT_EQ((std::vector<uint8_t>{0x0B, 0x02, 0x03, 0x01, 0x92, 0xB2}), wire(11, {3, 1}));
   std::vector<uint8_t> big = wire(31, std::vector<uint8_t>(30, 'x'));  // 22 data bytes at most
-  EXPECT_EQ(26u, big.size());
-  EXPECT_EQ(22, big[1]);
+  EXPECT_TRUE(big.size() == 26u && big[1] == 22);
 }
 
 TEST_F(LcdLink, startUpThenEveryRequestByteForByteAndGlyphsOnlyWhenTheSetChanges) {
@@ -96,7 +95,6 @@ TEST_F(LcdLink, startUpThenEveryRequestByteForByteAndGlyphsOnlyWhenTheSetChanges
   EXPECT_EQ(3u, display.framesOf(9).size());   /* the key glyphs */
   EXPECT_EQ(120, lcd.settings()[lcdSETTINGS_CONTRAST]);
   EXPECT_EQ(1, lcd.answeredCount(0));
-
   // every request goes out byte for byte, one at a time
   display.clearFrames();
   lcd.writeRow(2, 5, "Hello", 5);
@@ -122,7 +120,6 @@ TEST_F(LcdLink, startUpThenEveryRequestByteForByteAndGlyphsOnlyWhenTheSetChanges
   // every request was answered before the next went out
   EXPECT_EQ(1, lcd.answeredCount(14 + 2));
   EXPECT_EQ(3, lcd.answeredCount(5));  // two at start-up
-
   display.clearFrames();  // the level-meter glyphs load once
   lcd.loadCharSet(1);
   lcd.loadCharSet(1);
@@ -159,16 +156,14 @@ TEST_F(LcdLink, keysAndXCombinationsBecomeEventsAndGarbageNever) {
     EXPECT_TRUE(s.xAfter != 1 || lcd.keyState() == 4) << lcd.keyState();
   }
   EXPECT_EQ(6u, display.framesOf(24).size());  // every key asked for the key state
-
   display.inject({0xFF, 0x3F, 0x00, 0x99, 0x12});
   std::vector<uint8_t> bad = wire(0x80, {2});
   bad.back() ^= 0x01;
   display.inject(bad);
-  std::vector<uint8_t> longFrame = {0x80, 23};
-  longFrame.insert(longFrame.end(), 23, 1);
-  uint16_t crc = lcdCrc16(longFrame.data(), (int)longFrame.size());
-  longFrame.push_back((uint8_t)(crc & 0xFF));
-  longFrame.push_back((uint8_t)(crc >> 8));
+  std::vector<uint8_t> longFrame(25, 1);   /* 23 data bytes, one more than a frame holds */
+  longFrame[0] = 0x80, longFrame[1] = 23;
+  uint16_t crc = lcdCrc16(longFrame.data(), 25);
+  longFrame.insert(longFrame.end(), {(uint8_t)(crc & 0xFF), (uint8_t)(crc >> 8)});
   display.inject(longFrame);
   int seen = 0;
   eventFor(200, -1, &seen);
@@ -196,7 +191,6 @@ TEST_F(LcdLink, aLateReplyIsNotTakenForAnotherRequestAndThreeUnansweredLoseTheDi
   eventFor(50, -1);
   EXPECT_EQ(3, lcd.answeredCount(5));
   EXPECT_TRUE(lcd.idle());
-
   for (int b : {10, 20, 30}) lcd.setBacklight(b);
   kvTimeStamp start;
   getTimeStamp(&start);
@@ -218,7 +212,6 @@ TEST_F(LcdLink, anIdlePanelDimsATimeoutOfZeroNeverDimsAndAQuietOrHungUpDisplayIs
   EXPECT_EQ(fb({14, 1, 80}), display.framesOf(14).back());
   display.key(5);
   EXPECT_EQ(lcdEV_SELECT, eventFor(4000));
-
   // the same display with a timeout of zero: never dimmed; nothing asked
   // for 2 s, a ping goes out, so a display silent under an idle menu is lost
   LCD4x20 other;
@@ -235,7 +228,6 @@ TEST_F(LcdLink, anIdlePanelDimsATimeoutOfZeroNeverDimsAndAQuietOrHungUpDisplayIs
   display.with([](emuLine& l) { l.silent = true; });
   for (int i = 0; i < 6000 && ev == 0; ++i, usleep(1000)) ev = other.service();
   EXPECT_EQ(lcdEV_COMM_FAIL, ev);
-
   // the first link, when the line hangs up
   display.hangUp();
   for (int b : {10, 20, 30}) lcd.setBacklight(b);
@@ -278,13 +270,7 @@ TEST_F(LcdLink, theAdjustmentScreensRunOnTheDisplay) {
   display.key(5);
   EXPECT_EQ(lcdEV_ADJUST_END, eventFor(5000, lcdEV_ADJUST_END));
   settle();
-  std::vector<frameBytes> w = display.framesOf(2);
-  ASSERT_EQ(1u, w.size());
-  ASSERT_EQ(18u, w[0].size());
-  EXPECT_EQ(65, w[0][2 + lcdUS_TIMEOUT]);
-  uint16_t cs = lcdCrc16(&w[0][2], 14, false);
-  EXPECT_EQ(cs & 0xFF, w[0][16]);
-  EXPECT_EQ(cs >> 8, w[0][17]);
+  EXPECT_EQ(1u, display.framesOf(2).size());   /* the firmware takes a block only with its check value */
   display.with([](emuLine& l) { EXPECT_EQ(65, l.panel.user[lcdUS_TIMEOUT]); });
 
   display.clearFrames();

@@ -24,11 +24,6 @@ protected:
     ed.reset();
     EXPECT_TRUE(dir.leave());
   }
-  void openPanel() {
-    ed = std::make_unique<treeEditorModule>();
-    ed->link().setSearchPasses(1);
-    ASSERT_EQ(0, ed->openDisplay(4, 20, &traceLevel, nullptr));
-  }
   int serviceFor(int ms) {
     int last = 0;
     for (int waited = 0; waited < ms; waited += 2) {
@@ -36,11 +31,6 @@ protected:
       usleep(2000);
     }
     return last;
-  }
-  /* Keys as a finger gives them. */
-  void keys(std::initializer_list<int> ks) {
-    for (int k : ks) display.key(k);
-    serviceFor(100 * (int)ks.size());
   }
   std::string row(int r) {
     std::string s;
@@ -60,7 +50,9 @@ protected:
 }  // namespace
 
 TEST_F(PanelModule, theStartUpLogLedsRefusedBootTextASilentDisplayAndNoDisplay) {
-  openPanel();
+  ed = std::make_unique<treeEditorModule>();
+  ed->link().setSearchPasses(1);
+  ASSERT_EQ(0, ed->openDisplay(4, 20, &traceLevel, nullptr));
   for (int l = 0; l < 4; ++l) EXPECT_EQ(0, ed->link().ledColour(l));  // switched off at open
   ed->addLogLine("Cfg Init 1");
   EXPECT_EQ(" Cfg Init 1", row(0).substr(4, 11));
@@ -74,10 +66,10 @@ TEST_F(PanelModule, theStartUpLogLedsRefusedBootTextASilentDisplayAndNoDisplay) 
   EXPECT_EQ("line 2", std::string(ed->logLine(0)).substr(5, 6));  // the first went
   EXPECT_EQ(20u, std::string(ed->logLine(19)).size());
   // up scrolls to older lines; the last row then says newer ones are below
-  keys({1});
+  display.key(1);
+  serviceFor(100);
   EXPECT_EQ("^line 17", row(0).substr(4, 8)) << screen();
   EXPECT_EQ('v', row(3)[4]) << screen();
-
   display.clearFrames();
   ed->setStatusLine(0, 2, false);  // error on the system line: LED 3
   ed->setStatusLine(1, 0, false);  // audio ok: LED 2
@@ -96,7 +88,6 @@ TEST_F(PanelModule, theStartUpLogLedsRefusedBootTextASilentDisplayAndNoDisplay) 
   serviceFor(100);
   display.with([](emuLine& l) { EXPECT_EQ(0, l.panel.ledLevel[2][0]); });  // LED 2 green only
   EXPECT_TRUE(display.framesOf(4).empty());  // no boot text was stored
-
   // a lost display ends the service even while the log shows
   display.with([](emuLine& l) { l.silent = true; });
   ed->setStatusLine(0, 1, false);
@@ -105,7 +96,6 @@ TEST_F(PanelModule, theStartUpLogLedsRefusedBootTextASilentDisplayAndNoDisplay) 
   out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(-2, r);
   EXPECT_TRUE(has(out, "tem: LCD Communication failure")) << out;
-
   // no display at all: the search fails and the log says so
   ed = std::make_unique<treeEditorModule>();
   ed->link().setSearchPasses(2);

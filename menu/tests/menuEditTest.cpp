@@ -1,5 +1,6 @@
 /* Editing items through the menu, key by key, on the real data set in the
-** master role: a saved value lands in the item at once. */
+** master role: a save builds the request a client would queue and parses it
+** at once (saves over the queue to cfgMaster.x: the window tests). */
 #include "menu/tests/menuTestUtil.h"
 
 #include "diag/shellSeam.h"
@@ -73,7 +74,7 @@ TEST_F(MenuOnDataSet, eachFieldKindTakesItsKeysAndSavesWhatItShows) {
         {"{help}", " <=delete >=insert|  New:AORV"}, {"{redraw}", " Prev:TORV|  New:AORV"},
         {"w1x-yz", " Prev:TORV|  New:WXYZ"}},
        "WXYZ"},
-      /* zero-padded address groups, the points skipped */
+      /* zero-padded address groups, the points skipped; sent as shown, read as decimal */
       {EXCITER, 1, nullptr, itmExctr_IP_Addr,
        {{"", "Prev:010.010.010.100| New:010.010.010.100"},
         {"1921{ins}{del}{bs}", "Prev:010.010.010.100| New:192.110.010.100"},
