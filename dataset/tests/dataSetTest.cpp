@@ -3,7 +3,6 @@
 ** configuration object builds it from the catalogue.
 */
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <map>
@@ -206,26 +205,6 @@ TEST_F(DataSetInTempDir, valuesSetFromTextStayWithinTheCataloguesLimits) {
     cfg->changeValue(c.index, c.text);
     EXPECT_EQ(c.stored, valueText(*cfg, c.index)) << cfg->getItemName(c.index) << " <- " << c.text;
   }
-}
-
-TEST_F(DataSetInTempDir, buildTraceNamesEveryIndexAndPassesOverFamilyMembersButNotEmptySlots) {
-  int level = 9;
-  testing::internal::CaptureStdout();
-  {
-    dovidu_config cfg(&level, nullptr);
-    EXPECT_EQ(0, cfg.initDataSet(&level, nullptr, 1, "cfgMaster.x", 0, -1));
-  }
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(320u, testsup::countOf(out, ": Add "));
-  for (int empty : {67, 319}) EXPECT_EQ(1u, testsup::countOf(out, ": Add " + std::to_string(empty) + " \n"));
-  /* 32 + 47 + 31 + 71 family members after each family's first index. */
-  EXPECT_EQ(181u, testsup::countOf(out, "No work done to add "));
-  for (int i : {91, 90, 67, 319})
-    EXPECT_EQ(i == 91 ? 1u : 0u, testsup::countOf(out, "No work done to add " + std::to_string(i) + "\n"));
-  size_t at[] = {out.find("Subscribe all..."), out.find(": Add 0 \n"), out.find("itmMAX_ITEM = 320\n"),
-                 out.find("Read files...")};
-  EXPECT_TRUE(at[0] < at[1] && at[1] < at[2] && at[2] < at[3] && at[3] != std::string::npos);
-  EXPECT_EQ(std::string::npos, out.find("Initialize files"));  /* defined before the items */
 }
 
 /* The console's start-up retries initDataSet on the same object: the first

@@ -2,6 +2,7 @@
 #include "menu/tests/menuTestUtil.h"
 
 #include "diag/shellSeam.h"
+#include "status/statusRecords.h"
 
 #include <algorithm>
 
@@ -135,11 +136,21 @@ TEST_F(MenuOnDataSet, badTablesAreRejectedAtTheFirstBadRowWithTheirMessage) {
   }
 }
 
-/* The update screen runs one step of its owner per pass and follows the
-** installer's output three lines before its last, scrolling back on demand
-** (the real tool's run and asking again: the window tests). */
+/* The update screen shows nothing without an owner; with one it runs a
+** step per pass and follows the installer's output three lines before its
+** last, scrolling back on demand (the real tool: the window tests). */
 TEST_F(MenuOnDataSet, updateScreenRunsTheOwnersStepsAndFollowsTheInstaller) {
   testFrontEnd& e = open(10, 80);
+  std::vector<unsigned char> alarms(srALARMS_SIZE, 0);
+  memcpy(alarms.data(), "GPS antenna fault", 17);
+  e.screens.setAlarmsText(alarms.data());
+  e.play("{down}{right}{down}{right}{up}");   /* the alarms text screen, then SW UPDATE */
+  ASSERT_EQ(padRow("GPS antenna fault", 80), e.row(1));
+  e.play("{left}{esc}{up}");
+  openSettingsChild(9);
+  e.play("{down*6}{right}");
+  EXPECT_EQ(tdm_TEXT, e.displayMode());
+  EXPECT_EQ(std::string(8, '|'), e.rows(1));
   struct Feed {
     int lines = 0;
     std::vector<int> steps;
@@ -160,8 +171,7 @@ TEST_F(MenuOnDataSet, updateScreenRunsTheOwnersStepsAndFollowsTheInstaller) {
         return 1;
       },
       &feed);
-  openSettingsChild(9);   /* MAINTENANCE, SW UPDATE */
-  e.play("{down*6}{right}");
+  e.play("{left}{right}");
   EXPECT_EQ(padRow("Installing", 80), e.row(1));
   e.service();   /* 6 lines: the view starts at line 4 */
   EXPECT_EQ("line 4|line 5|line 6|", e.rows(1).substr(0, 21));

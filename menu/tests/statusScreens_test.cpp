@@ -1,7 +1,7 @@
 /*
-** Status screens drawn from crafted records, compared row by row (the
-** versions screen: the parameter access tests).  Records are heap buffers
-** of exactly the record's size: reading past one trips the sanitizer build.
+** Status screens drawn from crafted records, compared row by row.  Records
+** are heap buffers of exactly the record's size: reading past one trips the
+** sanitizer build.
 */
 #include <gtest/gtest.h>
 
@@ -199,13 +199,10 @@ TEST_F(StatusScreen, clock_screen_by_gps_lock_and_use_gps_time_item) {
   EXPECT_EQ(" acquiring GPS time", lastRow(rows));
   auto locked = gps(5, 1, 1, 0, 0, true);
   s.setGpsStatus(locked.data());
-  rows = shown(335);
-  EXPECT_EQ(" GPS time locked", lastRow(rows));
+  EXPECT_EQ(" GPS time locked", lastRow(shown(335)));
   items[17] = 0;
-  rows = shown(335);
-  EXPECT_EQ(" time not GPS based", lastRow(rows));
-  /* a box still in service after 2038-01-19: the 32-bit build's time_t is
-  ** 64 bits too */
+  EXPECT_EQ(" time not GPS based", lastRow(shown(335)));
+  /* a box still in service after 2038-01-19: the 32-bit build's time_t is 64 bits too */
   static_assert(sizeof(time_t) == 8, "a 32-bit time_t ends in January 2038");
   env.wallClock = time_t(2214131696);  /* 2040-02-29 12:34:56 UTC */
   EXPECT_EQ(0u, shown(335).find(" Feb 29, 2040| 12:34:56 "));
@@ -254,7 +251,8 @@ TEST_F(StatusScreen, ethernet_screen_for_loopback_and_a_missing_interface) {
 /* The alarms text wraps at blanks (hard breaks without one), drops blank
 ** lines and scrolls within its lines; a text shrinking under the reader
 ** keeps the view on the text; a full text without terminator fills at most
-** the buffer.  Text screens force a refresh every 16th service call. */
+** the buffer.  The versions screen lists its texts in screen order.  Text
+** screens force a refresh every 16th service call. */
 TEST_F(StatusScreen, alarms_text_wraps_at_blanks_and_scrolls_within_its_lines) {
   std::vector<unsigned char> rec(srALARMS_SIZE, 0);
   const char* t = "GPS antenna fault detected on input\n   \nExciter link up\nABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -282,6 +280,13 @@ TEST_F(StatusScreen, alarms_text_wraps_at_blanks_and_scrolls_within_its_lines) {
   EXPECT_EQ(s.textLines(), 2047 / 20);
   shown(345, 3, 300);
   EXPECT_EQ(s.textLines(), 2047 / 300);
+  std::vector<unsigned char> ver(srVERSIONS_SIZE, 0);
+  for (int i = 0; i < 9; i++) snprintf(reinterpret_cast<char*>(&ver[size_t(i) * 32]), 32, "v%d", i);
+  memset(&ver[128], 'Z', 32);  /* unterminated field */
+  s.setVersions(ver.data());
+  s.enterScreen(336);
+  EXPECT_EQ("v3|v0|v1|v2", shown(336, 4));
+  EXPECT_EQ(s.textLines(), 10);  /* "ZZ..." takes two lines */
 
   int due = 0;
   for (int i = 1; i <= 48; i++) due += s.forcedRefreshDue(true) ? i : 0;
