@@ -59,56 +59,52 @@ TEST_F(MenuOnDataSet, stationShortNameIsTypedConfirmedAndCancelled) {
 ** second Enter saves. */
 TEST_F(MenuOnDataSet, eachFieldKindTakesItsKeysAndSavesWhatItShows) {
   const struct {
-    int menu, line;
-    const char* preset;   /* the value before the edit, or nullptr */
-    int item;
+    int menu, line, item;
     std::vector<std::pair<std::string, std::string>> steps;
     const char* stored;
   } cases[] = {
       /* text: the step keys walk the valid set and wrap around; typed in capitals only */
-      {STATION_INFO, 0, nullptr, itmSIS_CsStdNme,
+      {STATION_INFO, 0, itmSIS_CsStdNme,
        {{"{down}", " Prev:TORV|  New:SORV"}, {"{up5}", " Prev:TORV|  New:XORV"},
         {"{up*3}", " Prev:TORV|  New: ORV"}, {"{up}", " Prev:TORV|  New:AORV"},
         {"{help}", " <=delete >=insert|  New:AORV"}, {"{redraw}", " Prev:TORV|  New:AORV"},
         {"w1x-yz", " Prev:TORV|  New:WXYZ"}},
        "WXYZ"},
       /* zero-padded address groups, the points skipped; sent as shown, read as decimal */
-      {EXCITER, 1, nullptr, itmExctr_IP_Addr,
+      {EXCITER, 1, itmExctr_IP_Addr,
        {{"", "Prev:010.010.010.100| New:010.010.010.100"},
         {"1921{ins}{del}{bs}", "Prev:010.010.010.100| New:192.110.010.100"},
         {"68001002", "Prev:010.010.010.100| New:192.168.001.002"}},
        "192.168.1.2"},
-      {EXCITER, 3, nullptr, itmExctr_MAC_Addr,
+      {EXCITER, 3, itmExctr_MAC_Addr,
        {{"", "P:00:00:00:00:00:00|N:00:00:00:00:00:00"}, {"0a1B2c3D4e5f", "P:00:00:00:00:00:00|N:0A:1B:2C:3D:4E:5F"}},
        "0A:1B:2C:3D:4E:5F"},
       /* Digital Gain -8..7 dB: stepped, stops at its limits */
-      {AUDIO_CONTROL, 2, nullptr, itmVolume_Adjust,
+      {AUDIO_CONTROL, 2, itmVolume_Adjust,
        {{"{up*20}", " Prev:0|  New:7"}, {"{left*30}", " Prev:0|  New:-8"}, {"{right}", " Prev:0|  New:-7"}},
        "-7"},
       /* Headphone Volume 0..100: typed, no '-' offered */
-      {6, 1, nullptr, itmHEADPHONE_VOL, {{"-7", " Prev:40|  New:70"}, {"5", " Prev:40|  New:75"}}, "75"},
+      {6, 1, itmHEADPHONE_VOL, {{"-7", " Prev:40|  New:70"}, {"5", " Prev:40|  New:75"}}, "75"},
       /* Time Zone -800..800: "-800" gives the field four columns; -809 is held at the minimum */
-      {1, 0, nullptr, itmTimeZone,
-       {{"", " Prev:-300|  New:-300"}, {"-8009", " Prev:-300|  New:-809"}},
-       "-800"},
+      {1, 0, itmTimeZone, {{"", " Prev:-300|  New:-300"}, {"-8009", " Prev:-300|  New:-809"}}, "-800"},
       /* Test Tone Volume -30..0: signs and point, three columns wider than "-30.000000" */
-      {6, 3, nullptr, itmMonitor_Vol,
+      {6, 3, itmMonitor_Vol,
        {{"", " Prev:0.000000|  New:0.000000"}, {"-12.5xyz+", " Prev:0.000000|  New:-12.5+00"},
         {"{bs}77777777777777777777", " Prev:0.000000|  New:-12.577777777"}},
        "-12.577778"},
       /* choices in ascending order, the choice stays under the prompt */
-      {STATION_INFO, 18, nullptr, itmEAS_NUM_SIS_BLKS,
+      {STATION_INFO, 18, itmEAS_NUM_SIS_BLKS,
        {{"", ">> 8 Blocks <<<|  10 Blocks"}, {"{down}", ">>10 Blocks <<<|  11 Blocks"},
         {"{down*3}", "  11 Blocks|>>12 Blocks <<<"}},
        "12"},
-      {EXCITER, 0, nullptr, itmExcter_Prtcl,
+      {EXCITER, 0, itmExcter_Prtcl,
        {{"", ">>UDP (normal) <<<|  TCP"}, {"{down*3}", "  TCP|>>UDP (reverse) <<<"}, {"{up}", "  UDP (normal)|>>TCP <<<"}},
        "1"},
       /* a cleared text saves two blanks */
-      {MAINTENANCE, 0, "HELLO", itmSYSTEM_NAME, {{"", " Prev:HELLO|  New:HELLO"}, {"{del*5}", " Prev:HELLO|  New:"}}, "  "},
+      {MAINTENANCE, 0, itmSYSTEM_NAME, {{"", " Prev:HELLO|  New:HELLO"}, {"{del*5}", " Prev:HELLO|  New:"}}, "  "},
   };
+  cfg->changeValue(itmSYSTEM_NAME, "HELLO");
   for (const auto& c : cases) {
-    if (c.preset) cfg->changeValue(c.item, c.preset);
     testFrontEnd& e = open(4, 20);
     startEdit(e, c.menu, c.line);
     ASSERT_EQ(tdm_EDIT, e.displayMode()) << c.stored;
