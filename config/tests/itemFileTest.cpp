@@ -2,7 +2,6 @@
 #include "config/tests/cfgTestSet.h"
 #include "diag/shellSeam.h"
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <sys/resource.h>
@@ -23,12 +22,7 @@ struct LocalSet : ::testing::Test {
 /* Text in, stored text out, in order on one set: clamped to the limits, beyond 32 bits saturated (never
 ** wrapped), letters change nothing, text cut, leading zeros decimal, a mismatch keeps the fields not yet read. */
 TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
-  const struct {
-    int index;
-    std::string in;
-    std::string stored;
-    int change;  /* 1 a change, 0 none, -1 not checked */
-  } rows[] = {
+  const struct { int index; std::string in, stored; int change; /* 1 a change, 0 none, -1 unchecked */ } rows[] = {
       {ixVOLUME, "12", "7", 1},
       {ixVOLUME, "-20", "-8", 1},
       {ixVOLUME, "abc", "-8", 0},

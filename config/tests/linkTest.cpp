@@ -5,7 +5,6 @@
 #include "ipc/msgQ_IO.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <memory>
 #include <sys/msg.h>
@@ -32,14 +31,13 @@ struct Link : ::testing::Test {
   }
 };
 
-/* Clients in their own processes: one gets every value (long ones split over several messages), sees 18 KB
-** of change and another client's; one asks for an item the master lacks and is dropped unanswered; one
-** sends a change echoed to it (filtered first) and one cut at 983 characters; all say goodbye at the end. */
+/* Clients in their own processes: one gets long values split over several messages (every value: the master's
+** restart test), sees 18 KB of change and another client's; one asks for an item the master lacks and is
+** dropped unanswered; one sends a change echoed to it (filtered first) and one cut at 983 characters; all say
+** goodbye at the end. */
 TEST_F(Link, ClientsRegisterGetEveryValueSeeChangesEchoesAndLongValuesAndSayGoodbye) {
   generic_cfg master(&level, nullptr);
   ASSERT_EQ(0, join(master, 1));
-  master.changeValue(ixVOLUME, "5");
-  master.changeValue(ixUPDFILE, "from master.tgz");
   const std::string a(5000, 'a'), b(5000, 'b'), c6(6000, 'c');
   auto longsAre = [](generic_cfg& c, const std::string& x, const std::string& y) {
     return valueText(c, ixLONGTEXT) == x && valueText(c, ixLONGTEXT2) == y && valueText(c, ixLONGTEXT3) == x;
@@ -48,8 +46,6 @@ TEST_F(Link, ClientsRegisterGetEveryValueSeeChangesEchoesAndLongValuesAndSayGood
   Child watcher(dir.file("watcher.out"), [&]() {
     generic_cfg c(&level, nullptr);
     if (int r = join(c, 0)) return r;
-    if (valueText(c, ixVOLUME) != "5" || valueText(c, ixUPDFILE) != "from master.tgz") return 13;
-    if (valueText(c, ixMAC) != "00:1A:2B:3C:4D:5E") return 14;
     if (!longsAre(c, a, b)) return 15;
     if (!pumpUntil(c, [&] { return longsAre(c, c6, c6); }, 10000)) return 17;
     printf("long values in\n");
@@ -171,9 +167,7 @@ TEST_F(Link, RawEndpointsSeeTracesListsAnsweredInOrderExportsAfterIdlePollsAndAS
     msgQ_IO raw("raw", key(), 65, 10000, 0, &quiet, nullptr); /* sends its request */
     if (r.code) raw.ipcSendMsgConst(r.code, 0);
     level = r.level;
-    std::string out = stdoutOf([&] {
-      for (int i = 0; i < 2; ++i) master.serviceCfg(0, 0);
-    });
+    std::string out = stdoutOf([&] { master.serviceCfg(0, 0), master.serviceCfg(0, 0); });
     level = 0;
     for (const char* s : {r.says, r.also})
       if (s) { EXPECT_NE(std::string::npos, out.find(s)) << s; }
@@ -342,13 +336,8 @@ TEST_F(BadInput, MasterTakesQuotedValuesSaturatesNumbersAndReportsEachFault) {
   std::string lie(20, '\0');
   lie[12] = (char)0xE8, lie[13] = 3; /* says 1000 characters */
   const int any = -99, newValue = ipcMSG_NEW_DATA_VALUE;
-  const struct {
-    int code;
-    std::string bytes;
-    int ret, item;
-    const char* value;  /* the item's text after it */
-    const char* says;   /* in the output, once */
-  } rows[] = {
+  /* the answer, the item and its text after it, what the output says once */
+  const struct { int code; std::string bytes; int ret, item; const char *value, *says; } rows[] = {
       {newValue, "Long_Text,\"weather, \"live\"\"", any, ixLONGTEXT, "weather, \"live\"", nullptr},
       {newValue, "Long_Text,\"\"\"\"", any, ixLONGTEXT, "\"\"", nullptr},
       {newValue, "Long_Text,\"a,b c\"\r\n", any, ixLONGTEXT, "a,b c", nullptr},
