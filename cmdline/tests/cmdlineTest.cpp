@@ -1,10 +1,8 @@
 /*
 ** The command line and the command console's interpreter.  Switch parser:
-** how arguments are split into switches and parameters, the user errors it
-** reports (and the one it reports first), join's cut at the destination
-** size, and the help rows.  Interpreter: lines written into a real pipe or
-** terminal, everything the console prints captured in a file and compared
-** byte for byte.
+** splitting, the user errors it reports (and the one it reports first),
+** join's cut and the help rows.  Interpreter: lines written into a real pipe
+** or terminal, what the console prints compared byte for byte.
 */
 #include <gtest/gtest.h>
 
@@ -64,13 +62,14 @@ struct Parsed {
 }  // namespace
 
 /* Free parameters before the first switch belong to none; parameters
-** follow their switch and count from zero; negative numbers are parameters. */
-TEST(SwitchSplitting, ParametersFollowTheirSwitchAndNegativeNumbersAreNoSwitches) {
-  Parsed p({"x", "-T", "-3", "-mc", "-0.3", "-7", "-i"});
+** follow their switch and count from zero; negative numbers are parameters.
+** Join puts a switch's parameters together, cut at the destination size. */
+TEST(SwitchSplitting, ParametersFollowTheirSwitchNegativeNumbersAreNoSwitchesAndJoinCuts) {
+  Parsed p({"x", "-T", "-3", "-mc", "-0.3", "-7", "-i", "-s", "Slogan", "Hello World"});
   cmdLine& c = p.parser;
   ASSERT_EQ(p.result, 0) << p.output;
-  EXPECT_EQ(c.switchCount(), 3);
-  EXPECT_EQ(c.parameterCount(), 4);
+  EXPECT_EQ(c.switchCount(), 4);
+  EXPECT_EQ(c.parameterCount(), 6);
   EXPECT_STREQ(c.parameterAt(0), "x");
   EXPECT_STREQ(c.programName(), "doVA.x");
   EXPECT_EQ(c.paramInt(T, 0), -3);
@@ -81,6 +80,17 @@ TEST(SwitchSplitting, ParametersFollowTheirSwitchAndNegativeNumbersAreNoSwitches
   EXPECT_EQ(c.paramInt(MC, 5), 0);
   EXPECT_TRUE(c.isPresent(I) && c.paramCount(I) == 0);
   EXPECT_FALSE(c.isPresent(V) || c.paramCount(V) != 0 || c.paramText(V, 0) != nullptr);
+  const struct { int count; size_t size; char sep; int length; const char* text; } rows[] = {
+      {10, 1024, ',', 18, "Slogan,Hello World"}, {10, 8, ',', 7, "Slogan,"}, {10, 10, ',', 9, "Slogan,He"},
+      {1, 1024, ',', 6, "Slogan"}, {10, 1024, '\0', 17, "SloganHello World"}, {10, 1, ',', 0, ""}};
+  for (const auto& r : rows) {
+    std::vector<char> buf(r.size, 'Z');
+    EXPECT_EQ(c.join(S, r.count, buf.data(), r.size, r.sep), r.length) << r.text;
+    EXPECT_STREQ(buf.data(), r.text);
+  }
+  char untouched[16] = "untouched";   /* an absent switch */
+  EXPECT_EQ(c.join(V, 5, untouched, sizeof untouched, ','), 0);
+  EXPECT_STREQ(untouched, "untouched");
 }
 
 /* What the operator typed, the code, the error text and a line that must
@@ -131,22 +141,6 @@ TEST(SwitchErrors, CodesTextsAndMessagesOfUserErrors) {
   EXPECT_FALSE(noEnd.parser.isPresent(V));
   EXPECT_EQ(noEnd.output.rfind("ERR #12001 in cmdLine::absorb() - line ", 0), 0u) << noEnd.output;
   EXPECT_NE(noEnd.output.find("Parameter list must end with a '-1' parameter ID entry."), std::string::npos);
-}
-
-TEST(SwitchJoin, JoinsWithSeparatorAndCutsAtTheDestinationSize) {
-  Parsed p({"-s", "Slogan", "Hello World"});
-  ASSERT_EQ(p.result, 0);
-  const struct { int count; size_t size; char sep; int length; const char* text; } rows[] = {
-      {10, 1024, ',', 18, "Slogan,Hello World"}, {10, 8, ',', 7, "Slogan,"}, {10, 10, ',', 9, "Slogan,He"},
-      {1, 1024, ',', 6, "Slogan"}, {10, 1024, '\0', 17, "SloganHello World"}, {10, 1, ',', 0, ""}};
-  for (const auto& r : rows) {
-    std::vector<char> buf(r.size, 'Z');
-    EXPECT_EQ(p.parser.join(S, r.count, buf.data(), r.size, r.sep), r.length) << r.text;
-    EXPECT_STREQ(buf.data(), r.text);
-  }
-  char untouched[16] = "untouched";   /* an absent switch */
-  EXPECT_EQ(p.parser.join(V, 5, untouched, sizeof untouched, ','), 0);
-  EXPECT_STREQ(untouched, "untouched");
 }
 
 /* The listing itself is compared byte for byte by the console's start-up
@@ -339,9 +333,7 @@ TEST(CmdInterp, faultyTablesThrowWithTheReason) {
 
 TEST(CmdInterp, readsATerminalLineByLineAndLeavesItBlocking) {
   int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(0, grantpt(master));
-  ASSERT_EQ(0, unlockpt(master));
+  ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
   int tty = open(ptsname(master), O_RDWR | O_NOCTTY);
   ASSERT_GE(tty, 0);
   FILE* out = tmpfile();
@@ -351,10 +343,7 @@ TEST(CmdInterp, readsATerminalLineByLineAndLeavesItBlocking) {
     EXPECT_EQ(CMD_NO_LINE, ci.readCommand());  // nothing typed: no wait
     ASSERT_EQ(7, write(master, "sv a b\r", 7));  // Enter sends CR; the terminal makes it LF
     int id = CMD_NO_LINE;
-    for (int i = 0; i < 200 && id == CMD_NO_LINE; i++) {
-      id = ci.readCommand();
-      if (id == CMD_NO_LINE) usleep(5000);
-    }
+    EXPECT_TRUE(testsup::waitUntil([&] { return (id = ci.readCommand()) != CMD_NO_LINE; }, 1000, 5));
     EXPECT_EQ(CMDID_SET_VALUE, id);
     EXPECT_STREQ("b", ci.arg(2));
   }

@@ -68,10 +68,16 @@ TEST_F(ConsoleWindow, rootMenuAndIndicatorsShowAnEditTravelsThroughTheMasterAndI
   EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
 }
 
-/* SIGTERM (on a vt100, with the indicators labelled: the labels' cells are
-** the recording editor's) and Ctrl-C in the middle of an edit end the
-** window and give the terminal back. */
-TEST_F(ConsoleWindow, sigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
+/* Another terminal type is refused with its name; the right type without
+** a terminal on stdin and stdout says so.  SIGTERM (on a vt100, with the
+** indicators labelled: the labels' cells are the recording editor's) and
+** Ctrl-C in the middle of an edit end the window and give the terminal back. */
+TEST_F(ConsoleWindow, otherTerminalsAreRefusedSigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
+  std::string out;
+  EXPECT_EQ(0, runProgram(doVA({"-mc", "4", "20"}), &out, nullptr, {"TERM=xterm-256color", env()[0]}));
+  EXPECT_EQ("Terminal emulator\nxterm-256color not supported\nuse 'vt100' or 'xterm'\n", out);
+  EXPECT_EQ(0, runProgram(doVA({"-mc"}), &out, nullptr, {"TERM=xterm", env()[0]}));
+  EXPECT_EQ("Cannot drive the terminal 'xterm': standard input and output must be a terminal\n", out);
   if (!openPane("-mc 4 20 -sl", "vt100")) return;
   ASSERT_TRUE(pane->waitForRow(0, 18, " MAIN MENU", 8000)) << pane->screen();  // moved for the labels
   pid_t pid = pane->programPid("./doVA.x", 2000);
@@ -88,16 +94,6 @@ TEST_F(ConsoleWindow, sigtermAndCtrlCEndTheWindowAndGiveTheTerminalBack) {
   pane->keys({"C-c"});
   ASSERT_TRUE(pane->waitFor("EXIT=0", 3000)) << pane->screen();
   EXPECT_TRUE(pane->waitFor("icanon echo", 2000)) << pane->screen();
-}
-
-/* Another terminal type is refused with its name; the right type without
-** a terminal on stdin and stdout says so. */
-TEST_F(ConsoleWindow, otherTerminalTypesAndNoTerminalAreRefusedWithTheirReason) {
-  std::string out;
-  EXPECT_EQ(0, runProgram(doVA({"-mc", "4", "20"}), &out, nullptr, {"TERM=xterm-256color", env()[0]}));
-  EXPECT_EQ("Terminal emulator\nxterm-256color not supported\nuse 'vt100' or 'xterm'\n", out);
-  EXPECT_EQ(0, runProgram(doVA({"-mc"}), &out, nullptr, {"TERM=xterm", env()[0]}));
-  EXPECT_EQ("Cannot drive the terminal 'xterm': standard input and output must be a terminal\n", out);
 }
 
 /* scripts/demo in a terminal opens the live menu (10 x 80 in a 100 x 30

@@ -17,14 +17,11 @@ static long regionBytes(const std::string& name) {
   return stat(("/dev/shm" + name).c_str(), &st) == 0 ? long(st.st_size) : -1;
 }
 
-/* In one process (no region at all: the console's start-up test): a region
-** shorter than the channel table is refused by a reader, one just long
-** enough is read to its last byte; a
-** writer grows a short region, reports a second open and starts from an
-** empty region; the first poll of each channel; a reader cannot write; a
-** write index outside the ring; the newest of a ring gone round several
-** times; a long region is never shrunk.  (Writer and reader in separate
-** processes: the status writer's tests.) */
+/* In one process: a region shorter than the channel table is refused by a
+** reader, one just long enough is read to its last byte; a writer grows a
+** short region, reports a second open and starts from an empty region; the
+** first poll of each channel; a reader cannot write; a write index outside
+** the ring; a ring gone round several times; a long region is never shrunk. */
 TEST(kvSharedMem, missing_short_and_long_regions_first_poll_and_a_write_index_outside_the_ring) {
   testsup::ShmName name;
   kvSharedMem r;
