@@ -115,8 +115,6 @@ protected:
 
 }  // namespace
 
-/* ---- the display loop -------------------------------------------------- */
-
 TEST_F(Maintenance, changedItemsRefreshIndicatorsAndANewStationNameTheBootTextAndCallSign) {
   EXPECT_EQ(-1, indicatorItem(4));
   set(itmGPS_Status, "2");
@@ -202,20 +200,13 @@ TEST_F(Maintenance, idlePassFeedsTheScreensAndShowsTheDspFaultAlertOncePerRun) {
   EXPECT_FALSE(fe->messageBoxShown());
 }
 
-/* ---- power watch ------------------------------------------------------- */
-
 /* The tool runs once an item stays set for more than 10 s, then every 11 s;
 ** a cleared item forgets its timer; the restart has its own timer and says
 ** so.  Three runs, each on a fresh console. */
 TEST_F(Maintenance, powerWatchRunsTheToolAfterTenSecondsThenEveryElevenAndForgetsAClearedItem) {
   capture();
   unsetenv("DOVA_RUN_DIR");
-  const struct {
-    bool fresh, power, restart;
-    uint32_t at;
-    size_t calls;
-    const char* printed;
-  } steps[] = {
+  const struct { bool fresh, power, restart; uint32_t at; size_t calls; const char* printed; } steps[] = {
       {true, true, false, 1000, 0, ""},  {false, true, false, 1010, 0, ""}, {false, true, false, 1011, 1, ""},
       {false, true, false, 1021, 1, ""}, {false, true, false, 1022, 2, ""},
       {true, true, false, 500, 0, ""},   {false, false, false, 509, 0, ""}, {false, true, false, 511, 0, ""},
@@ -257,22 +248,19 @@ TEST_F(Maintenance, powerWatchReadsTheDataSetAndRunsTheToolOfTheMovedRunDirector
   EXPECT_EQ(0u, app.restartSince);
 }
 
-/* ---- software update, commands captured ---------------------------------- */
-
 /* Any client can set the name and the host: an option, a path, a blank,
 ** shell characters or a host that is no address never reach the tool.  A
 ** good pair goes to the tool of the box's run directory by default. */
 TEST_F(Maintenance, anUpdateNameOrHostThatIsNoPlainFileOrAddressRunsNothingAndSaysWhy) {
   capture();
   unsetenv("DOVA_RUN_DIR");
-  const struct {
-    const char *host, *file, *says;
-  } rows[] = {{"10.1.2.3", "-r", "file name starts with -"},  {"10.1.2.3", "../x", "file name holds .."},
-              {"10.1.2.3", "a b", "file name holds a blank"}, {"10.1.2.3", "$(id)", "file name holds $"},
-              {"10.1.2.3", "a/b.tgz", "file name holds /"},
-              {"0.0.0.0", "pkg.tar", "update host 0.0.0.0 is no valid address"},
-              {"255.255.255.255", "pkg.tar", "update host 255.255.255.255 is no valid address"},
-              {"192.168.0.7", "my_update.tgz", nullptr}};
+  const struct { const char *host, *file, *says; } rows[] = {
+      {"10.1.2.3", "-r", "file name starts with -"},  {"10.1.2.3", "../x", "file name holds .."},
+      {"10.1.2.3", "a b", "file name holds a blank"}, {"10.1.2.3", "$(id)", "file name holds $"},
+      {"10.1.2.3", "a/b.tgz", "file name holds /"},
+      {"0.0.0.0", "pkg.tar", "update host 0.0.0.0 is no valid address"},
+      {"255.255.255.255", "pkg.tar", "update host 255.255.255.255 is no valid address"},
+      {"192.168.0.7", "my_update.tgz", nullptr}};
   for (const auto& r : rows) {
     setItem(itmUPDATE_HOST_IP, r.host);
     cfg->getItem(itmUPDATE_FILE)->strIn(r.file); /* as the master holds it, unfiltered */
@@ -301,8 +289,6 @@ TEST(DownloadSize, sizeTextChangesUnitByTheNumberOfDigits) {
     EXPECT_STREQ(rows[i].text, t) << rows[i].bytes;
   }
 }
-
-/* ---- software update with the real tool (its screen: the window tests) -- */
 
 TEST_F(Maintenance, aToolThatFetchesNothingOrAnEmptyFileEndsTheUpdateWithoutTheInstaller) {
   setenv("KVUPGRADE_MS", "0", 1);

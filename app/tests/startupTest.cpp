@@ -51,96 +51,7 @@ struct StatusRegion {
   StatusRegion() { EXPECT_EQ(0, mem.initSharedMem(nullptr, true, name.c_str())); }
 };
 
-bool processGone(pid_t pid) {
-  std::string stat = testsup::readFile("/proc/" + std::to_string(pid) + "/stat");
-  if (stat.empty()) return true;
-  size_t close = stat.rfind(')');
-  return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
-}
-
-}  // namespace
-
-/* The listing byte for byte (stamps masked): -h wins over every other
-** switch; a bad switch or count prints its error first and exits 1. */
-TEST(StartupHelp, HelpListingAndSwitchErrorsExactlyWithTheirExitStatus) {
-  const struct {
-    std::vector<std::string> args;
-    int rc;
-    const char* before;
-  } cases[] = {
-      {{"-h"}, 0, ""},
-      {{"-T", "9", "-mc", "-H"}, 0, ""},
-      {{"-MC"}, 1, "@Invalid switch: -MC\n@ \n"},
-      {{"-s", "StationNameShort"}, 1, "@Error:\nSwitch -s requires 2 parameters.\n@Parameter quantity error\n"},
-  };
-  for (const auto& c : cases) {
-    std::vector<std::string> argv{doVA()};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    std::string out, err;
-    EXPECT_EQ(testsup::runProgram(argv, &out, &err), c.rc) << c.args[0];
-    EXPECT_EQ(testsup::maskStamps(out), c.before + expectedHelp(doVA())) << c.args[0];
-    EXPECT_EQ(err, "");
-  }
-}
-
-/* A program directory longer than 200 characters is error 20005 and exit 0;
-** no status region is error 20001 and exit 1. */
-TEST(StartupFailures, LongProgramDirectoryAndMissingStatusRegionAreReportedWithTheirExitStatus) {
-  testsup::TempDir dir;
-  std::string seg = "deep_directory_name_of_thirty_", path = dir.path();
-  ASSERT_EQ(symlink(".", dir.file(seg).c_str()), 0);
-  ASSERT_EQ(symlink(doVA().c_str(), dir.file("doVA.x").c_str()), 0);
-  while (path.size() <= 220) path += "/" + seg;
-  StatusRegion region;
-  testsup::ShmName neverCreated;
-  const struct {
-    std::string prog, shm;
-    int rc;
-    std::vector<std::string> errs;
-  } runs[] = {{path + "/doVA.x", region.name.str(), 0,
-               {"Err #20005 in doVA::main() - line ", "Could not set the system path variable"}},
-              {doVA(), neverCreated.str(), 1,
-               {"Err #18004", "Err #20001 in doVA::main() - line ", "Could not initialize shared memory"}}};
-  for (const auto& r : runs) {
-    std::string out, err;
-    EXPECT_EQ(testsup::runProgram({r.prog, "-mc", "-T", "2"}, &out, &err, {"DOVA_STATUS_SHM=" + r.shm}), r.rc);
-    for (const std::string& e : r.errs) EXPECT_NE(err.find(e), std::string::npos) << err;
-    EXPECT_EQ(out.find("Switches:"), std::string::npos);
-    EXPECT_EQ(out.find("Shared memory initialized"), std::string::npos) << out;
-  }
-}
-
-TEST(StartupFork, WithoutSwitchesTheParentExitsAtOnceAndTheChildGoesOn) {
-  StatusRegion region;
-  testsup::BinDir bin;
-  /* the forked child is reparented to us, so we can reap it */
-  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-  testsup::Proc parent;
-  ASSERT_TRUE(parent.start({bin.link("doVA.x"), "-T", "2"}, {"DOVA_STATUS_SHM=" + region.name.str()}, bin.path()));
-  EXPECT_EQ(parent.wait(1500), 0);
-
-  std::string out = parent.out();
-  const std::string tag = "Child process launched with PID=";
-  size_t at = out.find(tag);
-  ASSERT_NE(at, std::string::npos) << out;
-  pid_t child = (pid_t)atoi(out.c_str() + at + tag.size());
-  ASSERT_GT(child, 1);
-  /* the child sleeps 200 ms before anything else */
-  EXPECT_FALSE(processGone(child));
-  EXPECT_EQ(out.find("Shared memory initialized"), std::string::npos) << out;
-
-  EXPECT_TRUE(parent.waitForOutput("Shared memory initialized\n", 5000)) << parent.out();
-  kill(child, SIGKILL);
-  int st = 0;
-  for (int i = 0; i < 400 && waitpid(child, &st, WNOHANG) == 0; i++) usleep(5000);
-  EXPECT_TRUE(processGone(child));
-  prctl(PR_SET_CHILD_SUBREAPER, 0);
-}
-
-/* ---- mode flags, run in-process on the start-up steps ---- */
-
-namespace {
-
+/* The start-up steps in process: the switches, then the display path. */
 struct Started {
   consoleApp app;
   int status;
@@ -161,16 +72,76 @@ struct Started {
 
 }  // namespace
 
+/* The listing byte for byte (stamps masked): -h wins over every other
+** switch; a bad switch or count prints its error first and exits 1. */
+TEST(StartupHelp, HelpListingAndSwitchErrorsExactlyWithTheirExitStatus) {
+  const struct { std::vector<std::string> args; int rc; const char* before; } cases[] = {
+      {{"-h"}, 0, ""}, {{"-T", "9", "-mc", "-H"}, 0, ""}, {{"-MC"}, 1, "@Invalid switch: -MC\n@ \n"},
+      {{"-s", "StationNameShort"}, 1, "@Error:\nSwitch -s requires 2 parameters.\n@Parameter quantity error\n"}};
+  for (const auto& c : cases) {
+    std::vector<std::string> argv{doVA()};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    std::string out, err;
+    EXPECT_EQ(testsup::runProgram(argv, &out, &err), c.rc) << c.args[0];
+    EXPECT_EQ(testsup::maskStamps(out), c.before + expectedHelp(doVA())) << c.args[0];
+    EXPECT_EQ(err, "");
+  }
+}
+
+/* A program directory longer than 200 characters is error 20005 and exit 0;
+** no status region is error 20001 and exit 1. */
+TEST(StartupFailures, LongProgramDirectoryAndMissingStatusRegionAreReportedWithTheirExitStatus) {
+  testsup::TempDir dir;
+  std::string seg = "deep_directory_name_of_thirty_", path = dir.path();
+  ASSERT_EQ(symlink(".", dir.file(seg).c_str()), 0);
+  ASSERT_EQ(symlink(doVA().c_str(), dir.file("doVA.x").c_str()), 0);
+  while (path.size() <= 220) path += "/" + seg;
+  StatusRegion region;
+  testsup::ShmName neverCreated;
+  const struct { std::string prog, shm; int rc; std::vector<std::string> errs; } runs[] = {
+      {path + "/doVA.x", region.name.str(), 0,
+       {"Err #20005 in doVA::main() - line ", "Could not set the system path variable"}},
+      {doVA(), neverCreated.str(), 1,
+       {"Err #18004", "Err #20001 in doVA::main() - line ", "Could not initialize shared memory"}}};
+  for (const auto& r : runs) {
+    std::string out, err;
+    EXPECT_EQ(testsup::runProgram({r.prog, "-mc", "-T", "2"}, &out, &err, {"DOVA_STATUS_SHM=" + r.shm}), r.rc);
+    for (const std::string& e : r.errs) EXPECT_NE(err.find(e), std::string::npos) << err;
+    EXPECT_EQ(out.find("Switches:"), std::string::npos);
+    EXPECT_EQ(out.find("Shared memory initialized"), std::string::npos) << out;
+  }
+}
+
+TEST(StartupFork, WithoutSwitchesTheParentExitsAtOnceAndTheChildGoesOn) {
+  StatusRegion region;
+  testsup::BinDir bin;
+  /* the forked child is reparented to us, so we can reap it */
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  testsup::Proc parent;
+  ASSERT_TRUE(parent.start({bin.link("doVA.x"), "-T", "2"}, {"DOVA_STATUS_SHM=" + region.name.str()}, bin.path()));
+  EXPECT_EQ(parent.wait(1500), 0);
+  std::string out = parent.out();
+  const std::string tag = "Child process launched with PID=";
+  size_t at = out.find(tag);
+  ASSERT_NE(at, std::string::npos) << out;
+  pid_t child = (pid_t)atoi(out.c_str() + at + tag.size());
+  ASSERT_GT(child, 1);
+  /* the child sleeps 200 ms before anything else */
+  int st = 0;
+  EXPECT_EQ(waitpid(child, &st, WNOHANG), 0);  // still running
+  EXPECT_EQ(out.find("Shared memory initialized"), std::string::npos) << out;
+  EXPECT_TRUE(parent.waitForOutput("Shared memory initialized\n", 5000)) << parent.out();
+  kill(child, SIGKILL);
+  EXPECT_EQ(waitpid(child, &st, 0), child);
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
 /* The mode flags the switches choose: the front panel in the background by
 ** default, the mini console in the foreground with its size, labels only
 ** with it, the kill path unless a parameter access overrides it; the trace
 ** level as given. */
 TEST(StartupModes, SwitchesChooseTheRunModeAndDisplay) {
-  const struct {
-    std::vector<std::string> args;
-    bool daemon, lcd, kill, labels;
-    int rows, cols, trace;
-  } cases[] = {
+  const struct { std::vector<std::string> args; bool daemon, lcd, kill, labels; int rows, cols, trace; } cases[] = {
       {{}, true, true, false, false, 4, 20, 0},
       {{"-T", "1", "-mc", "30"}, false, false, false, false, 30, 20, 1},
       {{"-mc", "1", "100", "-sl"}, false, false, false, true, 1, 100, 0},
@@ -180,26 +151,22 @@ TEST(StartupModes, SwitchesChooseTheRunModeAndDisplay) {
       {{"-s", "StationNameShort", "KXYZ"}, false, false, false, false, 4, 20, 0},
       /* the trace level is taken unclamped */
       {{"-T", "-3", "-mc"}, false, false, false, false, 4, 20, -3},
-      {{"-t", "12", "-mc"}, false, false, false, false, 4, 20, 12},
-  };
+      {{"-t", "12", "-mc"}, false, false, false, false, 4, 20, 12}};
   for (const auto& c : cases) {
     Started s(c.args);
-    std::string what = c.args.empty() ? "(none)" : c.args[0];
-    ASSERT_EQ(s.status, doVA_CONTINUE) << what;
-    EXPECT_EQ(s.app.daemonMode, c.daemon) << what;
-    EXPECT_EQ(s.app.lcdMode, c.lcd) << what;
-    EXPECT_EQ(s.app.killPath, c.kill) << what;
-    EXPECT_EQ(s.app.showLedLabels, c.labels) << what;
-    EXPECT_EQ(s.app.traceLevel, c.trace) << what;
-    EXPECT_EQ(s.app.pTraceLevel, &s.app.traceLevel) << what;
-    if (!c.kill) {
-      EXPECT_EQ(s.app.runMode, RUNMODE_DISPLAY) << what;
-      EXPECT_EQ(s.app.dispRows, c.rows) << what;
-      EXPECT_EQ(s.app.dispCols, c.cols) << what;
-    }
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
+    ASSERT_EQ(s.status, doVA_CONTINUE);
+    EXPECT_EQ(s.app.daemonMode, c.daemon);
+    EXPECT_EQ(s.app.lcdMode, c.lcd);
+    EXPECT_EQ(s.app.killPath, c.kill);
+    EXPECT_EQ(s.app.showLedLabels, c.labels);
+    EXPECT_EQ(s.app.traceLevel, c.trace);
+    EXPECT_EQ(s.app.runMode, c.kill ? RUNMODE_NONE : RUNMODE_DISPLAY);
+    EXPECT_EQ(s.app.dispRows, c.rows);
+    EXPECT_EQ(s.app.dispCols, c.cols);
     /* the size is traced from level 1 on, and only what was given */
-    EXPECT_EQ(s.out.find("Rows = 30\n") != std::string::npos, c.rows == 30) << what << s.out;
-    EXPECT_EQ(s.out.find("Cols ="), std::string::npos) << what;
+    EXPECT_EQ(s.out.find("Rows = 30\n") != std::string::npos, c.rows == 30) << s.out;
+    EXPECT_EQ(s.out.find("Cols ="), std::string::npos);
   }
   Started a({"-mc", "-T", "1", "30"});
   EXPECT_EQ(a.status, 1);  /* 30 is a second parameter of -T */

@@ -1,11 +1,10 @@
 /*
-** cfgProbe.x [-s NAME VALUE]... [-w]: a bare configuration client for the
-** cross-width tests.  It registers with the master of its own bin
-** directory, subscribes to every item, sends the changes given (-s), has
-** the master write its files once they are echoed (-w), and prints every
-** value it holds in the master's file format, file after file ("=== <file
-** name>", or "=== (not saved)").  Compared with the master's files, this
-** shows every binary record was read back as the master holds it.  Exit 0
+** cfgProbe.x [-s NAME VALUE]... [-w]: a bare client of the master of its bin
+** directory for the cross-width tests.  Subscribes to every item, sends the
+** changes (-s), has the master write its files once they are echoed (-w),
+** and prints every value it holds in the file format, file after file
+** ("=== <file name>" or "=== (not saved)"): compared with the master's
+** files, every binary record was read back as the master holds it.  Exit 0
 ** when every change came back, 1 when the master did not answer, 2 for a
 ** bad command line.
 */

@@ -16,13 +16,18 @@ namespace {
 
 std::string writerPath() { return buildBinDir() + "/statusWriter.x"; }
 
-bool regionExists(const std::string& name) { return access(("/dev/shm" + name).c_str(), F_OK) == 0; }
-
 class Writer : public ::testing::Test {
 protected:
   ShmName shm;
   Proc writer;
   kvSharedMem reader;
+  /* The channel's newest record decoded into *out; false when there is none. */
+  template <class R> bool newest(int channel, void (*decode)(const unsigned char*, R*), R* out) {
+    const unsigned char* rec = reader.readNewest(channel);
+    if (rec) decode(rec, out);
+    return rec != nullptr;
+  }
+  bool regionExists() { return access(("/dev/shm" + shm.str()).c_str(), F_OK) == 0; }
   void start(std::vector<std::string> extra) {
     std::vector<std::string> argv{writerPath(), "-shm", shm.str()};
     argv.insert(argv.end(), extra.begin(), extra.end());
@@ -40,20 +45,12 @@ protected:
 TEST_F(Writer, gps_locks_and_holds_over_and_the_delay_ramps_to_its_target) {
   start({"-lock", "0.2", "-gpslost", "6", "-ramp", "5", "-rampat", "1", "-ramprate", "2"});
   srGps g;
-  auto gps = [&] {
-    const unsigned char* rec = reader.readNewest(shmCH_GPS);
-    if (rec) srDecodeGps(rec, &g);
-    return rec != nullptr;
-  };
+  srDelay d{};
+  auto gps = [&] { return newest(shmCH_GPS, srDecodeGps, &g); };
+  auto delay = [&] { return newest(shmCH_AUDIO_STATUS, srDecodeDelay, &d); };
   ASSERT_TRUE(gps());
   EXPECT_EQ(g.state, 0u);
   EXPECT_FALSE(g.timeLocked);
-  srDelay d{};
-  auto delay = [&] {
-    const unsigned char* rec = reader.readNewest(shmCH_AUDIO_STATUS);
-    if (rec) srDecodeDelay(rec, &d);
-    return rec != nullptr;
-  };
   ASSERT_TRUE(waitUntil([&] { return delay() && d.ramping; }, 3000));
   EXPECT_EQ(d.target, 5.0f);
   EXPECT_GT(d.current, 4.4f);
@@ -76,7 +73,7 @@ TEST_F(Writer, gps_locks_and_holds_over_and_the_delay_ramps_to_its_target) {
   EXPECT_NE(strstr(reinterpret_cast<const char*>(alarms), "GPS signal lost"), nullptr);
   writer.signal(SIGINT);
   EXPECT_EQ(writer.wait(3000), 0);
-  EXPECT_TRUE(regionExists(shm.str()));
+  EXPECT_TRUE(regionExists());
 }
 
 TEST_F(Writer, run_time_ends_it_unlink_removes_the_region_and_bad_switches_exit_2) {
@@ -89,5 +86,5 @@ TEST_F(Writer, run_time_ends_it_unlink_removes_the_region_and_bad_switches_exit_
   EXPECT_NE(out.find("-gpslost"), std::string::npos);
   start({"-t", "0.3", "-unlink"});
   EXPECT_EQ(writer.wait(3000), 0);
-  EXPECT_FALSE(regionExists(shm.str()));
+  EXPECT_FALSE(regionExists());
 }

@@ -227,11 +227,8 @@ TEST_F(WebPanel, menuAnEditSavedEveryPageShowsItAndTheLevelMetersMove) {
 }
 
 TEST_F(WebPanel, badRequestsAndSwitchesGetAnErrorAndAUserFileAsksForALogin) {
-  struct {
-    const char* what;
-    std::string request;
-    const char* status;  /* the code or its first digits; no answer at all is fine too */
-  } cases[] = {
+  struct { const char* what; std::string request; const char* status; } cases[] = {
+      // status: the code or its first digits; no answer at all is fine too
       {"the page", "GET / HTTP/1.1\r\nHost: x\r\n\r\n", "200"},
       {"another path", "GET /etc/passwd HTTP/1.1\r\n\r\n", "404"},
       {"path traversal", "GET /../../../etc/passwd HTTP/1.1\r\n\r\n", "4"},
