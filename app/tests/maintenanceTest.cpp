@@ -182,21 +182,18 @@ TEST_F(Maintenance, idlePassFeedsTheScreensAndShowsTheDspFaultAlertOncePerRun) {
   kvSharedMem w;
   ASSERT_EQ(0, w.initSharedMem(nullptr, true, name.c_str()));
   ASSERT_EQ(0, app.statusMem.initSharedMem(nullptr, false, name.c_str()));
+  auto fault = [&](const char* value) { cfg->getItem(itmDSPHwFault)->strIn(value); idleRefresh(app); };
   idleRefresh(app);
   EXPECT_EQ(0x17fu, fe->screens.newDataBits());
   EXPECT_FALSE(fe->messageBoxShown());  // records reaching the screens: the window tests
-
   /* The fault: one alert.  Closed, cleared and set again: no second one. */
-  cfg->getItem(itmDSPHwFault)->strIn("1");
-  idleRefresh(app);
+  fault("1");
   EXPECT_TRUE(fe->messageBoxShown());
   EXPECT_EQ("!!! DSP HW FAULT !!!| DSP Hardware Fault | (Memory or FIFO)   ", text(0, 3));
   fe->key(treeKEY_ENTER);
   EXPECT_FALSE(fe->messageBoxShown());
-  cfg->getItem(itmDSPHwFault)->strIn("0");
-  idleRefresh(app);
-  cfg->getItem(itmDSPHwFault)->strIn("1");
-  idleRefresh(app);
+  fault("0");
+  fault("1");
   EXPECT_FALSE(fe->messageBoxShown());
 }
 

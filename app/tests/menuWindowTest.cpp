@@ -45,19 +45,16 @@ protected:
 ** every row stay whole.  Then a factory reset saved in the menu. */
 TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeAndAResetReachesTheTool) {
   tmuxPane& pane = *this->pane;
-  pane.keys({"Right"}, 30);  // SETTINGS > MAINTENANCE > Run SW Update
-  ASSERT_TRUE(pane.waitFor("SETTINGS", 2000)) << pane.screen();
-  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"}, 30);
-  ASSERT_TRUE(pane.waitFor("MAINTENANCE", 2000)) << pane.screen();
-  pane.keys({"Down", "Down", "Down", "Down", "Down", "Down", "Right"}, 30);
-  ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
+  ASSERT_TRUE(pane.press({"Right"}, "SETTINGS")) << pane.screen();  // > MAINTENANCE > Run SW Update
+  ASSERT_TRUE(pane.press({"Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Down", "Right"},
+                         "MAINTENANCE")) << pane.screen();
+  ASSERT_TRUE(pane.press({"Down", "Down", "Down", "Down", "Down", "Down", "Right"}, "**Run Update?**"))
+      << pane.screen();
   /* the glyphs of the panel's confirm and cancel keys, one cell each */
   const char* box[] = {"!! **Run Update?** !", "!  V to continue   !", "!  X to cancel     !"};
   for (int r = 0; r < 3; r++) EXPECT_EQ(box[r], pane.row(r).substr(6, 20)) << pane.screen();
-  pane.keys({"F1"}, 30);
-  ASSERT_TRUE(pane.waitFor("Upgrade canceled", 3000)) << pane.screen();
-  pane.keys({"Left", "Right"}, 30);
-  ASSERT_TRUE(pane.waitFor("**Run Update?**", 3000)) << pane.screen();
+  ASSERT_TRUE(pane.press({"F1"}, "Upgrade canceled")) << pane.screen();
+  ASSERT_TRUE(pane.press({"Left", "Right"}, "**Run Update?**")) << pane.screen();
   pane.keys({"Enter"}, 30);
 
   /* the download's size grows on the screen while the tool runs (no
@@ -73,8 +70,8 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeA
   }, 15000, 50)) << pane.screen();
   EXPECT_GE(sizes.size(), 3u) << pane.screen();  // two or more on the way, then the whole file
   EXPECT_TRUE(ip) << pane.screen();
-  pane.keys({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"}, 30);  /* to the top */
-  EXPECT_TRUE(pane.waitFor("Downloaded   3.000MB", 2000)) << pane.screen();
+  EXPECT_TRUE(pane.press({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up", "Up"}, "Downloaded   3.000MB"))
+      << pane.screen();  // scrolled back to the top
   std::string screen = pane.screen();
   EXPECT_EQ(" SW UPDATE" + std::string(69, ' ') + "FM", pane.row(0).substr(5, 81)) << screen;
   EXPECT_EQ(std::string::npos, screen.find("Downloading")) << screen;
@@ -86,20 +83,15 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeA
   EXPECT_NE(std::string::npos, readFile(bin.file("doVA.console.log")).find("Downloading\n"));
 
   /* the menu is still live: another key leaves the screen */
-  pane.keys({"Escape"}, 30);
-  EXPECT_TRUE(pane.waitFor("->Run SW Update", 3000)) << pane.screen();
+  EXPECT_TRUE(pane.press({"Escape"}, "->Run SW Update")) << pane.screen();
 
   /* a reset to defaults saved in the menu: the master echoes the request,
   ** the alert shows, then the tool of the working directory (not the run
   ** directory's) wipes and restarts, once */
-  pane.keys({"Down", "Down"}, 30);
-  ASSERT_TRUE(pane.waitFor("->Reset to Defaults", 2000)) << pane.screen();
-  pane.keys({"Right", "Enter"}, 30);
-  ASSERT_TRUE(pane.waitFor("Reset to Defaults", 2000)) << pane.screen();
-  pane.keys({"Down"}, 30);
-  ASSERT_TRUE(pane.waitFor("YES!", 2000)) << pane.screen();
-  pane.keys({"Enter", "Enter"}, 100);  // the save prompt, then save
-  ASSERT_TRUE(pane.waitFor("Factory Defaults", 5000)) << pane.screen();
+  ASSERT_TRUE(pane.press({"Down", "Down"}, "->Reset to Defaults")) << pane.screen();
+  ASSERT_TRUE(pane.press({"Right", "Enter"}, "Reset to Defaults")) << pane.screen();
+  ASSERT_TRUE(pane.press({"Down"}, "YES!")) << pane.screen();
+  ASSERT_TRUE(pane.press({"Enter", "Enter"}, "Factory Defaults", 5000, 100)) << pane.screen();  // prompt, save
   EXPECT_TRUE(waitForFile(bin.file("kvUpgrade.log"), "\t-r\n", 5000));
   std::string calls = readFile(bin.file("kvUpgrade.log")), updates = readFile(run.file("kvUpgrade.log"));
   EXPECT_LT(calls.find("\t-d\n"), calls.find("\t-r\n")) << calls;
@@ -152,10 +144,8 @@ TEST_F(MenuWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
 /* The menu survives faults and says so. */
 TEST_F(MenuWindow, menuSurvivesARegionAndAMasterThatGoAwayAndComeBack) {
   // the audio status screen, then its region cut to nothing under it
-  pane->keys({"Down", "Right"});
-  ASSERT_TRUE(pane->waitFor("Status and Alarms", 3000)) << pane->screen();
-  pane->keys({"Down", "Right"});
-  ASSERT_TRUE(pane->waitFor("Analog  OK", 3000)) << pane->screen();
+  ASSERT_TRUE(pane->press({"Down", "Right"}, "Status and Alarms", 3000, 0)) << pane->screen();
+  ASSERT_TRUE(pane->press({"Down", "Right"}, "Analog  OK", 3000, 0)) << pane->screen();
   writer.signal(SIGKILL);
   writer.wait(2000);
   ASSERT_EQ(truncate(("/dev/shm" + shm.str()).c_str(), 0), 0);
@@ -174,13 +164,11 @@ TEST_F(MenuWindow, menuSurvivesARegionAndAMasterThatGoAwayAndComeBack) {
   auto killedAt = std::chrono::steady_clock::now();
   ASSERT_TRUE(pane->waitFor("MASTER LOST", 5000)) << pane->screen();
   EXPECT_LT(secondsSince(killedAt), 5.0);
-  pane->keys({"Enter", "Up", "Right", "Right", "Right"}, 100);
-  ASSERT_TRUE(pane->waitFor("('Enter' to edit)", 2000)) << pane->screen();
-  pane->keys({"Enter"});
-  ASSERT_TRUE(pane->waitFor("***System Name***", 2000)) << pane->screen();
+  ASSERT_TRUE(pane->press({"Enter", "Up", "Right", "Right", "Right"}, "('Enter' to edit)", 3000, 100))
+      << pane->screen();
+  ASSERT_TRUE(pane->press({"Enter"}, "***System Name***", 3000, 0)) << pane->screen();
   pane->type("Lost 1");
-  pane->keys({"Enter", "Enter"}, 100);
-  EXPECT_TRUE(pane->waitFor("NOT SAVED", 3000)) << pane->screen();
+  EXPECT_TRUE(pane->press({"Enter", "Enter"}, "NOT SAVED", 3000, 100)) << pane->screen();
   pane->keys({"Enter"});
 
   // a master again: the console links by itself and shows its values

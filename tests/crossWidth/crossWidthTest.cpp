@@ -41,10 +41,8 @@ protected:
     EXPECT_EQ(0, master.stop());
   }
   std::string run(const std::string& prog, const std::vector<std::string>& args) {
-    std::vector<std::string> argv{bin.prog(prog)};
-    argv.insert(argv.end(), args.begin(), args.end());
     std::string out, err;
-    EXPECT_EQ(0, runProgram(argv, &out, &err, env(), 15000, bin.path()))
+    EXPECT_EQ(0, runProgram(argv(prog, args), &out, &err, env(), 15000, bin.path()))
         << prog << " " << args[0] << ": " << err;
     return out;
   }

@@ -37,17 +37,19 @@ protected:
   }
   /* Back once the writer's region exists. */
   void startWriter(const std::vector<std::string>& extra = {"-q"}) {
-    std::vector<std::string> argv{bin.prog("statusWriter.x"), "-shm", shm.str()};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    ASSERT_TRUE(writer.start(argv));
+    std::vector<std::string> args = argv("statusWriter.x", extra);
+    args.insert(args.end(), {"-shm", shm.str()});
+    ASSERT_TRUE(writer.start(args));
     ASSERT_TRUE(waitUntil([&] { return access(("/dev/shm" + shm.str()).c_str(), F_OK) == 0; }, 5000));
   }
   std::vector<std::string> env() const { return {"DOVA_STATUS_SHM=" + shm.str()}; }
-  std::vector<std::string> doVA(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv{bin.prog("doVA.x")};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return argv;
+  /* The command line of a program in the bin directory. */
+  std::vector<std::string> argv(const std::string& program, const std::vector<std::string>& args) const {
+    std::vector<std::string> v{bin.prog(program)};
+    v.insert(v.end(), args.begin(), args.end());
+    return v;
   }
+  std::vector<std::string> doVA(const std::vector<std::string>& args) const { return argv("doVA.x", args); }
   /* doVA.x run to its end: exit status, stdout, stderr. */
   int console(const std::vector<std::string>& args, std::string* out, std::string* err = nullptr) {
     return runProgram(doVA(args), out, err, env(), 20000, bin.path());

@@ -38,6 +38,9 @@ public:
   void keys(std::initializer_list<const char*> names, int gapMs = 0);
   void type(const std::string& text);
   bool waitFor(const std::string& text, int timeoutMs);
+  /* keys(names, gapMs), then waitFor(text, timeoutMs). */
+  bool press(std::initializer_list<const char*> names, const std::string& text, int timeoutMs = 3000,
+             int gapMs = 30);
   bool waitForRow(int r, int column, const std::string& text, int timeoutMs);
   /* The program the pane's shell started (found once, then remembered). */
   pid_t programPid(const std::string& exe, int timeoutMs);

@@ -100,9 +100,9 @@ protected:
     AppFixture::TearDown();
   }
   void startPanel(Proc& panel, const std::vector<std::string>& extra) {
-    std::vector<std::string> argv = {bin.prog("webPanel.x"), "-l", "127.0.0.1:0", "-o", work.file("lcd.dev")};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    ASSERT_TRUE(panel.start(argv, {}, bin.path()));
+    std::vector<std::string> args = argv("webPanel.x", {"-l", "127.0.0.1:0", "-o", work.file("lcd.dev")});
+    args.insert(args.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(panel.start(args, {}, bin.path()));
     ASSERT_TRUE(panel.waitForOutput("Web panel: http://127.0.0.1:", 5000)) << panel.err();
     std::string out = panel.out();
     size_t at = out.find("Web panel: ") + 11;
@@ -293,10 +293,8 @@ TEST_F(WebPanel, badRequestsAndSwitchesGetAnErrorAndAUserFileAsksForALogin) {
       {{"-l", "127.0.0.1:99999"}, 1, "bad listen address"},
       {{"-u", "/nonexistent/users"}, 1, "cannot read the user file /nonexistent/users"}};
   for (const auto& c : switches) {
-    std::vector<std::string> argv = {bin.prog("webPanel.x")};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
     std::string err;
-    EXPECT_EQ(c.status, runProgram(argv, &out, &err, {}, 5000)) << c.args[0];
+    EXPECT_EQ(c.status, runProgram(argv("webPanel.x", c.args), &out, &err, {}, 5000)) << c.args[0];
     EXPECT_NE(std::string::npos, (out + err).find(c.says)) << out << err;
   }
   Proc open;
