@@ -78,7 +78,6 @@ TEST_F(ParamAccess, valuesOfEveryKindAreViewedSetAndPrintedAsTheOperatorExpects)
       /* names match exactly or by their beginning */
       {{"-v", "Eth0IPAddressOfTheBox"}, "Eth0IPAddressOfTheBox=10.10.10.10\n"},
       {{"-v", "SystemNameX"}, "ERROR: Item SystemNameX not found.\n"},
-      {{"-v", "NoSuchParameter"}, "ERROR: Item NoSuchParameter not found.\n"},
       /* "-v" wins over "-s": the name is the viewed one and nothing is set */
       {{"-s", "E2xPort", "1234", "-v", "E2xPort"}, "E2xPort=9000\n"},
       /* numbers read as on the 32-bit box, whatever the width: the int

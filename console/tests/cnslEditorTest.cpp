@@ -95,16 +95,10 @@ protected:
     MenuOnDataSet::TearDown();
   }
   /* The console unit's call for a rows x cols window. */
-  int open(int rows, int cols, bool labels = false) {
+  int open(int rows, int cols) {
     con = std::make_unique<treeEditorCnsl>(new recordingTerminal(&log));
-    int r = con->init(cfg.get(), treeMainMenuTable(), nullptr, rows - 1, 1, 0, cols, &traceLevel,
+    return con->init(cfg.get(), treeMainMenuTable(), nullptr, rows - 1, 1, 0, cols, &traceLevel,
                      cols > 60 ? 2 : 1, tal_FULL_EDIT, nullptr);
-    if (r == 0 && labels) {
-      con->setShowLabels(true);
-      const char* names[] = {"System", "Audio", "GPS", "Importer"};
-      for (int i = 0; i < 4; i++) con->setStatusLabel(i, names[i]);
-    }
-    return r;
   }
   void press(std::initializer_list<int> keys) {
     for (int k : keys) log.keys.push_back(k);
@@ -155,7 +149,10 @@ TEST_F(ConsoleEditor, menuRowsStartAtColumnFiveIndicatorsSitAtTheLeftEdgeInColou
   EXPECT_EQ(0, pairAt(2, 1));
 
   log = screenLog();  // labels move the menu to the longest label plus ten and widen the indicators
-  ASSERT_EQ(0, open(10, 80, true));
+  ASSERT_EQ(0, open(10, 80));
+  con->setShowLabels(true);
+  const char* names[] = {"System", "Audio", "GPS", "Importer"};
+  for (int i = 0; i < 4; i++) con->setStatusLabel(i, names[i]);
   for (int i = 0; i < 4; i++) con->setStatusLine(i, i == 3 ? 9 : i, false);
   con->service();
   EXPECT_EQ(18, con->menuColumn());

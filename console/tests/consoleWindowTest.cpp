@@ -2,10 +2,8 @@
 ** The console window end to end: the real doVA.x drawing with ncurses in
 ** a tmux pane (TERM=xterm), against a real cfgMaster.x and statusWriter.x,
 ** all keyed on a private bin directory and a private status region.  Keys
-** go in with send-keys, the screen comes back with capture-pane.
-**
-** Every tmux server runs on its own socket (-L) and is killed at the end;
-** every wait is bounded.  Without tmux the window tests are skipped.
+** go in with send-keys, the screen comes back with capture-pane; each tmux
+** server has its own socket.  Without tmux the window tests are skipped.
 */
 #include <gtest/gtest.h>
 
