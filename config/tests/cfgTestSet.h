@@ -5,10 +5,8 @@
 #include "config/genericConfig.h"
 #include "tests/support/testSupport.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <initializer_list>
-#include <string>
 
 namespace cfgtest {
 
@@ -63,6 +61,18 @@ inline int buildSmallSet(generic_cfg& c, const char* cfgPath) {
 }
 
 using testsup::Child;
+
+/* The small set on the master side in this process, its file in a private directory. */
+struct SmallSet : ::testing::Test {
+  testsup::TempDir dir;
+  std::string path = dir.file("small.cfg");
+  int level = 0;
+  generic_cfg cfg{&level, nullptr};
+  void SetUp() override {
+    cfg.master = 1;
+    ASSERT_EQ(12, buildSmallSet(cfg, path.c_str()));
+  }
+};
 
 /* Run cfg.serviceCfg(0, 0) every millisecond until done() or timeoutMs. */
 inline bool pumpUntil(generic_cfg& cfg, const std::function<bool()>& done, int timeoutMs) {

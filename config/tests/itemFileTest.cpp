@@ -10,18 +10,9 @@ using namespace cfgtest;
 
 namespace {
 
-struct LocalSet : ::testing::Test {
-  int level = 0;
-  generic_cfg cfg{&level, nullptr};
-  void SetUp() override {
-    cfg.master = 1;
-    ASSERT_EQ(12, buildSmallSet(cfg, nullptr));
-  }
-};
-
 /* Text in, stored text out, in order on one set: clamped to the limits, beyond 32 bits saturated (never
 ** wrapped), letters change nothing, text cut, leading zeros decimal, a mismatch keeps the fields not yet read. */
-TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
+TEST_F(SmallSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
   const struct { int index; std::string in, stored; int change; /* 1 a change, 0 none, -1 unchecked */ } rows[] = {
       {ixVOLUME, "12", "7", 1},
       {ixVOLUME, "-20", "-8", 1},
@@ -34,8 +25,7 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
       {ixUPDFILE, std::string(61, 'a'), std::string(60, 'a'), 1},
       /* cut text equal to the old one still counts as a change */
       {ixUPDFILE, std::string(61, 'a') + "b", std::string(60, 'a'), 1},
-      {ixTIME, "2011-02-03 04:05:06", "2011-02-03 04:05:06", 1},
-      {ixTIME, "2009-08-09 08:09:00", "2009-08-09 08:09:00", 1},
+      {ixTIME, "2011-08-09 08:09:00", "2011-08-09 08:09:00", 1},
       {ixIP, "192.168.x.4", "192.168.10.100", -1},
       {ixMAC, "a0:b1:c2:d3:e4:f5", "A0:B1:C2:D3:E4:F5", 1},
   };
@@ -57,7 +47,7 @@ TEST_F(LocalSet, TextInputIsClampedCutAndParsedAsEachTypeSays) {
 
 /* A choice's text or "Invalid Lookup"; a file line bounded by the buffer; access by index refuses bad indexes
 ** (the filter to valid characters: the link test and the parameter access). */
-TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
+TEST_F(SmallSet, LookupTextStrOutAndAccessByIndex) {
   EXPECT_STREQ("Digital", cfg.getItem(ixBLEND)->lookupText());
   EXPECT_STREQ("No", cfg.getItem(ixMACENBL)->lookupText());
   EXPECT_STREQ("Invalid Lookup", cfg.getItem(ixVOLUME)->lookupText());
@@ -91,7 +81,7 @@ TEST_F(LocalSet, LookupTextStrOutAndAccessByIndex) {
 /* Records as the queue carries them, little-endian, spare bytes untouched (every type's round trip: the master's
 ** restart test); one without room is not written, reported for numbers only; a text record running past the
 ** bytes received is a data fault of the 1..3 kind, traced, nothing read past the bytes. */
-TEST_F(LocalSet, BinaryRecordsLayoutOneWithoutRoomOrCutShortIsRefused) {
+TEST_F(SmallSet, BinaryRecordsLayoutOneWithoutRoomOrCutShortIsRefused) {
   cfg.getItem(ixVOLUME)->strIn("-5");
   cfg.getItem(ixUPDFILE)->strIn("abc.tgz");
   const uint8_t intRec[] = {0, 0, 0, 0, 1, 0xEE, 0xEE, 0xEE, 0xFB, 0xFF, 0xFF, 0xFF};
@@ -117,7 +107,7 @@ TEST_F(LocalSet, BinaryRecordsLayoutOneWithoutRoomOrCutShortIsRefused) {
   EXPECT_EQ("abc.tgz", valueText(cfg, ixUPDFILE));
 }
 
-TEST_F(LocalSet, ChangeFromOneClientGoesToEveryOtherSubscriberNeverTheSender) {
+TEST_F(SmallSet, ChangeFromOneClientGoesToEveryOtherSubscriberNeverTheSender) {
   data_itm_Base* it = cfg.getItem(ixVOLUME);
   uint8_t buf[32], v[4] = {3, 0, 0, 0};
   EXPECT_EQ(0, it->binOut(buf, sizeof buf, 17)); /* not subscribed: no record */
@@ -171,31 +161,13 @@ TEST(ItemRegistration, DuplicatesBadChoiceListsTooManyFilesAndClientFileAccessAr
   data_itm<float> f(1.0f);  /* a float takes no choice list at all */
   const choiceEntry_s two[] = {{0, "a"}, {1, "b"}, {0, ""}};
   EXPECT_EQ(1, f.loadChoices(two));
-  data_itm<int> i(1);
-  EXPECT_EQ(0, i.loadChoices(two));
 }
 
-
-struct FileSet : ::testing::Test {
-  testsup::TempDir dir;
-  std::string path = dir.file("small.cfg");
-  int level = 0;
-  generic_cfg cfg{&level, nullptr};
-  void SetUp() override {
-    cfg.master = 1;
-    buildSmallSet(cfg, path.c_str());
-  }
-  /* Apply text through the reader (a private writable copy). */
-  void apply(const std::string& text) {
-    std::vector<char> b(text.begin(), text.end());
-    cfg.applyCfgText(b.data(), (int)b.size());
-  }
-};
 
 /* The exact file text, in place before the sync runs; the unnamed file is never written; groups collect items by
 ** mask; a write failing half way leaves the old file and no temporary one; long texts beyond the size estimate
 ** are never cut. */
-TEST_F(FileSet, WrittenTextIsExactInPlaceBeforeTheSyncNeverHalfWrittenNeverCut) {
+TEST_F(SmallSet, WrittenTextIsExactInPlaceBeforeTheSyncNeverHalfWrittenNeverCut) {
   std::vector<std::string> cmds;
   std::string seenBySync;
   setShellHook([&](const std::string& cmd, std::string*) {
@@ -242,7 +214,7 @@ TEST_F(FileSet, WrittenTextIsExactInPlaceBeforeTheSyncNeverHalfWrittenNeverCut) 
 ** last line without a newline counts; NUL ends a line's text; huge input and no line end are survived; beyond
 ** 32 bits a number reads as on the 32-bit box: the int limit, then the item's clamp (an address keeps the low
 ** 8 bits; the date's fields are too narrow to overflow). */
-TEST_F(FileSet, ReaderAppliesOnlyWellFormedLinesAndSurvivesAwkwardInput) {
+TEST_F(SmallSet, ReaderAppliesOnlyWellFormedLinesAndSurvivesAwkwardInput) {
   const std::string z60(60, 'z');
   const struct { std::string text; int index; std::string value; } rows[] = {
       {"       Volume_Adjust: -3      # comment\n", ixVOLUME, "-3"},
@@ -263,13 +235,14 @@ TEST_F(FileSet, ReaderAppliesOnlyWellFormedLinesAndSurvivesAwkwardInput) {
       {"", ixIP, "255.1.2.3"},
   };
   for (const auto& r : rows) {
-    if (!r.text.empty()) apply(r.text);
+    std::vector<char> text(r.text.begin(), r.text.end()); /* the reader writes into its text */
+    if (!r.text.empty()) cfg.applyCfgText(text.data(), (int)text.size());
     EXPECT_EQ(r.value, valueText(cfg, r.index)) << r.text.substr(0, 60);
   }
 }
 
 /* Unknown names are reported nineteen times, then skipped (a large file read whole: the master's tests). */
-TEST_F(FileSet, UnknownNamesAreReportedNineteenTimes) {
+TEST_F(SmallSet, UnknownNamesAreReportedNineteenTimes) {
   generic_cfg::resetParseMisses();
   std::string text;
   for (int i = 0; i < 25; ++i) text += "NoSuchItem" + std::to_string(i) + ": 1\n";

@@ -25,9 +25,6 @@ int gQuiet = 0;
 
 struct RawMsg { long mtype; char text[16384]; };
 
-uint32_t gFakeNow = 0;
-uint32_t fakeClock() { return gFakeNow; }
-
 uint32_t monoSeconds() {
   kvTimeStamp ts;
   getTimeStamp(&ts);
@@ -154,8 +151,9 @@ TEST_F(Queues, messageFiveSecondsOldGoesBackUnchangedBehindTheNewerOnes) {
   msgQ_IO& master = *open("m", 1);
   int qid = master.txQueue().queueId();
   EXPECT_EQ(master.checkMsgTimeout(701), -1);
-  gFakeNow = monoSeconds() - 5;
-  setIpcClockHook(fakeClock);
+  static uint32_t fakeNow; /* a hook takes no capture */
+  fakeNow = monoSeconds() - 5;
+  setIpcClockHook([] { return fakeNow; });
   ASSERT_EQ(master.ipcCopySendMsgConst(ipcMSG_BIN_DATA_RESP, 0, 701), 0);
   setIpcClockHook(nullptr);
   ASSERT_EQ(master.ipcCopySendMsgConst(ipcMSG_PING_REQ, 0, 702), 0);

@@ -224,19 +224,12 @@ std::string randomValue(data_itm_Base* it, unsigned* seed) {
   return b;
 }
 
-/* The items that go to a file. */
-std::vector<data_itm_Base*> savedItems(generic_cfg& cfg) {
-  std::vector<data_itm_Base*> v;
-  for (data_itm_Base* it : cfg.allItems())
-    if (it->file && !it->file->noName) v.push_back(it);
-  return v;
-}
-
 /* Every saved item's binary record: the exact value, float bits included. */
 std::map<int, std::string> savedValues(generic_cfg& cfg) {
   std::map<int, std::string> v;
   uint8_t rec[1000];
-  for (data_itm_Base* it : savedItems(cfg)) {
+  for (data_itm_Base* it : cfg.allItems()) {
+    if (!it->file || it->file->noName) continue;
     memset(rec, 0, sizeof rec); /* bytes 5..7 are not written */
     v[it->index] = std::string((const char*)rec, (size_t)it->binOut(rec, sizeof rec, -1));
   }
@@ -253,7 +246,8 @@ TEST_F(MasterTest, everyItemKeepsItsValueThroughARestart) {
     ASSERT_TRUE(a.link(bin.path(), "clientA"));
     unsigned seed = 20261206;
     int sent = 0;
-    for (data_itm_Base* it : savedItems(a.cfg)) {
+    for (const auto& v : savedValues(a.cfg)) {
+      data_itm_Base* it = a.cfg.getItem(v.first);
       a.cfg.sendChangeRequest(it->name.c_str(), randomValue(it, &seed).c_str(), true);
       if (++sent % 16 == 0) a.idle(20); /* room in the queue */
     }
