@@ -217,7 +217,9 @@ int frontEndInit(consoleApp& app, bool hardware) {
   app.frontEndRows = app.dispRows;
   app.frontEndCols = app.dispCols;
   if (app.frontEnd == nullptr && app.lcdMode) {
-    app.frontEnd = new treeEditorModule();
+    treeEditorModule* panel = new treeEditorModule();
+    panel->link().setStopFlag(&app.stopRequested);  /* Ctrl-C ends the display search */
+    app.frontEnd = panel;
     TRACE(app.pTraceLevel, 1, "LCD class created\n");
   }
   if (app.frontEnd == nullptr) {

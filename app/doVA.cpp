@@ -251,11 +251,12 @@ int runConfiguredMode(consoleApp& app) {
   TRACE(app.pTraceLevel, 1, "Interactive Init...\n");
   if (!createDataSet(app)) return doVA_CONTINUE;
 
-  if (app.runMode == RUNMODE_DISPLAY && miniDispInit(app, true) != 0) {
+  /* a stop during the display search is no start-up error */
+  if (app.runMode == RUNMODE_DISPLAY && miniDispInit(app, true) != 0 && !app.stopRequested) {
     TRACE(app.pTraceLevel, 0, "Error in miniDispInit\n");
     app.startupErrors++;
   }
-  if (app.startupErrors == 0) startConfigClient(app);
+  if (app.startupErrors == 0 && !app.stopRequested) startConfigClient(app);
   if (app.stopRequested) { /* asked to stop during the start-up */
     destroyDataSet(app);
     return doVA_CONTINUE;

@@ -43,6 +43,7 @@
 #ifndef FRONTPANEL_LCD4X20_H
 #define FRONTPANEL_LCD4X20_H
 
+#include <csignal>
 #include <cstdint>
 #include <deque>
 
@@ -78,8 +79,12 @@ public:
   LCD4x20(const LCD4x20&) = delete;
   LCD4x20& operator=(const LCD4x20&) = delete;
 
-  /* 0 ok; 1 "Cannot open serial port" (23001) after 20 search passes. */
+  /* 0 ok; 1 "Cannot open serial port" (23001) after 20 search passes;
+  ** 2 when the stop flag rose during the search (nothing reported). */
   int lcdInit(int* traceLevel, ErrTrcLog* errLog);
+  /* The owner's stop flag (raised by its SIGTERM handler): the search for
+  ** the display ends within a service step of it rising, not 6 s later. */
+  void setStopFlag(const volatile sig_atomic_t* flag) { stopFlag = flag; }
   int service();
   bool isOpen() const { return port.isOpen(); }
 
@@ -152,6 +157,7 @@ private:
   void trySend();
   int ping();
   int openSearch();
+  bool stopAsked() const { return stopFlag != nullptr && *stopFlag != 0; }
   void initialState();
   int readPort();
   int takeFrame();
@@ -187,6 +193,7 @@ private:
   int consecutiveTimeouts;
   int readErrors;
   int searchPasses;
+  const volatile sig_atomic_t* stopFlag = nullptr;
 
   int lastKeyState;
   bool xHeld, combo;

@@ -82,7 +82,9 @@ int treeEditorModule::openDisplay(int rows, int cols, int* traceLevel, ErrTrcLog
   logRows = rows < LCD4x20::ROWS ? rows : LCD4x20::ROWS;
   if (logRows < 1) logRows = 1;
   logCols = cols < LCD4x20::COLS ? cols : LCD4x20::COLS;
-  if (lcd.lcdInit(traceLevel, errLog) != 0) {
+  int found = lcd.lcdInit(traceLevel, errLog);
+  if (found == 2) return 2; /* stopped during the search: nothing to report */
+  if (found != 0) {
     printf("tem: Error(s) initializing LCD display module\n");
     fflush(stdout);
     addLogLine("LCD Init Fail");

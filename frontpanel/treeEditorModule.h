@@ -6,7 +6,8 @@
 ** LEDs from status lines 0..3, hands front-panel settings (322..326) to the
 ** display's adjustment screens and writes the display's boot text.
 **
-**   openDisplay  find the display; 0 ok, 1 "LCD Init Fail"
+**   openDisplay  find the display; 0 ok, 1 "LCD Init Fail", 2 stopped
+**                while searching (link().setStopFlag)
 **   init         open if needed, build the tree (front-panel table as the
 **                second table); the tree build result
 **   service      -2 display lost, 1 configuration changes pending, 0 not

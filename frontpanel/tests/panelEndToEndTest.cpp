@@ -68,6 +68,15 @@ TEST_F(PanelEndToEnd, logMenuContrastScreenAStoppedPanelAndThePanelDrawnInATermi
   emu.signal(SIGSTOP);
   EXPECT_EQ(0, console.wait(8000)) << console.out();
   EXPECT_NE(std::string::npos, console.out().find("tem: LCD Communication failure"));
+  // a console searching the silent display (6 s) ends at once on SIGTERM,
+  // without a word
+  startConsole(console, {"-i"}, false);
+  usleep(700 * 1000);
+  console.signal(SIGTERM);
+  auto signalledAt = std::chrono::steady_clock::now();
+  EXPECT_EQ(0, console.wait(8000));
+  EXPECT_LT(secondsSince(signalledAt), 1.0);
+  EXPECT_EQ("", console.out() + console.err());
   emu.signal(SIGCONT);
   emu.writeStdin("quit\n");
   EXPECT_EQ(0, emu.wait(3000));
