@@ -191,4 +191,28 @@ TEST_F(MenuWindow, menuSurvivesARegionAndAMasterThatGoAwayAndComeBack) {
   EXPECT_EQ(0, console({"-s", "SystemName", "Quick 3"}, &out)) << out;
   EXPECT_TRUE(pane->waitFor("Quick 3", 5000)) << pane->screen();
   EXPECT_LT(secondsSince(startedAt), 5.0);
+
+  // stopped (SIGSTOP), not gone: its silence to a ping makes it lost and
+  // an edit is refused; continued, it serves the console again by itself,
+  // keeps what it saved before and saves an edit made after
+  ASSERT_TRUE(waitForFile(savedFile(), "Quick 3", 8000));
+  master.signal(SIGSTOP);
+  auto stoppedAt = std::chrono::steady_clock::now();
+  ASSERT_TRUE(pane->waitFor("MASTER LOST", 8000)) << pane->screen();
+  EXPECT_LT(secondsSince(stoppedAt), 6.0);
+  ASSERT_TRUE(pane->press({"Enter", "Enter"}, "***System Name***", 3000, 100)) << pane->screen();
+  pane->type("Stop 4");
+  EXPECT_TRUE(pane->press({"Enter", "Enter"}, "NOT SAVED", 3000, 100)) << pane->screen();
+  pane->keys({"Enter"});
+  master.signal(SIGCONT);
+  startedAt = std::chrono::steady_clock::now();
+  EXPECT_NE(std::string::npos, readFile(savedFile()).find("Quick 3"));
+  EXPECT_EQ(0, console({"-s", "SystemName", "Cont 5"}, &out)) << out;
+  EXPECT_TRUE(pane->waitFor("Cont 5", 5000)) << pane->screen();
+  EXPECT_LT(secondsSince(startedAt), 5.0);
+  ASSERT_TRUE(pane->press({"Enter"}, "***System Name***", 3000, 0)) << pane->screen();
+  pane->type("Edit 6");
+  pane->keys({"Enter", "Enter"});
+  EXPECT_TRUE(waitForFile(savedFile(), "Edit 6", 8000)) << pane->screen();
+  EXPECT_EQ(std::string::npos, readFile(savedFile()).find("Stop 4"));
 }
