@@ -143,6 +143,11 @@ protected:
     ASSERT_EQ("ok", ask(command + key));
     usleep(150000);
   }
+  /* Keys as click() takes them, then the page shows `text` within 3 s. */
+  bool press(int page, std::initializer_list<const char*> keys, const std::string& text) {
+    for (const char* k : keys) click(page, k);
+    return shows(page, text, 3000);
+  }
 
   const std::string screenText = "document.getElementById('screen').innerText";
   Proc panel, console, browser;
@@ -174,24 +179,18 @@ TEST_F(WebPanel, menuAnEditSavedEveryPageShowsItAndTheLevelMetersMove) {
   setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &rcv, sizeof rcv);
 
   // clicks walk the menu: down and back up, into the settings, to Station Info
-  click(0, "down");
-  ASSERT_TRUE(shows(0, "\u25BAView Status", 3000)) << screenOf(0);
-  for (const char* k : {"up", "right"}) click(0, k);
-  ASSERT_TRUE(shows(0, "SETTINGS", 3000)) << screenOf(0);
-  for (int i = 0; i < 7; ++i) click(0, "down");
-  ASSERT_TRUE(shows(0, "\u25BAStation Info", 3000)) << screenOf(0);
-  for (const char* k : {"right", "right"}) click(0, k);
-  ASSERT_TRUE(shows(0, "Press \u2713 to EDIT", 3000)) << screenOf(0);
+  ASSERT_TRUE(press(0, {"down"}, "\u25BAView Status")) << screenOf(0);
+  ASSERT_TRUE(press(0, {"up", "right"}, "SETTINGS")) << screenOf(0);
+  ASSERT_TRUE(press(0, {"down", "down", "down", "down", "down", "down", "down"}, "\u25BAStation Info"))
+      << screenOf(0);
+  ASSERT_TRUE(press(0, {"right", "right"}, "Press \u2713 to EDIT")) << screenOf(0);
 
   // edit the short name: the first letter one step up (T -> U)
-  for (const char* k : {"select", "up"}) click(0, k);
-  ASSERT_TRUE(shows(0, "New:UORV", 3000)) << screenOf(0);
+  ASSERT_TRUE(press(0, {"select", "up"}, "New:UORV")) << screenOf(0);
   EXPECT_TRUE(ask("eval 0 document.querySelector('.cur') !== null") == "true");
   // Esc held with the up arrow is X+up: five steps at once (U -> Z)
-  for (const char* k : {"down Escape", "press ArrowUp", "up Escape"}) click(0, k);
-  ASSERT_TRUE(shows(0, "New:ZORV", 3000)) << screenOf(0);
-  click(0, "select");
-  ASSERT_TRUE(shows(0, "\u2713=Save  \u2717=Cancel", 3000)) << screenOf(0);
+  ASSERT_TRUE(press(0, {"down Escape", "press ArrowUp", "up Escape"}, "New:ZORV")) << screenOf(0);
+  ASSERT_TRUE(press(0, {"select"}, "\u2713=Save  \u2717=Cancel")) << screenOf(0);
   click(0, "select");
   EXPECT_TRUE(waitForFile(work.file("kvPrimeConfig.cfg"), "SIS_CsStdNme: ZORV", 8000))
       << readFile(work.file("kvPrimeConfig.cfg"));
@@ -208,8 +207,7 @@ TEST_F(WebPanel, menuAnEditSavedEveryPageShowsItAndTheLevelMetersMove) {
 
   // the level meters: the display's own glyphs, drawn from their patterns;
   // within two seconds the page shows several different meter screens
-  for (const char* k : {"down", "right", "down", "down", "right"}) click(0, k);
-  ASSERT_TRUE(shows(0, "ANALOG LEVELS", 3000)) << screenOf(0);
+  ASSERT_TRUE(press(0, {"down", "right", "down", "down", "right"}, "ANALOG LEVELS")) << screenOf(0);
   EXPECT_EQ("ok", ask("wait 0 3000 document.querySelectorAll('.g').length > 0"));
   std::string distinct = ask(
       "eval 0 new Promise(done => { const seen = new Set(); const t = setInterval(() => "
