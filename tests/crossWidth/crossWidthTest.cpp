@@ -82,12 +82,9 @@ TEST_P(CrossWidth, theStatusRegionValuesAndTheKillPathCrossTheWidths) {
   /* one value of every kind set by name; the echo printed is the value as
   ** the master of the other width sent it back */
   struct { const char *name, *value, *printed; } values[] = {
-      {"SystemName", "Cross Width", "SystemName=Cross Width\n"},
-      {"FccId", "123456", "FccId=123456\n"},
-      {"DigitalGain", "-5", "DigitalGain=-5\n"},
-      {"DiversityDelay", "2.5", "DiversityDelay= 2.500000\n"},
-      {"ExgineIp", "10.1.2.3", "ExgineIp=10.1.2.3\n"},
-      {"UseGpsTime", "1", "UseGpsTime=yes\n"},
+      {"SystemName", "Cross Width", "SystemName=Cross Width\n"}, {"FccId", "123456", "FccId=123456\n"},
+      {"DigitalGain", "-5", "DigitalGain=-5\n"}, {"DiversityDelay", "2.5", "DiversityDelay= 2.500000\n"},
+      {"ExgineIp", "10.1.2.3", "ExgineIp=10.1.2.3\n"}, {"UseGpsTime", "1", "UseGpsTime=yes\n"},
       {"ExgineMac", "a:b:c:d:e:f", "ExgineMac=0a:0b:0c:0d:0e:0f\n"},
       {"FccId", "4294967296", "FccId=131071\n"},  // the int limit on both widths, then the item's
   };

@@ -235,10 +235,8 @@ TEST_F(WebPanel, badRequestsAndSwitchesGetAnErrorAndAUserFileAsksForALogin) {
       {"huge headers", "GET / HTTP/1.1\r\nX-A: " + std::string(64 * 1024, 'a') + "\r\n\r\n", "4"},
       {"no HTTP at all", "\x16\x03\x01\x02\x00garbage\r\n\r\n", "4"},
       {"keys from another origin", upgrade(port, "", "http://evil.example"), "403"},
-      {"keys without an origin", upgrade(port, "", ""), "403"},
-      {"a rebound host name", upgrade(port, "evil.example:80", "http://evil.example:80"), "403"},
-      {"its own page", upgrade(port, "", "self"), "101"},
-  };
+      {"keys without an origin", upgrade(port, "", ""), "403"}, {"its own page", upgrade(port, "", "self"), "101"},
+      {"a rebound host name", upgrade(port, "evil.example:80", "http://evil.example:80"), "403"}};
   for (const auto& c : cases) {
     std::string got = statusOf(port, c.request);
     if (got.empty()) continue;  /* dropped */
