@@ -87,12 +87,6 @@ bool tmuxPane::waitFor(const std::string& text, int timeoutMs) {
   return waitUntil([&] { return screen().find(text) != std::string::npos; }, timeoutMs, 20);
 }
 
-bool tmuxPane::press(std::initializer_list<const char*> names, const std::string& text, int timeoutMs,
-                     int gapMs) {
-  keys(names, gapMs);
-  return waitFor(text, timeoutMs);
-}
-
 bool tmuxPane::waitForRow(int r, int column, const std::string& text, int timeoutMs) {
   return waitUntil([&] { return row(r).compare(column, text.size(), text) == 0; }, timeoutMs, 20);
 }

@@ -40,7 +40,10 @@ public:
   bool waitFor(const std::string& text, int timeoutMs);
   /* keys(names, gapMs), then waitFor(text, timeoutMs). */
   bool press(std::initializer_list<const char*> names, const std::string& text, int timeoutMs = 3000,
-             int gapMs = 30);
+             int gapMs = 30) {
+    keys(names, gapMs);
+    return waitFor(text, timeoutMs);
+  }
   bool waitForRow(int r, int column, const std::string& text, int timeoutMs);
   /* The program the pane's shell started (found once, then remembered). */
   pid_t programPid(const std::string& exe, int timeoutMs);
