@@ -13,6 +13,7 @@ As a program: one command a line on stdin, each answered by one line
     <id> eval PAGE EXPRESSION       -> JSON of the value (promises awaited)
     <id> wait PAGE MS EXPRESSION    -> "ok" once truthy, "timeout <value>"
     <id> click PAGE SELECTOR        -> "ok" (a real mouse press and release)
+    <id> touch PAGE HELD TAPPED     -> "ok" (a finger holds HELD while another taps TAPPED)
     <id> key PAGE down|up|press KEY -> "ok" (a DOM key name: Escape, ArrowUp, Enter)
     <id> shot PAGE FILE             -> "ok" (a PNG of the page)
 Errors answer "error <text>".  End of input or "quit" ends Chromium.
@@ -182,14 +183,26 @@ class Browser:
             self.call("Page.bringToFront", self.pages[page])
             self.in_front = page
 
+    def centre(self, page, selector):
+        return self.evaluate(page, "(() => { const r = document.querySelector(%s)"
+                                   ".getBoundingClientRect(); return [r.x + r.width / 2, "
+                                   "r.y + r.height / 2]; })()" % json.dumps(selector))
+
     def click(self, page, selector):
         self.front(page)
-        box = self.evaluate(page, "(() => { const r = document.querySelector(%s)"
-                                  ".getBoundingClientRect(); return [r.x + r.width / 2, "
-                                  "r.y + r.height / 2]; })()" % json.dumps(selector))
+        box = self.centre(page, selector)
         for kind in ("mouseMoved", "mousePressed", "mouseReleased"):
             self.call("Input.dispatchMouseEvent", self.pages[page], type=kind, x=box[0], y=box[1],
                       button="none" if kind == "mouseMoved" else "left", clickCount=1)
+
+    def touch(self, page, held, tapped):
+        # a touchEnd lifts the fingers it names (all when none)
+        self.front(page)
+        (x0, y0), (x1, y1) = self.centre(page, held), self.centre(page, tapped)
+        first, second = {"x": x0, "y": y0, "id": 1}, {"x": x1, "y": y1, "id": 2}
+        for kind, points in (("touchStart", [first]), ("touchStart", [first, second]),
+                             ("touchEnd", [second]), ("touchEnd", [])):
+            self.call("Input.dispatchTouchEvent", self.pages[page], type=kind, touchPoints=points)
 
     def key(self, page, action, name):
         self.front(page)
@@ -233,6 +246,10 @@ def serve(browser):
             elif cmd == "click":
                 page, selector = rest.split(" ", 1)
                 browser.click(int(page), selector)
+                answer = "ok"
+            elif cmd == "touch":
+                page, held, tapped = rest.split(" ", 2)
+                browser.touch(int(page), held, tapped)
                 answer = "ok"
             elif cmd == "key":
                 page, action, name = rest.split(" ", 2)

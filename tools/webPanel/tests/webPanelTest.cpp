@@ -184,6 +184,17 @@ TEST_F(WebPanel, menuAnEditSavedEveryPageShowsItAndTheLevelMetersMove) {
   ASSERT_TRUE(press(0, {"down", "down", "down", "down", "down", "down", "down"}, "\u25BAStation Info"))
       << screenOf(0);
   ASSERT_TRUE(press(0, {"right", "right"}, "Press \u2713 to EDIT")) << screenOf(0);
+  // X combinations without a keyboard: "hold X" latches X for the next click
+  // (drawn held), X+select opens the item's help and the click after it is
+  // a plain key again (left closes the help); as does a finger holding X
+  // while another taps select
+  click(0, "hold");
+  EXPECT_EQ("true", ask("eval 0 document.getElementById('k-x').classList.contains('held')"));
+  ASSERT_TRUE(press(0, {"select"}, "4 character call")) << screenOf(0);
+  ASSERT_TRUE(press(0, {"left"}, "Press \u2713 to EDIT")) << screenOf(0);
+  ASSERT_EQ("ok", ask("touch 0 #k-x #k-select"));
+  ASSERT_TRUE(shows(0, "4 character call", 3000)) << screenOf(0);
+  ASSERT_TRUE(press(0, {"left"}, "Press \u2713 to EDIT")) << screenOf(0);
 
   // edit the short name: the first letter one step up (T -> U)
   ASSERT_TRUE(press(0, {"select", "up"}, "New:UORV")) << screenOf(0);
