@@ -13,6 +13,7 @@
 #include "diag/cppUtils.h"
 #include "diag/trace.h"
 #include "menu/cfgAccess.h"
+#include "menu/narrowBox.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -314,7 +315,27 @@ void treeEditor::setMessageBoxCallback(treeMsgBoxDone done, void* user) {
   boxUser = user;
 }
 
+/* The 20-column box as the panel draws it; on a narrower display the box
+** is laid out again (narrowBox.h) over as many body rows as it needs, at
+** least the three of the 20-column box. */
 void treeEditor::composeMessageBox() {
+  if (columns < MSG_WIDTH) {
+    std::vector<std::string> box;
+    int head = headerRows > 0 ? 1 : 0;
+    narrowBoxRows(boxTitle, boxText, columns, head + bodyRows, head > 0, &box);
+    if (head > 0) {
+      blankRow(0, ' ');
+      if (!box.empty()) putRow(0, 0, box[0].c_str(), columns);
+      somethingChanged(0, 0);
+    }
+    int used = std::min(bodyRows, std::max(3, (int)box.size() - head));
+    for (int b = 0; b < used; ++b) {
+      blankRow(headerRows + b, ' ');
+      if (head + b < (int)box.size()) putRow(headerRows + b, 0, box[head + b].c_str(), columns);
+      somethingChanged(headerRows + b, 0);
+    }
+    return;
+  }
   int w = std::min((int)MSG_WIDTH, columns);
   if (headerRows > 0) {
     blankRow(0, ' ');
