@@ -101,7 +101,8 @@ TEST_F(MenuWindow, updateBoxAnswersBothWaysTheRunningUpdateLeavesTheScreenWholeA
 }
 
 /* The master's power-down request, answered in the window: F1 (the panel's
-** X) withdraws it and commands nothing; Enter commands the power-down.  The
+** X) withdraws it and commands nothing (asked in a narrow window, where the
+** box is laid out again); Enter commands the power-down.  The
 ** test is a second client of the same master (keys of the bin directory),
 ** which also sees the version the menu announced once linked. */
 TEST_F(MenuWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
@@ -121,20 +122,28 @@ TEST_F(MenuWindow, f1DeclinesThePowerDownRequestAndEnterAcceptsIt) {
     return v;
   };
   auto waitItem = [&](int index, int want) { return waitUntil([&] { return item(index, 50) == want; }, 3000, 50); };
-  auto request = [&] {
+  auto request = [&](const char* shown) {
     client.sendChangeRequest("POWEROFF_REQ", "1", false);
-    return pane->waitFor("Power Down Request", 3000);
+    return pane->waitFor(shown, 3000);
   };
 
   ASSERT_TRUE(waitItem(itmPOWEROFF_CMD, 0));
   EXPECT_TRUE(waitItem(itmUSER_IF_VERSION, 0x01080003));  // the menu announced its version
-  ASSERT_TRUE(request()) << pane->screen();
-  EXPECT_TRUE(pane->waitFor("!  X to cancel     !", 100)) << pane->screen();
+  /* a 22 x 4 window leaves a display of 16 columns: every word of the
+  ** question and of its answer keys is still inside it */
+  ASSERT_TRUE(pane->resize(22, 4));
+  ASSERT_TRUE(request("X to cancel")) << pane->screen();
+  std::string shown;
+  for (int r = 0; r < 4; r++) shown += pane->row(r).substr(6, 16) + " ";
+  for (const char* word : {"Power", "Down", "Request", "V to continue", "X to cancel"})
+    EXPECT_NE(std::string::npos, shown.find(word)) << word << "\n" << pane->screen();
   pane->keys({"F1"});
   EXPECT_TRUE(waitItem(itmPOWEROFF_REQ, 0));
   EXPECT_EQ(0, item(itmPOWEROFF_CMD, 500));
   EXPECT_TRUE(pane->waitFor("MAIN MENU", 2000)) << pane->screen();
-  ASSERT_TRUE(request()) << pane->screen();
+  ASSERT_TRUE(pane->resize(tmuxPane::COLS, tmuxPane::ROWS));
+  ASSERT_TRUE(request("Power Down Request")) << pane->screen();
+  EXPECT_TRUE(pane->waitFor("!  X to cancel     !", 100)) << pane->screen();
   pane->keys({"Enter"});
   EXPECT_TRUE(waitItem(itmPOWEROFF_CMD, 1));
   EXPECT_EQ(0, item(itmPOWEROFF_REQ, 0));
