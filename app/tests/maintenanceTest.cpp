@@ -78,12 +78,6 @@ protected:
     cfg.reset();
     EXPECT_TRUE(bin.leave());
   }
-  void capture() {
-    setShellHook([this](const std::string& cmd, std::string*) {
-      commands.push_back(cmd);
-      return 0;
-    });
-  }
   void setItem(int item, const char* text) { ASSERT_EQ(0, cfg->parseItem(cfg->getItemName(item), text)); }
   void set(int item, const char* value) { cfg->changeValue(item, value); }
   /* One display-loop pass over these changed items. */
@@ -110,7 +104,6 @@ protected:
   std::unique_ptr<dovidu_config> cfg;
   recordingFrontEnd* fe = nullptr;
   softwareUpdate update;
-  std::vector<std::string> commands;
 };
 
 }  // namespace
@@ -221,7 +214,8 @@ TEST_F(Maintenance, powerWatchRunsTheToolAfterTenSecondsThenEveryElevenAndForget
 ** shell characters or a host that is no address never reach the tool.  A
 ** good pair goes to the tool of the box's run directory by default. */
 TEST_F(Maintenance, anUpdateNameOrHostThatIsNoPlainFileOrAddressRunsNothingAndSaysWhy) {
-  capture();
+  std::vector<std::string> commands;
+  setShellHook([&](const std::string& cmd, std::string*) { commands.push_back(cmd); return 0; });
   unsetenv("DOVA_RUN_DIR");
   const struct { const char *host, *file, *says; } rows[] = {
       {"10.1.2.3", "-r", "file name starts with -"},  {"10.1.2.3", "../x", "file name holds .."},

@@ -174,14 +174,9 @@ void Proc::signal(int sig) {
 }
 
 int Proc::stop(int timeoutMs) {
-  if (child <= 0) return status;
-  kill(child, SIGTERM);
-  int st = wait(timeoutMs);
-  if (st == -1 && child > 0) {
-    kill(child, SIGKILL);
-    st = wait(2000);
-  }
-  return st;
+  signal(SIGTERM);
+  if (wait(timeoutMs) == -1) signal(SIGKILL);
+  return wait(2000);
 }
 
 void Proc::writeStdin(const std::string& text) {
