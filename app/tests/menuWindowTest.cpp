@@ -23,8 +23,7 @@ class MenuWindow : public AppFixture {
 protected:
   void SetUp() override {
     AppFixture::SetUp();
-    /* an update needs a host (the default 0.0.0.0 is refused); the file's
-    ** other items keep their defaults */
+    // an update needs a host (the default 0.0.0.0 is refused); the rest stays default
     writeFile(savedFile(), "UPDATE_HOST_IP: 10.0.0.9\n");
     startMaster();
     startWriter();

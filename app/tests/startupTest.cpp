@@ -43,8 +43,7 @@ std::string expectedHelp(const std::string& prog) {
 
 std::string doVA() { return testsup::buildBinDir() + "/doVA.x"; }
 
-/* A status region in writer role under a private name, as the exporter
-** side would leave it. */
+/* A status region as the exporter side leaves it, under a private name. */
 struct StatusRegion {
   testsup::ShmName name;
   kvSharedMem mem;

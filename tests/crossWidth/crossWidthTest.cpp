@@ -24,7 +24,6 @@ namespace {
 class CrossWidth : public AppFixture, public ::testing::WithParamInterface<bool> {
 protected:
   std::string consoleDir, peerDir;
-
   void SetUp() override {
     consoleDir = GetParam() ? buildBinDir() : DOVA_OTHER_WIDTH_BIN_DIR;
     peerDir = GetParam() ? DOVA_OTHER_WIDTH_BIN_DIR : buildBinDir();

@@ -25,9 +25,7 @@
 
 namespace testsup {
 
-static int rmEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return remove(path);
-}
+static int rmEntry(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
 
 TempDir::TempDir() {
   const char* base = getenv("TMPDIR");
@@ -65,9 +63,7 @@ std::string buildBinDir() {
 
 BinDir::~BinDir() { removeQueuesFor(path()); }
 
-std::string BinDir::link(const std::string& program) {
-  return linkFrom(buildBinDir(), program, program);
-}
+std::string BinDir::link(const std::string& program) { return linkFrom(buildBinDir(), program, program); }
 
 std::string BinDir::linkFrom(const std::string& dir, const std::string& program,
                              const std::string& as) {
@@ -98,9 +94,7 @@ int removeQueuesFor(const std::string& dir) {
 
 static std::atomic<int> shmCounter{0};
 
-ShmName::ShmName() {
-  name = "/dovaTest." + std::to_string(getpid()) + "." + std::to_string(shmCounter++);
-}
+ShmName::ShmName() : name("/dovaTest." + std::to_string(getpid()) + "." + std::to_string(shmCounter++)) {}
 
 ShmName::~ShmName() { shm_unlink(name.c_str()); }
 

@@ -20,8 +20,6 @@ using namespace testsup;
 
 namespace {
 
-/* ---- raw HTTP and WebSocket ---------------------------------------------- */
-
 /* Connect to the panel and send `data` (the server may close on a huge
 ** request: *all tells whether every byte went); the socket, -1 when none. */
 int sendTo(int port, const std::string& data, bool* all = nullptr) {
@@ -83,8 +81,6 @@ std::string wsText(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) f += (char)(text[i] ^ (i % 4 + 1));
   return f;
 }
-
-/* ---- the whole system with a browser -------------------------------------- */
 
 class WebPanel : public AppFixture {
 protected:
