@@ -111,7 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   cfg->takeChangedIndexes(nullptr);
   bool panel = shape & 1;
-  int rows = panel ? 4 : 10, cols = panel ? 20 : 80;
+  /* the terminal's window also comes narrow (a message box laid out
+  ** again below 20 columns) */
+  bool narrow = !panel && (shape & 0x40);
+  int rows = panel ? 4 : narrow && (shape & 0x10) ? 3 : 10;
+  int cols = panel ? 20 : narrow ? 16 + (shape >> 7) * 2 : 80;
   int level = (shape >> 2) % 5;
   auto ed = std::make_unique<fuzzFrontEnd>();
   if (ed->init(cfg, treeMainMenuTable(), nullptr, rows - 1, 1, 0, cols, &gTrace, panel ? 1 : 2,
