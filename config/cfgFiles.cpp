@@ -22,13 +22,9 @@
 #include "diag/shellSeam.h"
 #include "diag/trace.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 static const char* const kModule = "genericConfig";
 
@@ -220,14 +216,7 @@ int generic_cfg::readFromFile(const char* fileName) {
     own.assign((size_t)size + 1, '\0');
     buf = &own[0];
   }
-  size_t n = 0; /* the whole file, however the reads come back */
-  while (n < (size_t)size) {
-    ssize_t r = read(fd, buf + n, (size_t)size - n);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    n += (size_t)r;
-  }
-  close(fd);
+  size_t n = cfgReadAndClose(fd, buf, (size_t)size);
   TRACE(pTraceLevel, 1, " %i bytes read\n", (int)n);
   applyCfgText(buf, (int)n);
   return 0;

@@ -98,6 +98,18 @@ int cfgOpenForReading(const char* path, long* size, std::string* cause) {
   return fd;
 }
 
+size_t cfgReadAndClose(int fd, char* buf, size_t size) {
+  size_t n = 0;
+  while (n < size) {
+    ssize_t r = read(fd, buf + n, size - n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    n += (size_t)r;
+  }
+  close(fd);
+  return n;
+}
+
 /* One checked step: on failure fill *cause and say so. */
 static bool step(bool ok, const char* what, const std::string& name, std::string* cause) {
   if (!ok && cause->empty()) *cause = causeOf(errno) + " while " + what + " <" + name + ">";

@@ -61,6 +61,8 @@ enum {
 ** cfgOpenForReading   non-blocking open of a regular file of at most
 **                     cfgMAX_FILE_BYTES: the descriptor and *size, or -1
 **                     and *cause (FIFO, directory, too large, errno text)
+** cfgReadAndClose     up to size bytes of fd into buf, however the reads
+**                     come back, then closes fd: the bytes read
 ** cfgWriteFileSafely  the power-safe write: 0, or 1 and *cause ("disk full
 **                     (...) while writing <...>", "read-only file <...>")
 */
@@ -68,6 +70,7 @@ std::string cfgFileTarget(const std::string& path);
 std::string cfgTempPrefix(const std::string& target);
 const char* cfgFileKind(unsigned mode);
 int cfgOpenForReading(const char* path, long* size, std::string* cause);
+size_t cfgReadAndClose(int fd, char* buf, size_t size);
 int cfgWriteFileSafely(const std::string& path, const char* text, size_t len, std::string* cause);
 
 /* One configuration text file; only a master writes or reads it. */

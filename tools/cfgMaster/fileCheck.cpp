@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdint>
-#include <cstdlib>
 #include <dirent.h>
 #include <cstdio>
 #include <cstring>
@@ -116,15 +115,7 @@ static bool readAll(const std::string& path, std::string* out, std::string* why 
     return false;
   }
   out->assign((size_t)size, '\0');
-  size_t n = 0;
-  while (n < (size_t)size) {
-    ssize_t r = read(fd, &(*out)[n], (size_t)size - n);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    n += (size_t)r;
-  }
-  close(fd);
-  out->resize(n);
+  out->resize(cfgReadAndClose(fd, &(*out)[0], (size_t)size));
   return true;
 }
 
@@ -219,9 +210,10 @@ static bool crashedWrite(const char* entry, const std::string& prefix) {
   if (strncmp(entry, prefix.c_str(), prefix.size()) != 0) return false;
   const char* digits = entry + prefix.size();
   if (!*digits || strspn(digits, "0123456789") != strlen(digits)) return false;
-  long pid = atol(digits);
-  if (pid == (long)getpid()) return true;
-  return pid <= 0 || pid > INT32_MAX || (kill((pid_t)pid, 0) != 0 && errno == ESRCH);
+  /* saturates: no process has the number INT32_MAX */
+  int32_t pid = parseInt32(digits);
+  if (pid == (int32_t)getpid()) return true;
+  return pid <= 0 || pid == INT32_MAX || (kill((pid_t)pid, 0) != 0 && errno == ESRCH);
 }
 
 int removeCrashedWrites(generic_cfg& cfg, ErrTrcLog* pErrLog) {
